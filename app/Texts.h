@@ -1,0 +1,27 @@
+#pragma once
+// The program's user texts and fixed captions, each written once.
+#include <QString>
+
+namespace texts {
+
+inline const QString kApplicationTitle = QStringLiteral("Quillmere");
+inline const QString kMainCaption = QStringLiteral("Brindlemark单机版");
+inline const QString kHint = QStringLiteral("提示");
+inline const QString kDatabaseNotStarted = QStringLiteral("由于数据库未启动，程序无法使用！");
+inline const QString kStarting = QStringLiteral("程序正在启动...");
+inline const QString kParsingFormulas = QStringLiteral("正在解析校核公式");
+inline const QString kChecking = QStringLiteral("正在进行校核...");
+inline const QString kInsertDone = QStringLiteral("插入完成！");
+inline const QString kExportDone = QStringLiteral("导出完成！");
+inline const QString kBadImportFormat = QStringLiteral("导入文件格式不对，无法导入");
+inline const QString kImportFailed = QStringLiteral("导入失败，请重新导入！");
+inline const QString kPrintFailed = QStringLiteral("打印出现异常，请检查打印机是否正常");
+inline const QString kSqlFailed = QStringLiteral("SQL已异常: ");
+
+inline const QString kRegisterTitle = QStringLiteral("2016年党内统计年报表审核情况登记表");
+inline const QString kSignature = QStringLiteral("审核人签名：                      ");
+inline const QString kPageTexts = QStringLiteral("第&P页/共&S页");
+inline const QString kSaveFilter = QStringLiteral("报表校核情况(.xls)|*.xls");
+inline const QString kOpenFilter = QStringLiteral("报表校核计划文件(.xml)|*.xml");
+
+}  // namespace texts

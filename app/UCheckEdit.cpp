@@ -1,0 +1,232 @@
+// TFmCheckEdit: window life, start-up, the picture commands and the close command.
+#include "app/UCheckEdit.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QPushButton>
+#include <QScreen>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include <exception>
+
+#include "app/Banner.h"
+#include "app/TPicture.h"
+#include "app/Texts.h"
+#include "app/cell/TCell.h"
+#include "app/uProgressBar.h"
+
+TFmCheckEdit::TFmCheckEdit(const QString& programDir, QWidget* parent)
+    : QWidget(parent), ProgramDir(programDir) {
+  createComponents();
+  FormCreate();
+}
+
+TFmCheckEdit::~TFmCheckEdit() = default;
+
+void TFmCheckEdit::createComponents() {
+  setWindowTitle(texts::kMainCaption);
+  resize(1149, 649);
+  QFont f(QStringLiteral("宋体"));
+  f.setPixelSize(13);
+  setFont(f);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  Panel1 = new QFrame(this);
+  Panel1->setFixedHeight(121);
+  Panel1->setAutoFillBackground(true);
+  QPalette red = Panel1->palette();
+  red.setColor(QPalette::Window, Qt::red);
+  Panel1->setPalette(red);
+  layout->addWidget(Panel1);
+
+  Image1 = new TPicture(Panel1);
+  img1 = new TPicture(Panel1);
+  img2 = new TPicture(Panel1);
+  imgCheckUnit = new TPicture(Panel1);
+  imgJH = new TPicture(Panel1);
+  imgExport = new TPicture(Panel1);
+  imgPrint = new TPicture(Panel1);
+  Image4 = new TPicture(Panel1);
+  banner::loadArtwork(*this, {Image1, img1, img2, imgCheckUnit, imgJH, imgExport, imgPrint, Image4});
+
+  auto hidden = [](QWidget* parent, const QString& caption) {
+    auto* b = new QPushButton(caption, parent);
+    b->hide();
+    return b;
+  };
+  btnCheckUnit = hidden(Panel1, QStringLiteral("选择单位"));
+  btnCheck = hidden(Panel1, QStringLiteral("校核"));
+  btnExport = hidden(Panel1, QStringLiteral("导出Excel"));
+  btnPrint = hidden(Panel1, QStringLiteral("打印"));
+
+  Panel2 = new QFrame(this);
+  layout->addWidget(Panel2, 1);
+  auto* sheetLayout = new QVBoxLayout(Panel2);
+  sheetLayout->setContentsMargins(0, 0, 0, 0);
+  Cell1 = new TCell(Panel2);
+  sheetLayout->addWidget(Cell1);
+
+  Panel3 = new QFrame(this);
+  Panel3->setFixedHeight(39);
+  Panel3->hide();
+  layout->addWidget(Panel3);
+  btnClose = hidden(Panel3, QStringLiteral("关闭"));
+  btnReadXML = hidden(Panel3, QStringLiteral("读取xml"));
+
+  dlgSavePlan.filter = texts::kSaveFilter;
+  // "xls", not the designer's "sav": a bare name must become a workbook.
+  dlgSavePlan.defaultExtension = QStringLiteral("xls");
+  dlgSavePlan.confirmOverwrite = true;
+  dlgOpenPlan.filter = texts::kOpenFilter;
+
+  // Each picture runs the click action of its hidden button.
+  connect(imgCheckUnit, &TPicture::clicked, this, &TFmCheckEdit::imgCheckUnitClick);
+  connect(imgJH, &TPicture::clicked, this, &TFmCheckEdit::imgJHClick);
+  connect(imgExport, &TPicture::clicked, this, &TFmCheckEdit::imgExportClick);
+  connect(imgPrint, &TPicture::clicked, this, &TFmCheckEdit::imgPrintClick);
+  connect(Image4, &TPicture::clicked, this, &TFmCheckEdit::btnCloseClick);
+  connect(btnCheckUnit, &QPushButton::clicked, this, [this] { guarded([this] { btnCheckUnitClick(); }); });
+  connect(btnCheck, &QPushButton::clicked, this, [this] { guarded([this] { btnCheckClick(); }); });
+  connect(btnExport, &QPushButton::clicked, this, [this] { guarded([this] { btnExportClick(); }); });
+  connect(btnPrint, &QPushButton::clicked, this, [this] { guarded([this] { btnPrintClick(); }); });
+  connect(btnClose, &QPushButton::clicked, this, &TFmCheckEdit::btnCloseClick);
+  connect(btnReadXML, &QPushButton::clicked, this, [this] { guarded([this] { btnReadXMLClick(); }); });
+}
+
+TPicture* TFmCheckEdit::picture(const char* name) const {
+  const struct {
+    const char* name;
+    TPicture* picture;
+  } pictures[] = {{"Image1", Image1},       {"img1", img1},   {"img2", img2},
+                  {"imgCheckUnit", imgCheckUnit}, {"imgJH", imgJH}, {"imgExport", imgExport},
+                  {"imgPrint", imgPrint},   {"Image4", Image4}};
+  for (const auto& p : pictures)
+    if (qstrcmp(p.name, name) == 0) return p.picture;
+  return nullptr;
+}
+
+void TFmCheckEdit::guarded(const std::function<void()>& command) {
+  try {
+    command();
+  } catch (const std::exception& e) {
+    platform::dialogs().showFailure(QString::fromUtf8(e.what()));
+  } catch (...) {
+    platform::dialogs().showFailure(QStringLiteral("Unknown failure"));
+  }
+}
+
+void TFmCheckEdit::FormCreate() {
+  DatabaseSettings s;
+  ReadDatabaseSettings(s.Provider, s.Driver, s.ServerName, s.Database, s.LogId, s.Password,
+                       s.Port, s.UserName, s.VersionType);
+  ProgressWindow progress(this);
+  progress.setMessage(texts::kStarting);
+  progress.setMinimum(0);
+  progress.setMaximum(150);
+  progress.pump();
+  progress.step(5);
+  progress.pump();
+  progress.setProgress(145);
+  progress.pump();
+  const QString connectionString = BuildConnectionString(s);
+  try {
+    conMain.open(connectionString);
+    DbConnected = true;
+    progress.setProgress(148);
+    progress.pump();
+    QThread::msleep(100);
+  } catch (...) {
+    DbConnected = false;  // the entry reports it
+  }
+}
+
+void TFmCheckEdit::ShowInfoMessage(QWidget* owner, const QString& text, const QString& caption) {
+  platform::dialogs().informationBox(owner, text, caption);
+}
+
+void TFmCheckEdit::ShowErrorMessage(QWidget* owner, const QString& text, const QString& caption) {
+  platform::dialogs().informationBox(owner, text, caption);
+}
+
+void TFmCheckEdit::showEvent(QShowEvent* e) {
+  QWidget::showEvent(e);
+  if (!shown_) {
+    shown_ = true;
+    guarded([this] { FormShow(); });
+  }
+}
+
+void TFmCheckEdit::closeEvent(QCloseEvent* e) {
+  FormClose();
+  QWidget::closeEvent(e);
+}
+
+void TFmCheckEdit::FormShow() {
+  FormulaSqlList.clear();
+  ElementSqlList.clear();
+  TCell& c = *Cell1;
+  c.SetLanguage(2052);
+  c.SetColumnCount(5, 0);
+  c.setWorkbookReadonly(true);
+  c.SetRowHeight(0, 150, 1, 0);
+  c.SetCellText(1, 1, 0, texts::kRegisterTitle);
+  c.MergeRange(0, 1, 4, 1);
+  c.SetCellAlign(1, 1, 0, 36);
+  c.SetCellFontSize(1, 1, 0, 20.0f);
+  c.SetRowHeight(0, 100, 2, 0);
+  const QString headers[] = {QStringLiteral("表号"), QStringLiteral("问题描述"),
+                             QStringLiteral("类别"), QStringLiteral("回复情况")};
+  for (int col = 1; col <= 4; ++col) {
+    c.SetCellText(col, 2, 0, headers[col - 1]);
+    c.SetCellFontSize(col, 2, 0, 12.0f);
+    c.SetCellAlign(col, 2, 0, 36);
+  }
+  c.SetFixedRows(2, 0);
+  c.SetColumnWidth(0, 350, 1, 0);
+  c.SetColumnWidth(0, 1150, 2, 0);
+  c.SetColumnWidth(0, 650, 3, 0);
+  c.SetColumnWidth(0, 350, 4, 0);
+  c.SetViewSwitch(1);
+  c.SetRowCount(3, 0);
+  SelectedOrgCodes.clear();
+  SelectedOrgNames.clear();
+  c.DrawRangeLines(1, 2, 4, 2, 0, 2, -1);
+  c.ShowTopLabel(0, 0);
+  c.ShowSideLabel(0);
+  c.Redraw();
+}
+
+void TFmCheckEdit::FormClose() {
+  FormulaSqlList.clear();
+  ElementSqlList.clear();
+}
+
+void TFmCheckEdit::imgCheckUnitClick() { btnCheckUnit->click(); }
+
+void TFmCheckEdit::imgJHClick() {
+  // Only the check picture is held off while its command runs: the run pumps
+  // messages, so a second click would otherwise start a nested check.
+  imgJH->setEnabled(false);
+  btnCheck->click();
+  imgJH->setEnabled(true);
+}
+
+void TFmCheckEdit::imgExportClick() { btnExport->click(); }
+void TFmCheckEdit::imgPrintClick() { btnPrint->click(); }
+void TFmCheckEdit::btnCloseClick() { close(); }
+
+int ProgramMain(const QString& programDir) {
+  QApplication::setApplicationName(texts::kApplicationTitle);
+  TFmCheckEdit main(programDir);
+  if (!main.dbConnected()) {
+    platform::dialogs().startupMessage(texts::kDatabaseNotStarted, texts::kHint);
+    return 0;
+  }
+  main.showMaximized();
+  return QApplication::exec();
+}

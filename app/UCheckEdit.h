@@ -1,0 +1,169 @@
+#pragma once
+// TFmCheckEdit: the program's one main window. It owns the database
+// connection, the two query objects, the spreadsheet control with the problem
+// register and the statement and organisation lists, and carries the commands.
+// The heavy work lives in units that know nothing of widgets (app/check/...);
+// the methods here gather, call and report.
+//
+// Where the methods live:
+//   UCheckEdit.cpp          window life: construction, FormCreate, FormShow,
+//                           FormClose, the picture and close handlers, the
+//                           information box, the command guard
+//   UCheckEditSettings.cpp  ReadDatabaseSettings, UnscrambleSetting,
+//                           BuildConnectionString
+//   UCheckEditRegister.cpp  Datetocell, btnExportClick, btnPrintClick
+//   UCheckEditRun.cpp       btnCheckClick, PrepareCheckTables, RunChecks,
+//                           ValuetoDate, NewIdText, SubText
+//   UCheckEditTexts.cpp     the six problem-text functions
+//   UCheckEditImport.cpp    btnReadXMLClick, ImportCheckPlan
+//   UCheckEditChoose.cpp    btnCheckUnitClick
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/database.h"
+#include "platform/dialogs.h"
+
+class QFrame;
+class QPushButton;
+class TCell;
+class TPicture;
+
+// The nine text settings that make the connection string.
+struct DatabaseSettings {
+  QString Provider;
+  QString Driver;
+  QString ServerName;
+  QString Database;
+  QString LogId;
+  QString Password;
+  QString Port;
+  QString UserName;
+  QString VersionType;
+};
+
+// The connection string handed to the ODBC driver manager.
+QString BuildConnectionString(const DatabaseSettings& s);
+
+class TFmCheckEdit : public QWidget {
+  Q_OBJECT
+ public:
+  // programDir: the folder that holds statistics.ini and the rule folder; empty
+  // means the folder of the executable. Construction runs FormCreate.
+  explicit TFmCheckEdit(const QString& programDir = QString(), QWidget* parent = nullptr);
+  ~TFmCheckEdit() override;
+
+  // ---- start-up and settings
+  void FormCreate();
+  void ReadDatabaseSettings(QString& Provider, QString& Driver, QString& ServerName,
+                            QString& Database, QString& LogId, QString& Password, QString& Port,
+                            QString& UserName, QString& VersionType);
+  // On the setting's GBK bytes, as stored in statistics.ini.
+  static std::string UnscrambleSetting(std::string bytes);
+  static void ShowInfoMessage(QWidget* owner, const QString& text, const QString& caption);
+  static void ShowErrorMessage(QWidget* owner, const QString& text, const QString& caption);
+
+  // ---- window life and commands
+  void FormShow();
+  void FormClose();
+  void imgCheckUnitClick();
+  void imgJHClick();
+  void imgExportClick();
+  void imgPrintClick();
+  void btnCloseClick();
+  void btnCheckUnitClick();
+  void btnCheckClick();
+  void btnExportClick();
+  void btnPrintClick();
+  void btnReadXMLClick();
+
+  // ---- register
+  void Datetocell();
+
+  // ---- check run
+  void PrepareCheckTables();
+  void RunChecks();
+  void ValuetoDate(const QString& rptId, const QString& rptLabel, const QString& text,
+                   const QString& category, const QString& reply);
+  static QString NewIdText();
+  static QString SubText(const QString& text, int start, int count);
+
+  // ---- problem texts
+  static QString CheckTypeCaption(const QString& checkType);
+  static QString BuildProblemText(const QString& checkType, const QString& describe,
+                                  const QString& orgName, const QString& value);
+  static QString RenderExpression(const QString& checkType, const QString& expression,
+                                  const QString& orgName);
+  static QString RenderExpressionSide(const QString& checkType, const QString& side);
+  static QString RenderCellRef(const QString& checkType, const QString& ref);
+  static QString TableLabel(const QString& templateId);
+
+  // ---- rule-file import
+  void ImportCheckPlan(const QString& fileName);
+
+  // ---- state, for the commands' collaborators and for tests
+  const QString& programDir() const { return ProgramDir; }
+  bool dbConnected() const { return DbConnected; }
+  platform::db::Connection& connection() { return conMain; }
+  TCell& cell() { return *Cell1; }
+  TPicture* picture(const char* name) const;  // "imgCheckUnit", "imgJH", ... "Image4"
+  QStringList& selectedOrgCodes() { return SelectedOrgCodes; }
+  QStringList& selectedOrgNames() { return SelectedOrgNames; }
+  QStringList& formulaSqlList() { return FormulaSqlList; }
+  QStringList& elementSqlList() { return ElementSqlList; }
+  const QString& lastImportSql() const { return LastImportSql; }
+
+ protected:
+  void showEvent(QShowEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  void createComponents();
+  // Runs one command; a failure that leaves it is shown as the framework's
+  // default handler would show it, and never reaches the event loop.
+  void guarded(const std::function<void()>& command);
+
+  QString ProgramDir;
+  bool DbConnected = false;
+  bool shown_ = false;
+
+  platform::db::Connection conMain;
+  platform::db::Query qry1{conMain};
+  platform::db::Query qry2{conMain};
+
+  // Components (owned by Qt's parent chain).
+  QFrame* Panel1 = nullptr;
+  TPicture* Image1 = nullptr;
+  TPicture* img1 = nullptr;
+  TPicture* img2 = nullptr;
+  TPicture* imgCheckUnit = nullptr;
+  TPicture* imgJH = nullptr;
+  TPicture* imgExport = nullptr;
+  TPicture* imgPrint = nullptr;
+  TPicture* Image4 = nullptr;
+  QPushButton* btnCheckUnit = nullptr;
+  QPushButton* btnCheck = nullptr;
+  QPushButton* btnExport = nullptr;
+  QPushButton* btnPrint = nullptr;
+  QFrame* Panel2 = nullptr;
+  TCell* Cell1 = nullptr;
+  QFrame* Panel3 = nullptr;
+  QPushButton* btnClose = nullptr;
+  QPushButton* btnReadXML = nullptr;
+  platform::FileDialogOptions dlgSavePlan;
+  platform::FileDialogOptions dlgOpenPlan;
+
+  QStringList FormulaSqlList;
+  QStringList ElementSqlList;
+  QStringList SelectedOrgCodes;
+  QStringList SelectedOrgNames;
+  QString LastImportSql;
+};
+
+// Program entry: title, main window, start-up failure report, message loop.
+// programDir as for TFmCheckEdit. Returns the exit code.
+int ProgramMain(const QString& programDir = QString());

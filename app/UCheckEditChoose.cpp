@@ -1,0 +1,4 @@
+// TFmCheckEdit: the choice of organisations.
+#include "app/UCheckEdit.h"
+
+void TFmCheckEdit::btnCheckUnitClick() {}

@@ -1,0 +1,76 @@
+// TFmCheckEdit: statistics.ini and the connection string.
+#include <QCoreApplication>
+#include <QDir>
+#include <QSysInfo>
+
+#include "app/UCheckEdit.h"
+#include "platform/inifile.h"
+#include "platform/qtext.h"
+
+namespace {
+
+constexpr const char* kSection = "ValidDataBase";
+
+// The stored (scrambled) default of LogPassword; it unscrambles to "reportcheck".
+constexpr const char* kScrambledDefaultPassword = "n_gb`oWg[b_";
+
+// A value that would change the meaning of the connection string (";" ends a
+// piece, a leading "{" starts a braced value) is braced, with "}" doubled, so
+// it reaches the driver whole. Every other value goes in unchanged.
+QString connectionValue(const QString& v) {
+  if (!v.contains(QLatin1Char(';')) && !v.startsWith(QLatin1Char('{'))) return v;
+  if (v.startsWith(QLatin1Char('{')) && v.endsWith(QLatin1Char('}')) && !v.contains(QLatin1Char(';')))
+    return v;  // already braced, as "{PostgreSQL Unicode}" is
+  return QLatin1Char('{') + QString(v).replace(QLatin1Char('}'), QStringLiteral("}}")) +
+         QLatin1Char('}');
+}
+
+}  // namespace
+
+void TFmCheckEdit::ReadDatabaseSettings(QString& Provider, QString& Driver, QString& ServerName,
+                                        QString& Database, QString& LogId, QString& Password,
+                                        QString& Port, QString& UserName, QString& VersionType) {
+  if (ProgramDir.isEmpty())
+    ProgramDir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+  if (!ProgramDir.endsWith(QDir::separator())) ProgramDir += QDir::separator();
+
+  const platform::IniFile ini(QString(ProgramDir + QStringLiteral("statistics.ini")).toStdString());
+  const std::string host = platform::toAnsi(QSysInfo::machineHostName());
+  auto read = [&](const char* key, std::string_view def) {
+    return ini.readString(kSection, key, def);
+  };
+  Provider = platform::fromAnsi(read("Provider", "MSDASQL.1"));
+  Driver = platform::fromAnsi(read("DRIVER", "{KingbaseES 6 ODBC driver}"));
+  ServerName = platform::fromAnsi(read("ServerName", host));
+  Database = platform::fromAnsi(read("Database", "KELDOVAR"));
+  LogId = platform::fromAnsi(read("LogId", "ADMIN"));
+  // Unscrambled on its bytes, before any conversion to wide text.
+  Password = platform::fromAnsi(UnscrambleSetting(read("LogPassword", kScrambledDefaultPassword)));
+  Port = platform::fromAnsi(read("PORT", "54321"));
+  UserName = platform::fromAnsi(read("UserName", "admin"));
+  VersionType = platform::fromAnsi(UnscrambleSetting(read("VersionType", "vtSingle")));
+  read("Fetch", "5000");
+  read("InitRecordCount", "1000");
+  read("ChangeDegree", "10");
+}
+
+std::string TFmCheckEdit::UnscrambleSetting(std::string s) {
+  // Works on the GBK bytes of the value, as the settings file stores them.
+  int k = static_cast<int>(s.size()) + 11;
+  for (size_t i = 1; i <= s.size(); ++i) {
+    k = (k + static_cast<int>(i)) % 19;
+    s[i - 1] = static_cast<char>((static_cast<unsigned char>(s[i - 1]) + k) % 256);
+  }
+  return s;
+}
+
+QString BuildConnectionString(const DatabaseSettings& s) {
+  return QStringLiteral("Provider=") + connectionValue(s.Provider) +
+         QStringLiteral(";DRIVER=") + connectionValue(s.Driver) +
+         QStringLiteral(";Extended Properties=''") + QStringLiteral(";PWD=") +
+         connectionValue(s.Password) + QStringLiteral(";Persist Security Info=True") +
+         QStringLiteral(";UID=") + connectionValue(s.LogId) +
+         QStringLiteral(";MaxVarcharSize=8000 ") + QStringLiteral(";DATABASE=") +
+         connectionValue(s.Database) + QStringLiteral(";SERVER=") +
+         connectionValue(s.ServerName) + QStringLiteral(";PORT= ") + connectionValue(s.Port);
+}

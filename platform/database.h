@@ -1,0 +1,89 @@
+#pragma once
+// A thin connection and query layer over Qt SQL's ODBC driver, shaped after
+// the ADO objects the program was designed around: one connection, query
+// objects over it that hold a statement text, open (read every row at once, so
+// the row count is known), walk rows, and read fields by name as text.
+// Every failure raises DbError with the database's own message.
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace platform::db {
+
+class DbError : public std::runtime_error {
+ public:
+  explicit DbError(const QString& message);
+  const QString& message() const { return message_; }
+
+ private:
+  QString message_;
+};
+
+class Connection {
+ public:
+  Connection();
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  // Hands the ODBC connection string to the driver manager unchanged.
+  void open(const QString& connectionString);
+  void close();
+  bool isOpen() const;
+  const QString& name() const { return name_; }  // the QSqlDatabase connection name
+
+  // Called with the text of every statement sent over this connection, before
+  // it is sent. Tests capture statements through it; the program sets none.
+  using StatementObserver = std::function<void(const QString&)>;
+  void setStatementObserver(StatementObserver observer) { observer_ = std::move(observer); }
+  void notify(const QString& sql) const {
+    if (observer_) observer_(sql);
+  }
+
+ private:
+  QString name_;
+  StatementObserver observer_;
+};
+
+class Query {
+ public:
+  explicit Query(Connection& connection);
+  ~Query();
+  Query(const Query&) = delete;
+  Query& operator=(const Query&) = delete;
+
+  void close();  // drops the rows held; the statement text stays
+  void setSql(const QString& sql) { sql_ = sql; }
+  const QString& sql() const { return sql_; }
+
+  void open();     // runs the statement and reads every row; positions on the first
+  void execSql();  // runs a statement without a result set
+
+  bool isOpen() const { return open_; }
+  bool eof() const;  // true when closed or past the last row
+  void next();
+  int recordCount() const;  // rows read by open(); 0 when closed
+
+  // The current row's field as text; NULL reads as an empty text. Names match
+  // without regard to case. Raises DbError for an unknown name or no current row.
+  QString fieldByName(const QString& name) const;
+  // The current row's field by position (0-based), as fieldByName reads it.
+  QString value(int index) const;
+  int fieldCount() const { return static_cast<int>(columns_.size()); }
+
+ private:
+  Connection& connection_;
+  QString sql_;
+  bool open_ = false;
+  QStringList columns_;
+  std::vector<std::vector<QString>> rows_;
+  size_t current_ = 0;
+};
+
+}  // namespace platform::db

@@ -1,0 +1,55 @@
+#pragma once
+// The one seam through which the program talks to the user in dialogs:
+// message boxes, the plain message dialog, file dialogs and the default
+// handler for a failure that leaves a command. The program uses the Qt
+// dialogs behind it; tests install a scripted double (ScopedDialogs).
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+namespace platform {
+
+struct FileDialogOptions {
+  QString filter;            // "description|pattern", as the program writes it
+  QString defaultExtension;  // without the dot; empty for none
+  bool confirmOverwrite = false;
+};
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+
+  // Information box: OK button, information icon, always on top, owned by owner.
+  virtual void informationBox(QWidget* owner, const QString& text, const QString& caption) = 0;
+  // Plain message dialog: OK button, no icon, the application title as caption.
+  virtual void plainMessage(const QString& text) = 0;
+  // Start-up message: OK button, no icon, no owner window.
+  virtual void startupMessage(const QString& text, const QString& caption) = 0;
+  // Open and save dialogs; nullopt when the user cancels.
+  virtual std::optional<QString> openFileName(QWidget* owner, const FileDialogOptions& options) = 0;
+  virtual std::optional<QString> saveFileName(QWidget* owner, const FileDialogOptions& options) = 0;
+  // What the framework's default handler shows for a failure that leaves a command.
+  virtual void showFailure(const QString& message) = 0;
+};
+
+// The dialogs in force: the installed double, else the real Qt dialogs.
+Dialogs& dialogs();
+
+// Installs a double for its lifetime (tests only).
+class ScopedDialogs {
+ public:
+  explicit ScopedDialogs(Dialogs& replacement);
+  ~ScopedDialogs();
+  ScopedDialogs(const ScopedDialogs&) = delete;
+  ScopedDialogs& operator=(const ScopedDialogs&) = delete;
+
+ private:
+  Dialogs* previous_;
+};
+
+// Turns "description|pattern|..." into Qt's "description (pattern);;..." form.
+QString qtFileFilter(const QString& filter);
+
+}  // namespace platform

@@ -1,0 +1,61 @@
+#include "platform/inifile.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace platform {
+namespace {
+
+std::string_view trim(std::string_view s) {
+  const char* blanks = " \t\r\n";
+  const size_t b = s.find_first_not_of(blanks);
+  if (b == std::string_view::npos) return {};
+  const size_t e = s.find_last_not_of(blanks);
+  return s.substr(b, e - b + 1);
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+IniFile::IniFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return;
+  std::string line;
+  std::string section;
+  bool inSection = false;
+  while (std::getline(in, line)) {
+    std::string_view l = trim(line);
+    if (l.empty() || l.front() == ';') continue;
+    if (l.front() == '[') {
+      const size_t close = l.find(']');
+      section = std::string(trim(l.substr(1, close == std::string_view::npos ? l.npos : close - 1)));
+      inSection = true;
+      continue;
+    }
+    const size_t eq = l.find('=');
+    if (!inSection || eq == std::string_view::npos) continue;
+    std::string_view key = trim(l.substr(0, eq));
+    std::string_view value = trim(l.substr(eq + 1));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+      value = value.substr(1, value.size() - 2);
+    entries_.push_back({section, std::string(key), std::string(value)});
+  }
+}
+
+std::string IniFile::readString(std::string_view section, std::string_view key,
+                                std::string_view def) const {
+  for (const Entry& e : entries_)
+    if (sameName(e.section, section) && sameName(e.key, key)) return e.value;
+  return std::string(def);
+}
+
+}  // namespace platform

@@ -1,0 +1,111 @@
+#include "tests/support/TestDatabase.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QUuid>
+
+#include <stdexcept>
+
+#include "platform/qtext.h"
+
+namespace {
+
+DatabaseSettings clusterSettings(const QString& database) {
+  DatabaseSettings s;
+  s.Provider = QStringLiteral("MSDASQL.1");
+  s.Driver = QStringLiteral("{PostgreSQL Unicode}");
+  s.ServerName = QStringLiteral("127.0.0.1");
+  s.Database = database;
+  s.LogId = QStringLiteral("ADMIN");
+  s.Password = QStringLiteral("reportcheck");
+  s.Port = QString::number(TestDatabase::port());
+  s.UserName = QStringLiteral("admin");
+  s.VersionType = QStringLiteral("vtSingle");
+  return s;
+}
+
+}  // namespace
+
+int TestDatabase::port() {
+  const QByteArray p = qgetenv("RC_TEST_PGPORT");
+  return p.isEmpty() ? 55433 : p.toInt();
+}
+
+TestDatabase::TestDatabase(Content content)
+    : name_(QStringLiteral("t_") +
+            QUuid::createUuid().toString(QUuid::Id128).left(16)),
+      admin_(std::make_unique<platform::db::Connection>()),
+      conn_(std::make_unique<platform::db::Connection>()) {
+  admin_->open(BuildConnectionString(clusterSettings(QStringLiteral("postgres"))));
+  platform::db::Query q(*admin_);
+  const QString tmpl = content == Content::Demo ? QStringLiteral("rc_demo") : QStringLiteral("rc_empty");
+  q.setSql(QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(name_, tmpl));
+  q.execSql();
+  conn_->open(connectionString());
+}
+
+TestDatabase::~TestDatabase() {
+  conn_.reset();
+  try {
+    platform::db::Query q(*admin_);
+    q.setSql(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name_));
+    q.execSql();
+  } catch (...) {
+    // The cluster goes away at the end of the run anyway.
+  }
+}
+
+DatabaseSettings TestDatabase::settings() const { return clusterSettings(name_); }
+
+void TestDatabase::writeStatisticsIni(const QString& dir, const QString& extraLines) const {
+  const DatabaseSettings s = settings();
+  QFile f(dir + QStringLiteral("/statistics.ini"));
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    throw std::runtime_error("cannot write statistics.ini");
+  std::string text = "[ValidDataBase]\r\n";
+  text += "DRIVER=" + platform::toAnsi(s.Driver) + "\r\n";
+  text += "ServerName=" + platform::toAnsi(s.ServerName) + "\r\n";
+  text += "Database=" + platform::toAnsi(s.Database) + "\r\n";
+  text += "LogId=" + platform::toAnsi(s.LogId) + "\r\n";
+  text += "LogPassword=" + ScrambleSetting(platform::toAnsi(s.Password)) + "\r\n";
+  text += "PORT=" + platform::toAnsi(s.Port) + "\r\n";
+  text += platform::toAnsi(extraLines);
+  f.write(text.data(), static_cast<qint64>(text.size()));
+}
+
+void TestDatabase::exec(const QString& sql) {
+  platform::db::Query q(*conn_);
+  q.setSql(sql);
+  q.execSql();
+}
+
+QStringList TestDatabase::column(const QString& sql) {
+  platform::db::Query q(*conn_);
+  q.setSql(sql);
+  q.open();
+  QStringList out;
+  for (; !q.eof(); q.next()) out << q.value(0);
+  return out;
+}
+
+QStringList TestDatabase::rows(const QString& sql) {
+  platform::db::Query q(*conn_);
+  q.setSql(sql);
+  q.open();
+  QStringList out;
+  for (; !q.eof(); q.next()) {
+    QStringList fields;
+    for (int i = 0; i < q.fieldCount(); ++i) fields << q.value(i);
+    out << fields.join(QLatin1Char('|'));
+  }
+  return out;
+}
+
+std::string ScrambleSetting(std::string s) {
+  int k = static_cast<int>(s.size()) + 11;
+  for (size_t i = 1; i <= s.size(); ++i) {
+    k = (k + static_cast<int>(i)) % 19;
+    s[i - 1] = static_cast<char>((static_cast<unsigned char>(s[i - 1]) + 256 - k) % 256);
+  }
+  return s;
+}

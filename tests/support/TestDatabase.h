@@ -1,0 +1,49 @@
+#pragma once
+// A database of its own for one test, made in the shared test cluster from a
+// template (rc_empty: compatibility layer and schema; rc_demo: the same with
+// the demo data) and dropped again when the object goes.
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <string>
+
+#include "app/UCheckEdit.h"
+#include "platform/database.h"
+
+class TestDatabase {
+ public:
+  enum class Content { Empty, Demo };
+  explicit TestDatabase(Content content = Content::Empty);
+  ~TestDatabase();
+  TestDatabase(const TestDatabase&) = delete;
+  TestDatabase& operator=(const TestDatabase&) = delete;
+
+  const QString& name() const { return name_; }
+  static int port();
+
+  // Settings that reach this database through the PostgreSQL ODBC driver.
+  DatabaseSettings settings() const;
+  QString connectionString() const { return BuildConnectionString(settings()); }
+
+  // Writes statistics.ini for these settings into dir (the password stored
+  // scrambled, as the program expects). extraLines go into the section as written.
+  void writeStatisticsIni(const QString& dir, const QString& extraLines = QString()) const;
+
+  // Runs statements on the test's own connection; raises DbError.
+  void exec(const QString& sql);
+  // The first column of every row of a query, as text.
+  QStringList column(const QString& sql);
+  // Rows of a query as "a|b|c" lines (NULL as empty).
+  QStringList rows(const QString& sql);
+
+  platform::db::Connection& connection() { return *conn_; }
+
+ private:
+  QString name_;
+  std::unique_ptr<platform::db::Connection> admin_;
+  std::unique_ptr<platform::db::Connection> conn_;
+};
+
+// The inverse of TFmCheckEdit::UnscrambleSetting, for writing settings files.
+std::string ScrambleSetting(std::string plain);

@@ -1,0 +1,14 @@
+// gtest main for tests that need Qt: one QApplication for the whole binary.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include "app/Texts.h"
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  testing::InitGoogleTest(&argc, argv);
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(texts::kApplicationTitle);
+  return RUN_ALL_TESTS();
+}
