@@ -1,0 +1,17 @@
+#include "app/check/SqlText.h"
+
+namespace check {
+
+QString quoteLiteral(const QString& value) {
+  QString out = value;
+  out.replace(QLatin1Char('\''), QStringLiteral("''"));
+  return QLatin1Char('\'') + out + QLatin1Char('\'');
+}
+
+QString quotedCodeList(const QStringList& codes) {
+  QString out;
+  for (const QString& code : codes) out += quoteLiteral(code) + QLatin1Char(',');
+  return out + QStringLiteral("'1'");
+}
+
+}  // namespace check
