@@ -1,0 +1,16 @@
+// app/check/BuiltinRules.h
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include "app/ProgressSink.h"
+#include "platform/database.h"
+namespace check {
+using StoreProblem = std::function<void(const QString& rptId, const QString& label, const QString& text,
+                                        const QString& category, const QString& reply)>;
+// Runs the 26 rules on qry (each: close, set text, open, walk rows, store), taking
+// the rules' 23 progress steps (each: progress.step(), progress.pump()).
+void runBuiltinRules(platform::db::Query& qry, const QStringList& orgCodes,
+                     const StoreProblem& store, ProgressSink& progress);
+QString builtinRuleStatement(int ruleNumber, const QStringList& orgCodes);  // 1..26
+}
