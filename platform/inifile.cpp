@@ -29,32 +29,35 @@ IniFile::IniFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return;
   std::string line;
-  std::string section;
-  bool inSection = false;
+  int sectionIndex = -1;  // none yet: keys before the first section are ignored
   while (std::getline(in, line)) {
     std::string_view l = trim(line);
     if (l.empty() || l.front() == ';') continue;
     if (l.front() == '[') {
       const size_t close = l.find(']');
-      section = std::string(trim(l.substr(1, close == std::string_view::npos ? l.npos : close - 1)));
-      inSection = true;
+      sections_.emplace_back(trim(l.substr(1, close == std::string_view::npos ? l.npos : close - 1)));
+      ++sectionIndex;
       continue;
     }
     const size_t eq = l.find('=');
-    if (!inSection || eq == std::string_view::npos) continue;
+    if (sectionIndex < 0 || eq == std::string_view::npos) continue;
     std::string_view key = trim(l.substr(0, eq));
     std::string_view value = trim(l.substr(eq + 1));
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front())
       value = value.substr(1, value.size() - 2);
-    entries_.push_back({section, std::string(key), std::string(value)});
+    entries_.push_back({sectionIndex, std::string(key), std::string(value)});
   }
 }
 
 std::string IniFile::readString(std::string_view section, std::string_view key,
                                 std::string_view def) const {
+  // Only the first section of that name counts, as with the system's own reader.
+  int first = -1;
+  for (size_t i = 0; i < sections_.size() && first < 0; ++i)
+    if (sameName(sections_[i], section)) first = static_cast<int>(i);
   for (const Entry& e : entries_)
-    if (sameName(e.section, section) && sameName(e.key, key)) return e.value;
+    if (e.sectionIndex == first && sameName(e.key, key)) return e.value;
   return std::string(def);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Reader for Windows-style profile (INI) files, with the rules callers of
 // such files rely on: section and key names match without regard to ASCII
-// case, the first matching section and key win, blanks around names and
+// case, the first section of a name and its first matching key win, blanks around names and
 // values are trimmed, a value in matching quotes ('...' or "...") loses them,
 // and a missing file, section or key gives the caller's default.
 // Values are returned as the file's bytes (GBK text); nothing is written.
@@ -22,10 +22,11 @@ class IniFile {
 
  private:
   struct Entry {
-    std::string section;
+    int sectionIndex;  // into sections_
     std::string key;
     std::string value;
   };
+  std::vector<std::string> sections_;
   std::vector<Entry> entries_;
 };
 

@@ -58,7 +58,11 @@ TestDatabase::~TestDatabase() {
 DatabaseSettings TestDatabase::settings() const { return clusterSettings(name_); }
 
 void TestDatabase::writeStatisticsIni(const QString& dir, const QString& extraLines) const {
-  const DatabaseSettings s = settings();
+  writeStatisticsIni(dir, settings(), extraLines);
+}
+
+void TestDatabase::writeStatisticsIni(const QString& dir, const DatabaseSettings& s,
+                                      const QString& extraLines) {
   QFile f(dir + QStringLiteral("/statistics.ini"));
   if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
     throw std::runtime_error("cannot write statistics.ini");

@@ -29,6 +29,8 @@ class TestDatabase {
   // Writes statistics.ini for these settings into dir (the password stored
   // scrambled, as the program expects). extraLines go into the section as written.
   void writeStatisticsIni(const QString& dir, const QString& extraLines = QString()) const;
+  static void writeStatisticsIni(const QString& dir, const DatabaseSettings& s,
+                                 const QString& extraLines = QString());
 
   // Runs statements on the test's own connection; raises DbError.
   void exec(const QString& sql);

@@ -1,0 +1,93 @@
+// statistics.ini, the password unscrambling and the connection string.
+#include <QSysInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "app/UCheckEdit.h"
+#include "tests/support/TestDatabase.h"
+
+namespace {
+
+DatabaseSettings readSettings(const QString& dir, const std::string& ini, bool writeIni = true) {
+  if (writeIni) std::ofstream((dir + "/statistics.ini").toStdString(), std::ios::binary) << ini;
+  // A window whose connection fails quickly is enough to run the reader.
+  TFmCheckEdit w(dir);
+  DatabaseSettings s;
+  w.ReadDatabaseSettings(s.Provider, s.Driver, s.ServerName, s.Database, s.LogId, s.Password,
+                         s.Port, s.UserName, s.VersionType);
+  EXPECT_TRUE(w.programDir().endsWith('/'));
+  return s;
+}
+
+}  // namespace
+
+TEST(settings, UnscrambleWorksOnBytes) {
+  EXPECT_EQ(TFmCheckEdit::UnscrambleSetting("abc"), "psd");
+  EXPECT_EQ(TFmCheckEdit::UnscrambleSetting(""), "");
+  // An eight-byte value steps by 1, 3, 6, 10, ...: byte 250 at position 4 wraps to 4.
+  std::string eight(8, 'a');
+  eight[3] = static_cast<char>(250);
+  const std::string out = TFmCheckEdit::UnscrambleSetting(eight);
+  EXPECT_EQ(static_cast<unsigned char>(out[3]), 4);
+  EXPECT_EQ(out[0], 'b');
+  EXPECT_EQ(ScrambleSetting(TFmCheckEdit::UnscrambleSetting("any value")), "any value");
+}
+
+TEST(settings, MissingFileGivesTheDefaults) {
+  QTemporaryDir dir;
+  const DatabaseSettings s = readSettings(dir.path(), "", false);
+  EXPECT_EQ(s.Provider, "MSDASQL.1");
+  EXPECT_EQ(s.Driver, "{KingbaseES 6 ODBC driver}");
+  EXPECT_EQ(s.ServerName, QSysInfo::machineHostName());
+  EXPECT_EQ(s.Database, "KELDOVAR");
+  EXPECT_EQ(s.LogId, "ADMIN");
+  EXPECT_EQ(s.Password, "reportcheck");
+  EXPECT_EQ(s.Port, "54321");
+  EXPECT_EQ(s.UserName, "admin");
+  EXPECT_EQ(s.VersionType, QString::fromStdString(TFmCheckEdit::UnscrambleSetting("vtSingle")));
+  EXPECT_EQ(BuildConnectionString(s),
+            "Provider=MSDASQL.1;DRIVER={KingbaseES 6 ODBC driver};Extended Properties='';"
+            "PWD=reportcheck;Persist Security Info=True;UID=ADMIN;MaxVarcharSize=8000 ;"
+            "DATABASE=KELDOVAR;SERVER=" + QSysInfo::machineHostName() + ";PORT= 54321");
+}
+
+TEST(settings, FileValuesWithMixedCaseNamesBlanksAndQuotes) {
+  QTemporaryDir dir;
+  const DatabaseSettings s = readSettings(
+      dir.path(),
+      "[VALIDDATABASE]\r\n"
+      "provider = P1\r\n"
+      "Driver={PostgreSQL Unicode}\r\n"
+      "SERVERNAME=my host\r\n"
+      "database=\"quoted name\"\r\n"
+      "LogPassword=\r\n"
+      "port=5432\r\n");
+  EXPECT_EQ(s.Provider, "P1");
+  EXPECT_EQ(s.ServerName, "my host");
+  EXPECT_EQ(s.Database, "quoted name");
+  EXPECT_EQ(s.Password, "");
+  EXPECT_EQ(BuildConnectionString(s),
+            "Provider=P1;DRIVER={PostgreSQL Unicode};Extended Properties='';PWD=;Persist Security "
+            "Info=True;UID=ADMIN;MaxVarcharSize=8000 ;DATABASE=quoted name;SERVER=my host;PORT= 5432");
+}
+
+TEST(settings, ValuesThatWouldBreakTheStringAreBraced) {
+  DatabaseSettings s;
+  struct Case {
+    QString value;
+    QString piece;
+  } cases[] = {
+      {"a;b", ";PWD={a;b};"},
+      {"a;b}c", ";PWD={a;b}}c};"},
+      {"{abc", ";PWD={{abc};"},
+      {"{x}", ";PWD={x};"},  // already braced, as driver names are
+      {"it's \"q\"", ";PWD=it's \"q\";"},
+  };
+  for (const Case& c : cases) {
+    s.Password = c.value;
+    EXPECT_TRUE(BuildConnectionString(s).contains(c.piece)) << c.value.toStdString();
+  }
+}
