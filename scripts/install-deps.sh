@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the demo and the tests need.
+set -euo pipefail
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends \
+  build-essential cmake g++ pkg-config python3 \
+  clang libclang-rt-14-dev \
+  libgtest-dev libgmock-dev \
+  qt6-base-dev libqt6sql6-odbc \
+  unixodbc unixodbc-dev odbc-postgresql postgresql \
+  libjpeg62-turbo-dev libxml2-dev \
+  fonts-wqy-microhei xvfb xauth \
+  poppler-utils catdoc
