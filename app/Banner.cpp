@@ -1,19 +1,99 @@
 #include "app/Banner.h"
 
+#include <QEvent>
+#include <QFile>
+#include <QWidget>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "app/Jpeg.h"
 #include "app/TPicture.h"
 
-namespace banner {
+// The resources live in the static app library: keep their initialiser linked.
+static void initBannerResources() { Q_INIT_RESOURCE(resources); }
 
-void loadArtwork(QWidget&, std::initializer_list<TPicture*> pictures) {
-  // Placeholder geometry until the artwork arrives.
-  int x = 623;
-  int i = 0;
-  for (TPicture* p : pictures) {
-    if (i++ >= 3) {
-      p->setGeometry(x, 24, 88, 88);
-      x += 106;
+namespace banner {
+namespace {
+
+// The pictures in loadArtwork's order, with their designed place in the panel.
+// Tiles are placed by their left edge at the designed width.
+struct Slot {
+  const char* name;
+  int left;  // tiles only
+};
+constexpr std::array<Slot, 8> kSlots = {{{"Image1", 0},
+                                         {"img1", 0},
+                                         {"img2", 0},
+                                         {"imgCheckUnit", 623},
+                                         {"imgJH", 729},
+                                         {"imgExport", 834},
+                                         {"imgPrint", 940},
+                                         {"Image4", 1046}}};
+constexpr int kArtWidth = 936;
+constexpr int kEdgeHeight = 9;
+constexpr int kTileTop = 24;
+constexpr int kTileSize = 88;
+
+// Lays the pictures out whenever the banner panel changes size.
+class Layout : public QObject {
+ public:
+  Layout(QWidget* panel, std::vector<TPicture*> pictures)
+      : QObject(panel), panel_(panel), pictures_(std::move(pictures)) {
+    panel->installEventFilter(this);
+    apply();
+  }
+
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (watched == panel_ && e->type() == QEvent::Resize) apply();
+    return false;
+  }
+
+ private:
+  void apply() {
+    const int w = panel_->width();
+    const int h = panel_->height();
+    for (size_t i = 0; i < pictures_.size() && i < kSlots.size(); ++i) {
+      TPicture* p = pictures_[i];
+      switch (i) {
+        case 0:  // art, left
+          p->setGeometry(0, 0, kArtWidth, h - kEdgeHeight);
+          break;
+        case 1:  // filler, the rest of the width above the edge
+          p->setGeometry(kArtWidth, 0, std::max(0, w - kArtWidth), h - kEdgeHeight);
+          break;
+        case 2:  // edge strip along the bottom
+          p->setGeometry(0, h - kEdgeHeight, w, kEdgeHeight);
+          break;
+        default:  // tiles: anchored top and right
+          p->setGeometry(w - (kDesignedWidth - kSlots[i].left), kTileTop, kTileSize, kTileSize);
+          p->raise();
+          break;
+      }
     }
   }
+
+  QWidget* panel_;
+  std::vector<TPicture*> pictures_;
+};
+
+}  // namespace
+
+QImage picture(const QString& name) {
+  initBannerResources();
+  QFile f(QStringLiteral(":/banner/%1.jpg").arg(name));
+  if (!f.open(QIODevice::ReadOnly)) return QImage();
+  return decodeJpeg(f.readAll());
+}
+
+void loadArtwork(QWidget&, std::initializer_list<TPicture*> pictures) {
+  std::vector<TPicture*> list(pictures);
+  if (list.empty()) return;
+  for (size_t i = 0; i < list.size() && i < kSlots.size(); ++i)
+    list[i]->setImage(picture(QString::fromLatin1(kSlots[i].name)));
+  QWidget* panel = list.front()->parentWidget();
+  if (panel) new Layout(panel, std::move(list));  // owned by the panel
 }
 
 }  // namespace banner
