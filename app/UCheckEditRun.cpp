@@ -1,12 +1,69 @@
-// TFmCheckEdit: the check command and the check run.
+// TFmCheckEdit: the check command and the check run. The work lives in
+// app/check/ (WorkingTables, FormulaCheck, ProblemStore, BuiltinRules).
 #include "app/UCheckEdit.h"
 
-void TFmCheckEdit::btnCheckClick() {}
-void TFmCheckEdit::PrepareCheckTables() {}
-void TFmCheckEdit::RunChecks() {}
-void TFmCheckEdit::ValuetoDate(const QString&, const QString&, const QString&, const QString&,
-                               const QString&) {}
-QString TFmCheckEdit::NewIdText() { return QString(); }
+#include <exception>
+
+#include "app/cell/TCell.h"
+#include "app/check/BuiltinRules.h"
+#include "app/check/FormulaCheck.h"
+#include "app/check/ProblemStore.h"
+#include "app/check/WorkingTables.h"
+#include "app/uProgressBar.h"
+#include "platform/guid.h"
+
+void TFmCheckEdit::btnCheckClick() {
+  // A failure of the preparation leaves here for the default handler; the
+  // run is then not started.
+  PrepareCheckTables();
+  RunChecks();
+}
+
+void TFmCheckEdit::PrepareCheckTables() {
+  ProgressWindow progress(this);
+  check::prepareWorkingTables(qry1, progress, ProgramDir, [](const QString&) {
+    // The rule files' formulas are not read yet: a present file is skipped
+    // like an absent one, and only its progress step is taken.
+  });
+}
+
+void TFmCheckEdit::RunChecks() {
+  // The choice of organisations is read once: a choice confirmed while the run
+  // pumps messages must not mix into this run.
+  const QStringList orgCodes = SelectedOrgCodes;
+  QString failure;
+  {
+    ProgressWindow progress(this);
+    check::startCheckProgress(progress);
+    Cell1->SetRowCount(3, 0);
+    try {
+      check::runFormulaChecks(
+          qry1, orgCodes,
+          [this](const QString& rptId, const QString& label, const QString& text,
+                 const QString& category, const QString& reply) {
+            ValuetoDate(rptId, label, text, category, reply);
+          },
+          progress, check::runBuiltinRules, [this] { Datetocell(); });
+    } catch (const std::exception& e) {
+      failure = QString::fromUtf8(e.what());
+    } catch (...) {
+      failure = QStringLiteral("Unknown failure");
+    }
+  }
+  // Shown once the progress window is gone, so that it does not cover the
+  // message; a failed run must not look like one that found nothing.
+  if (!failure.isNull()) platform::dialogs().showFailure(failure);
+}
+
+void TFmCheckEdit::ValuetoDate(const QString& rptId, const QString& rptLabel, const QString& text,
+                               const QString& category, const QString& reply) {
+  check::storeProblem(qry2, rptId, rptLabel, text, category, reply);
+}
+
+QString TFmCheckEdit::NewIdText() { return platform::newGuidText(); }
+
 QString TFmCheckEdit::SubText(const QString& text, int start, int count) {
+  if (start < 1) start = 1;
+  if (count <= 0 || start > text.size()) return QString();
   return text.mid(start - 1, count);
 }

@@ -1,0 +1,19 @@
+#pragma once
+// Storing one problem row in TMP_CONTENT.
+#include <QString>
+
+#include "platform/database.h"
+
+namespace check {
+
+// The INSERT of one problem row, every value a quoted literal.
+QString problemInsertStatement(const QString& id, const QString& rptId, const QString& label,
+                               const QString& text, const QString& category, const QString& reply);
+
+// Stores one problem row with a new identifier through qry (close, set, execute).
+// A statement the database refuses is shown as "SQL已异常: " and the statement
+// in the plain message dialog; the call then returns normally, so a run goes on.
+void storeProblem(platform::db::Query& qry, const QString& rptId, const QString& label,
+                  const QString& text, const QString& category, const QString& reply);
+
+}  // namespace check
