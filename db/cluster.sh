@@ -1,0 +1,167 @@
+#!/usr/bin/env bash
+# A throwaway PostgreSQL cluster that stands in for the report database.
+#
+#   cluster.sh start DIR PORT              initdb DIR if needed, start the server on
+#                                          127.0.0.1:PORT, make the templates rc_empty
+#                                          and rc_demo if they are missing
+#   cluster.sh stop DIR                    stop the server and remove DIR
+#   cluster.sh createdb DIR PORT NAME [SIZE]
+#                                          (re)make database NAME (case kept) with the
+#                                          compatibility layer and schema, and demo data
+#                                          of SIZE organisations when SIZE is given
+#
+# Superuser ADMIN, password "reportcheck", password authentication (scram) only,
+# listening on 127.0.0.1 only. Databases use encoding UTF8 and collation C, so
+# text comparisons and ORDER BY are byte comparisons.
+set -euo pipefail
+
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+SUPERUSER=ADMIN
+PASSWORD=reportcheck
+DEMO_TEMPLATE_SIZE=${RC_DEMO_TEMPLATE_SIZE:-300}
+
+die() { echo "cluster.sh: $*" >&2; exit 1; }
+
+pg_bin() {
+  local bin
+  bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
+  [[ -n "$bin" && -x "$bin/pg_ctl" ]] || die "no PostgreSQL server binaries under /usr/lib/postgresql/*/bin"
+  echo "$bin"
+}
+
+# The server refuses to run as root: then every server command runs as the
+# postgres system user.
+as_server_user() {
+  if [[ $(id -u) -eq 0 ]]; then
+    runuser -u postgres -- "$@"
+  else
+    "$@"
+  fi
+}
+
+# When root runs the server as postgres, postgres must be able to walk down to DIR.
+make_reachable() {
+  local dir=$1 p
+  [[ $(id -u) -eq 0 ]] || return 0
+  id postgres >/dev/null 2>&1 || die "system user postgres is missing (install postgresql)"
+  chown postgres: "$dir"
+  p=$(dirname "$dir")
+  while [[ "$p" != "/" ]]; do
+    if ! runuser -u postgres -- test -x "$p"; then
+      chmod o+x "$p"
+    fi
+    p=$(dirname "$p")
+  done
+}
+
+psql_admin() {
+  local port=$1 db=$2
+  shift 2
+  PGPASSWORD=$PASSWORD PGCONNECT_TIMEOUT=10 PGOPTIONS="-c client_min_messages=warning" psql -X -q -v ON_ERROR_STOP=1 \
+    -h 127.0.0.1 -p "$port" -U "$SUPERUSER" -d "$db" "$@"
+}
+
+db_exists() {
+  local port=$1 name=$2
+  [[ $(psql_admin "$port" postgres -tAc "SELECT 1 FROM pg_database WHERE datname = '$name'") == 1 ]]
+}
+
+sql_ident() { printf '"%s"' "${1//\"/\"\"}"; }
+
+# Makes database NAME: compat layer, schema and (SIZE given) demo data. It is
+# built under a temporary name and renamed at the end, so a failed load never
+# leaves a half-filled database under the real name.
+make_database() {
+  local port=$1 name=$2 size=${3:-}
+  local tmp="${name}__building"
+  psql_admin "$port" postgres -c "DROP DATABASE IF EXISTS $(sql_ident "$tmp") WITH (FORCE)"
+  psql_admin "$port" postgres -c "CREATE DATABASE $(sql_ident "$tmp") TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C'"
+  psql_admin "$port" "$tmp" -f "$HERE/compat.sql" -f "$HERE/schema.sql"
+  if [[ -n "$size" && -f "$HERE/gen_demo.py" ]]; then
+    python3 "$HERE/gen_demo.py" --orgs "$size" | psql_admin "$port" "$tmp" -f -
+    psql_admin "$port" "$tmp" -c "ANALYZE"
+  fi
+  psql_admin "$port" postgres -c "DROP DATABASE IF EXISTS $(sql_ident "$name") WITH (FORCE)"
+  psql_admin "$port" postgres -c "ALTER DATABASE $(sql_ident "$tmp") RENAME TO $(sql_ident "$name")"
+}
+
+wait_ready() {
+  local bin=$1 port=$2 i
+  for i in $(seq 1 300); do
+    if "$bin/pg_isready" -q -h 127.0.0.1 -p "$port"; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+cmd_start() {
+  [[ $# -eq 2 ]] || die "usage: cluster.sh start DIR PORT"
+  local dir=$1 port=$2 bin
+  bin=$(pg_bin)
+  mkdir -p "$dir"
+  dir=$(cd "$dir" && pwd)
+  make_reachable "$dir"
+  local data="$dir/data"
+
+  if [[ ! -f "$data/PG_VERSION" ]]; then
+    local pwfile="$dir/.pwfile"
+    (umask 077; printf '%s\n' "$PASSWORD" >"$pwfile")
+    [[ $(id -u) -eq 0 ]] && chown postgres: "$pwfile"
+    as_server_user "$bin/initdb" -D "$data" -U "$SUPERUSER" --pwfile="$pwfile" \
+      --auth-host=scram-sha-256 --auth-local=scram-sha-256 -E UTF8 --locale=C \
+      --no-sync >"$dir/initdb.log" 2>&1 || { rm -f "$pwfile"; cat "$dir/initdb.log" >&2; die "initdb failed"; }
+    rm -f "$pwfile"
+    cat >>"$data/postgresql.conf" <<EOF
+
+# throwaway stand-in report database
+listen_addresses = '127.0.0.1'
+unix_socket_directories = '$dir'
+max_connections = 300
+fsync = off
+synchronous_commit = off
+full_page_writes = off
+EOF
+  fi
+
+  if ! as_server_user "$bin/pg_ctl" -D "$data" status >/dev/null 2>&1; then
+    as_server_user "$bin/pg_ctl" -D "$data" -l "$dir/server.log" -o "-p $port" -w -t 60 start >/dev/null \
+      || { tail -n 20 "$dir/server.log" >&2; die "the server did not start"; }
+  fi
+  wait_ready "$bin" "$port" || die "the server does not answer on 127.0.0.1:$port"
+
+  db_exists "$port" rc_empty || make_database "$port" rc_empty
+  db_exists "$port" rc_demo || make_database "$port" rc_demo "$DEMO_TEMPLATE_SIZE"
+}
+
+cmd_stop() {
+  [[ $# -eq 1 ]] || die "usage: cluster.sh stop DIR"
+  local dir=$1 bin
+  [[ -d "$dir" ]] || return 0
+  dir=$(cd "$dir" && pwd)
+  # Only ever remove what start made.
+  if [[ -e "$dir/data" && ! -f "$dir/data/PG_VERSION" ]]; then
+    die "$dir does not look like a cluster made by cluster.sh; not removing it"
+  fi
+  if [[ -f "$dir/data/PG_VERSION" ]]; then
+    bin=$(pg_bin)
+    if as_server_user "$bin/pg_ctl" -D "$dir/data" status >/dev/null 2>&1; then
+      as_server_user "$bin/pg_ctl" -D "$dir/data" -m fast -w -t 60 stop >/dev/null
+    fi
+  fi
+  rm -rf "$dir"
+}
+
+cmd_createdb() {
+  [[ $# -eq 3 || $# -eq 4 ]] || die "usage: cluster.sh createdb DIR PORT NAME [SIZE]"
+  local dir=$1 port=$2 name=$3 size=${4:-}
+  [[ -f "$dir/data/PG_VERSION" ]] || die "no cluster in $dir (run start first)"
+  [[ -z "$size" || "$size" =~ ^[0-9]+$ ]] || die "SIZE must be a number of organisations"
+  make_database "$port" "$name" "$size"
+}
+
+case "${1:-}" in
+  start) shift; cmd_start "$@" ;;
+  stop) shift; cmd_stop "$@" ;;
+  createdb) shift; cmd_createdb "$@" ;;
+  *) die "usage: cluster.sh start DIR PORT | stop DIR | createdb DIR PORT NAME [SIZE]" ;;
+esac
