@@ -1,0 +1,38 @@
+#pragma once
+// The formula statement as the program must send it, written out once for the
+// tests; filter is the condition on the chosen organisations.
+#include <QString>
+
+namespace testsql {
+
+inline QString formulaStatement(const QString& filter) {
+  static const QString text = QStringLiteral(
+    "SELECT I_CHECKTYPE,D0107,D0101,S_FID,S_FDESCRIBE,S_FSORT,S_FTMID,I_FRELATE,I_LEFT,I_RIGHT "
+    "FROM ( SELECT "
+    "AD.I_CHECKTYPE,AD.D0107,AD.D0101,AD.S_FID,AD.S_FDESCRIBE,AD.S_FSORT,AD.S_FTMID,AD.I_FRELAT"
+    "E,CAST(SUM(CASE I_TYPE WHEN 0 THEN CAST(ISNULL(D.VAL,'0') AS INT) *ISNULL(B.I_BALANCE,1) "
+    "ELSE 0 END) AS INT) AS I_LEFT,CAST(SUM(CASE I_TYPE WHEN 0 THEN 0 ELSE "
+    "CAST(ISNULL(D.VAL,'0') AS INT) *ISNULL(B.I_BALANCE,1) END) AS INT) AS I_RIGHT  FROM "
+    "(SELECT I_CHECKTYPE,D0107,D0101,S_FID,S_FDESCRIBE,S_FSORT,S_FTMID,I_FRELATE FROM "
+    "TMP_FORMULA A, D01 WHERE (SUBSTR(D01.D0107, 1, 11) <> A.S_OEXCEPT1) AND "
+    "(SUBSTR(D01.D0107, 1, 11) <> A.S_OEXCEPT2) AND ((A.S_OSTINT = '') OR ((A.I_ORELATE = 0 "
+    "AND SUBSTR(D01.D0107, 1, 11) < A.S_OSTINT) OR (A.I_ORELATE = 1 AND SUBSTR(D01.D0107, 1, "
+    "11) <= A.S_OSTINT) OR  (A.I_ORELATE = 2 AND SUBSTR(D01.D0107, 1, 11) = A.S_OSTINT) OR "
+    "(A.I_ORELATE = 3 AND SUBSTR(D01.D0107, 1, 11) >= A.S_OSTINT) OR (A.I_ORELATE = 4 AND "
+    "SUBSTR(D01.D0107, 1, 11) > A.S_OSTINT)   OR (A.I_ORELATE >= 10 AND A.I_ORELATE <= 19 AND "
+    "LENGTH(D01.D0107) = (A.I_ORELATE - 8)*4 -1)))  ) AS AD INNER JOIN TMP_FORMULAELEMENT B ON "
+    "AD.S_FID = B.S_FRMLID LEFT JOIN RPTREPORT C ON B.S_TEMID = C.TEMID AND B.S_BTIME = "
+    "C.TIMEBEGIN AND B.S_ETIME = C.TIMEEND AND AD.D0107  = C.ORGID LEFT JOIN RPTREPORTDATA D "
+    "ON  B.I_COL = D.COL AND B.I_ROW = D.ROW AND C.REPORTID = D.REPORTID GROUP BY "
+    "AD.I_CHECKTYPE,AD.D0107, AD.D0101, AD.S_FID, AD.S_FDESCRIBE, AD.I_FRELATE, "
+    "AD.S_FSORT,AD.S_FTMID, AD.I_FRELATE) AS WW WHERE  (I_FRELATE = 0 AND I_LEFT >= I_RIGHT) "
+    "OR (I_FRELATE = 1 AND I_LEFT > I_RIGHT) OR (I_FRELATE = 2 AND I_LEFT <> I_RIGHT) OR "
+    "(I_FRELATE = 3 AND I_LEFT < I_RIGHT) OR (I_FRELATE = 4 AND I_LEFT <= I_RIGHT) ORDER BY "
+    "D0107,S_FTMID,I_CHECKTYPE");
+  static const QString marker = QStringLiteral("(A.I_ORELATE - 8)*4 -1)))");
+  QString out = text;
+  out.insert(out.indexOf(marker) + marker.size(), filter);
+  return out;
+}
+
+}  // namespace testsql

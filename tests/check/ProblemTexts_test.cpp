@@ -1,0 +1,138 @@
+// The problem texts: categories, markers, rendered relations, table labels and
+// the splitting rule they rest on.
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include "app/UCheckEdit.h"
+#include "app/check/ProblemTexts.h"
+#include "tests/check/QStringPrint.h"
+
+using check::TextError;
+
+TEST(texts_split, ItemsBlanksQuotesAndEmptyItems) {
+  const struct {
+    QString text;
+    char delimiter;
+    QStringList items;
+  } cases[] = {
+      {"", ',', {}},
+      {"   ", ',', {}},
+      {"a,b", ',', {"a", "b"}},
+      {" a , b ", ',', {"a", "b"}},
+      {"a b", ',', {"a", "b"}},  // a blank separates like the delimiter
+      {"a\tb\r\nc", ',', {"a", "b", "c"}},
+      {",a", ',', {"", "a"}},
+      {"a,,b", ',', {"a", "", "b"}},
+      {"a,", ',', {"a", ""}},
+      {"a, ", ',', {"a"}},  // the delimiter is not the last character
+      {"\"x,y\",z", ',', {"x,y", "z"}},
+      {"\"a\"\"b\"", ',', {"a\"b"}},
+      {"\"open", ',', {"open"}},
+      {QString("a") + QChar(0) + ",b", ',', {"a"}},  // code 0 ends the text
+      {"R12C3", 'C', {"R12", "3"}},
+      {"1-2-3", '-', {"1", "2", "3"}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(check::splitItems(c.text, QLatin1Char(c.delimiter)), c.items) << c.text.toStdString();
+}
+
+TEST(texts_category, TableOfCheckTypes) {
+  const struct {
+    QString type, category;
+  } cases[] = {
+      {"3", "原库中表内校核(未通过)"}, {"4", "原库中表间校核(未通过)"},
+      {"11", "不应为零(应该有数据)"}, {"12", "不应有数据"},
+      {"13", "需报说明"},             {"14", "校核未通过"},
+      {"5", ""},                       {"0", ""},
+      {"-3", ""},                      {"014", "校核未通过"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(TFmCheckEdit::CheckTypeCaption(c.type), c.category) << c.type.toStdString();
+}
+
+TEST(texts_problem, MarkersAndRenderedRelations) {
+  const struct {
+    QString type, describe, org, value, text;
+  } cases[] = {
+      {"11", "$D: $T$V", "X", "7", "X: 7"},
+      {"11", "$D有$V个", "a$Vb", "7", "a7b有7个"},  // $V replaced after $D
+      {"13", "$d $t $v", "X", "7", "$d $t $v"},     // markers are case-sensitive
+      {"12", "无标记", "X", "7", "无标记"},
+      {"03", "$D", "X", "", "X"},  // only the texts "3" and "4" render relations
+      // Type 3.
+      {"3", "R12C3=R4C3+R5C3", "X", "9", "X C12等于C4+C5"},
+      {"3", "(R1C2)>(R3C4)", "X", "", "X B1大于D3"},
+      {"3", "R1C1>=R2C1", "X", "", "X A1大于等于A2"},
+      {"3", "R1C1<=R2C1-R3C1", "X", "", "X A1小于等于A2-A3"},
+      {"3", "R1C1<R2C1", "X", "", "X A1小于A2"},
+      {"3", "R1C1 = R2C1", "X", "", "X A1等于A2"},
+      {"3", "R05C1=R1C26", "X", "", "X A05等于Z1"},
+      // Type 4.
+      {"4", "T17000400R12C3=T17000500R3C3+T17000500R4C3", "X", "", "X 4表C12等于5表C3+5表C4"},
+      {"4", "T17001500R1C1>T17000900R2C2", "X", "", "X 15表A1大于9表B2"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(TFmCheckEdit::BuildProblemText(c.type, c.describe, c.org, c.value), c.text)
+        << c.describe.toStdString();
+}
+
+TEST(texts_side, SignsJoinRenderedReferences) {
+  const struct {
+    QString side, rendered;
+  } cases[] = {
+      {"R1C1+R2C1-R3C1", "A1+A2-A3"},
+      {"R1C1-R2C1+R3C1", "A1-A2+A3"},
+      {"R1C1-R2C1+R3C1-R4C1", "A1-A2+A3-A4"},
+      {"R1C1-R2C1", "A1-A2"},
+      {"(R1C1)+(R2C1)", "A1+A2"},
+      {"R7C2", "B7"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(TFmCheckEdit::RenderExpressionSide("3", c.side), c.rendered);
+  EXPECT_EQ(TFmCheckEdit::RenderCellRef("4", "T17000400R12C3"), "4表C12");
+  EXPECT_EQ(TFmCheckEdit::RenderCellRef("3", "R12C3"), "C12");
+}
+
+TEST(texts_label, TemplateIds) {
+  const struct {
+    QString id, label;
+  } cases[] = {
+      {"18000700", "第7表"}, {"18000400", "第4表"},   {"18001800", "第18表"},
+      {"18001900", "第19表"}, {"18001500", "第15表"}, {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(TFmCheckEdit::TableLabel(c.id), c.label) << c.id.toStdString();
+}
+
+TEST(texts_failures, EachFunctionRaises) {
+  EXPECT_THROW(TFmCheckEdit::CheckTypeCaption("x"), TextError);
+  EXPECT_THROW(TFmCheckEdit::CheckTypeCaption(""), TextError);
+  EXPECT_THROW(TFmCheckEdit::CheckTypeCaption("3 "), TextError);
+  const char* badRelations[] = {
+      "R1C1",            // no operator
+      "R1C1=",           // empty right side
+      "=R1C1",           // empty left side
+      "R1C1=R2C1+",      // trailing sign
+      "R1C1=+R2C1",      // leading sign
+      "R1C1=R2C1+-R3C1", // two signs in a row
+      "R1C1=R2Cx",       // column not an integer
+      "R1C1=R2",         // no column
+  };
+  for (const char* e : badRelations)
+    EXPECT_THROW(TFmCheckEdit::BuildProblemText("3", e, "X", ""), TextError) << e;
+  EXPECT_THROW(TFmCheckEdit::RenderCellRef("4", "T1700XX00R1C1"), TextError);
+  EXPECT_THROW(TFmCheckEdit::TableLabel("abc"), TextError);
+  EXPECT_THROW(TFmCheckEdit::TableLabel("18000000"), TextError);  // nothing left to read
+}
+
+TEST(texts_misc, SubTextAndNewIdText) {
+  EXPECT_EQ(TFmCheckEdit::SubText("{ABC}", 2, 3), "ABC");
+  EXPECT_EQ(TFmCheckEdit::SubText("ABC", 2, 10), "BC");
+  EXPECT_EQ(TFmCheckEdit::SubText("ABC", 4, 1), "");
+  EXPECT_EQ(TFmCheckEdit::SubText("ABC", 0, 2), "AB");
+  const QString a = TFmCheckEdit::NewIdText();
+  const QString b = TFmCheckEdit::NewIdText();
+  EXPECT_NE(a, b);
+  EXPECT_TRUE(QRegularExpression("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$")
+                  .match(a)
+                  .hasMatch())
+      << a.toStdString();
+}
