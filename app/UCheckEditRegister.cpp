@@ -1,6 +1,31 @@
 // TFmCheckEdit: the problem register, export and print.
 #include "app/UCheckEdit.h"
 
-void TFmCheckEdit::Datetocell() {}
-void TFmCheckEdit::btnExportClick() {}
-void TFmCheckEdit::btnPrintClick() {}
+#include "app/ProblemRegister.h"
+#include "app/Texts.h"
+#include "app/cell/TCell.h"
+
+void TFmCheckEdit::Datetocell() {
+  qry2.close();
+  qry2.setSql(problem_register::kSelectProblems);
+  qry2.open();
+  problem_register::fill(*Cell1, problem_register::rowsOf(qry2));
+  // qry2 stays open.
+}
+
+void TFmCheckEdit::btnExportClick() {
+  const std::optional<QString> fileName = platform::dialogs().saveFileName(this, dlgSavePlan);
+  if (!fileName) return;
+  // A failure raises and goes to the command guard, which shows its message;
+  // only a workbook that was written gets the completion message.
+  Cell1->ExportExcel(*fileName);
+  ShowInfoMessage(this, texts::kExportDone, texts::kHint);
+}
+
+void TFmCheckEdit::btnPrintClick() {
+  try {
+    Cell1->PrintSheet(0, 0, false);
+  } catch (...) {
+    ShowInfoMessage(this, texts::kPrintFailed, texts::kHint);
+  }
+}

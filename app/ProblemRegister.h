@@ -1,0 +1,43 @@
+#pragma once
+// The problem register's problem rows: fills the sheet under its title and
+// header rows from the problems in register order, then adds the signature
+// row, the page texts and the print title rows. Knows the sheet only through
+// TCell's operations and the problems only through a row source, so it runs
+// against any query (or a plain list) without a window.
+#include <QString>
+
+#include <functional>
+
+class TCell;
+
+namespace platform::db {
+class Query;
+}
+
+namespace problem_register {
+
+// The problems in register order: by template id, category, description
+// (each compared as text by the database).
+inline const QString kSelectProblems =
+    QStringLiteral("select * from TMP_CONTENT order by rptid,CONTENTTYPE,CONTENTSCR");
+
+struct ProblemRow {
+  QString table;        // RPTSCR, "表号"
+  QString description;  // CONTENTSCR, "问题描述"
+  QString category;     // CONTENTTYPE, "类别"
+};
+
+// Hands out the next problem into row; false when there are no more.
+using RowSource = std::function<bool(ProblemRow&)>;
+
+// Walks an open query from its current row, reading RPTSCR, CONTENTSCR and
+// CONTENTTYPE by name (NULL reads as ""). The query must outlive the source.
+RowSource rowsOf(platform::db::Query& query);
+
+// Fills the sheet, whose row count is 3 (title and header rows), with one row
+// per problem from row 3 on, the signature row under them, the page texts and
+// the print title rows. A failure of the source leaves at once: the rows
+// written so far stay, without signature row and page settings.
+void fill(TCell& cell, const RowSource& next);
+
+}  // namespace problem_register
