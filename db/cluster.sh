@@ -77,7 +77,7 @@ make_database() {
   psql_admin "$port" postgres -c "DROP DATABASE IF EXISTS $(sql_ident "$tmp") WITH (FORCE)"
   psql_admin "$port" postgres -c "CREATE DATABASE $(sql_ident "$tmp") TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C'"
   psql_admin "$port" "$tmp" -f "$HERE/compat.sql" -f "$HERE/schema.sql"
-  if [[ -n "$size" && -f "$HERE/gen_demo.py" ]]; then
+  if [[ -n "$size" ]]; then
     python3 "$HERE/gen_demo.py" --orgs "$size" | psql_admin "$port" "$tmp" -f -
     psql_admin "$port" "$tmp" -c "ANALYZE"
   fi
@@ -111,11 +111,14 @@ cmd_start() {
       --auth-host=scram-sha-256 --auth-local=scram-sha-256 -E UTF8 --locale=C \
       --no-sync >"$dir/initdb.log" 2>&1 || { rm -f "$pwfile"; cat "$dir/initdb.log" >&2; die "initdb failed"; }
     rm -f "$pwfile"
+    # A Unix socket path is limited to about 107 bytes; past that, TCP only.
+    local sockets=$dir
+    (( ${#dir} + 20 > 107 )) && sockets=
     cat >>"$data/postgresql.conf" <<EOF
 
 # throwaway stand-in report database
 listen_addresses = '127.0.0.1'
-unix_socket_directories = '$dir'
+unix_socket_directories = '$sockets'
 max_connections = 300
 fsync = off
 synchronous_commit = off
