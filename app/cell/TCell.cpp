@@ -1,42 +1,164 @@
-// Placeholder until the spreadsheet control lands.
 #include "app/cell/TCell.h"
 
-#include <QPrinter>
+#include <QVBoxLayout>
 
-namespace cell {
-class Sheet {};
-}  // namespace cell
+#include "app/cell/Sheet.h"
+#include "app/cell/SheetPrinter.h"
+#include "app/cell/SheetView.h"
+#include "app/cell/XlsWriter.h"
 
-class TCell::View : public QWidget {};
+class TCell::View : public cell::SheetView {
+ public:
+  using SheetView::SheetView;
+};
 
-TCell::TCell(QWidget* parent) : QWidget(parent), sheet_(std::make_unique<cell::Sheet>()) {}
+namespace {
+
+// Alignment codes: horizontal 1 left, 2 right, 4 centred; vertical 8 top,
+// 16 bottom, 32 centred. 32 is centred and left, 34 centred and right, 36
+// centred both ways.
+cell::HAlign horizontalOf(int code) {
+  if (code & 4) return cell::HAlign::Centre;
+  if (code & 2) return cell::HAlign::Right;
+  return cell::HAlign::Left;
+}
+
+cell::VAlign verticalOf(int code) {
+  if (code & 32) return cell::VAlign::Centre;
+  if (code & 16) return cell::VAlign::Bottom;
+  if (code & 8) return cell::VAlign::Top;
+  return cell::VAlign::Centre;
+}
+
+constexpr int kWrapTextStyle = 2;
+constexpr int kEdgeInner = 5;
+constexpr int kEdgeLeft = 2;
+constexpr int kEdgeRight = 3;
+
+}  // namespace
+
+TCell::TCell(QWidget* parent) : QWidget(parent), sheet_(std::make_unique<cell::Sheet>()) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  view_ = new View(*sheet_, this);
+  layout->addWidget(view_);
+  setFocusProxy(view_);
+}
+
 TCell::~TCell() = default;
-void TCell::SetLanguage(int) {}
-void TCell::SetColumnCount(int, int) {}
-void TCell::SetRowCount(int, int) {}
-int TCell::GetRowCount(int) const { return 0; }
-void TCell::SetRowHeight(int, int, int, int) {}
-void TCell::SetColumnWidth(int, int, int, int) {}
-int TCell::GetFitRowHeight(int) const { return 0; }
-void TCell::SetCellText(int, int, int, const QString&) {}
-void TCell::SetCellTextEx(int, int, int, const QString&) {}
-void TCell::SetCellAlign(int, int, int, int) {}
-void TCell::SetCellFontSize(int, int, int, float) {}
-void TCell::MergeRange(int, int, int, int) {}
-void TCell::SetCellStyle(int, int, int, int) {}
-void TCell::SetCellTextStyle(int, int, int, int) {}
-void TCell::DrawRangeLines(int, int, int, int, int, int, int) {}
-void TCell::SetRangeEdge(int, int, int, int, int) {}
-void TCell::SetFixedRows(int, int) {}
-void TCell::SetViewSwitch(int) {}
-void TCell::ShowTopLabel(int, int) {}
-void TCell::ShowSideLabel(int) {}
-void TCell::Redraw() {}
-void TCell::SetPageTexts(const QString&, const QString&, const QString&) {}
-void TCell::SetPrintTitleRows(int, int) {}
-int TCell::ExportExcel(const QString&) { return 1; }
-void TCell::PrintSheet(int, int, bool) {}
+
+void TCell::changed() { view_->sheetChanged(); }
+
+void TCell::SetLanguage(int) {}  // Texts are Unicode; there is nothing to switch.
+
+void TCell::SetColumnCount(int count, int) {
+  sheet_->setColumnCount(count);
+  changed();
+}
+
+void TCell::SetRowCount(int count, int) {
+  sheet_->setRowCount(count);
+  changed();
+}
+
+int TCell::GetRowCount(int) const { return sheet_->rowCount(); }
+
+void TCell::SetRowHeight(int, int height, int row, int) {
+  sheet_->setRowHeight(row, height);
+  changed();
+}
+
+void TCell::SetColumnWidth(int, int width, int column, int) {
+  sheet_->setColumnWidth(column, width);
+  changed();
+}
+
+int TCell::GetFitRowHeight(int row) const { return sheet_->fitRowHeight(row); }
+
+void TCell::SetCellText(int column, int row, int, const QString& text) {
+  sheet_->setText(column, row, text);
+  changed();
+}
+
+void TCell::SetCellTextEx(int column, int row, int sheet, const QString& text) {
+  SetCellText(column, row, sheet, text);
+}
+
+void TCell::SetCellAlign(int column, int row, int, int code) {
+  sheet_->setAlign(column, row, horizontalOf(code), verticalOf(code));
+  changed();
+}
+
+void TCell::SetCellFontSize(int column, int row, int, float size) {
+  sheet_->setFontSize(column, row, size);
+  changed();
+}
+
+void TCell::MergeRange(int column1, int row1, int column2, int row2) {
+  sheet_->merge({column1, row1, column2, row2});
+  changed();
+}
+
+void TCell::SetCellStyle(int, int, int, int) {}  // 7, the ordinary style, is all there is.
+
+void TCell::SetCellTextStyle(int column, int row, int, int code) {
+  sheet_->setWrap(column, row, code == kWrapTextStyle);
+  changed();
+}
+
+void TCell::DrawRangeLines(int column1, int row1, int column2, int row2, int, int, int) {
+  // Every line type, style and colour the program passes means a thin black grid.
+  sheet_->drawGrid({column1, row1, column2, row2});
+  changed();
+}
+
+void TCell::SetRangeEdge(int column1, int row1, int column2, int row2, int code) {
+  const cell::Range range{column1, row1, column2, row2};
+  if (code == kEdgeInner) sheet_->clearInnerLines(range);
+  if (code == kEdgeLeft) sheet_->clearOuterEdge(range, cell::Edge::Left);
+  if (code == kEdgeRight) sheet_->clearOuterEdge(range, cell::Edge::Right);
+  changed();
+}
+
+void TCell::SetFixedRows(int count, int) {
+  sheet_->setFixedRows(count);
+  changed();
+}
+
+void TCell::SetViewSwitch(int) {}  // One view mode: the sheet as it prints.
+
+void TCell::ShowTopLabel(int value, int) {
+  sheet_->setTopLabelVisible(value != 0);
+  changed();
+}
+
+void TCell::ShowSideLabel(int value) {
+  sheet_->setSideLabelVisible(value != 0);
+  changed();
+}
+
+void TCell::Redraw() { view_->relayout(); }
+
+void TCell::SetPageTexts(const QString& left, const QString& centre, const QString& right) {
+  sheet_->setPageTexts({left, centre, right});
+}
+
+void TCell::SetPrintTitleRows(int firstRow, int lastRow) { sheet_->setPrintTitleRows(firstRow, lastRow); }
+
+int TCell::ExportExcel(const QString& fileName) {
+  cell::writeXls(*sheet_, fileName);
+  return 1;
+}
+
+void TCell::PrintSheet(int, int, bool) { cell::SheetPrinter(*sheet_).printToDefault(); }
+
 bool TCell::WorkbookReadonly() const { return readOnly_; }
-void TCell::setWorkbookReadonly(bool r) { readOnly_ = r; }
+
+void TCell::setWorkbookReadonly(bool readOnly) {
+  readOnly_ = readOnly;
+  view_->setReadOnly(readOnly);
+}
+
 const cell::Sheet& TCell::sheet() const { return *sheet_; }
-void TCell::printTo(QPrinter&) {}
+
+void TCell::printTo(QPrinter& printer) { cell::SheetPrinter(*sheet_).print(printer); }

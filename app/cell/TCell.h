@@ -7,11 +7,14 @@
 //
 // Codes (the control's own):
 //   sizes (row height, column width): tenths of a millimetre; mode is ignored.
-//   SetCellAlign: 32 = vertically centred, left; 34 = centred, right; 36 = centred, centred.
+//   SetCellAlign: 32 = vertically centred, left; 34 = centred, right; 36 = centred, centred
+//     (bits: horizontal 1 left, 2 right, 4 centred; vertical 8 top, 16 bottom, 32 centred).
 //   SetCellTextStyle: 2 = wrap the text.  SetCellStyle: 7 = ordinary (no effect).
 //   DrawRangeLines(type 0, style 2, colour -1): thin black grid over the range.
 //   SetRangeEdge: 5 = no inner lines, 2 = no left line, 3 = no right line.
 //   ShowTopLabel / ShowSideLabel 0: hide column letters / row numbers.
+// Row 0 and column 0 are the label row and column; cells are rows and
+// columns from 1 (see cell::Sheet).
 #include <QString>
 #include <QWidget>
 
@@ -76,6 +79,8 @@ class TCell : public QWidget {
   void printTo(QPrinter& printer);
 
  private:
+  void changed();
+
   class View;
   std::unique_ptr<cell::Sheet> sheet_;
   View* view_ = nullptr;  // child widget, owned by Qt

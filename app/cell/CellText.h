@@ -1,0 +1,43 @@
+#pragma once
+// Fonts and text layout of the sheet's cells, shared by the row-height fit,
+// the view and the printer so that all three break lines alike. Lengths are
+// layout units: tenths of a millimetre.
+#include <QFont>
+#include <QString>
+#include <QTextLayout>
+
+#include "app/cell/Sheet.h"
+
+class QPainter;
+class QRectF;
+
+namespace cell {
+
+// Space between a cell's edges and its text.
+inline constexpr int kCellPaddingX = 10;
+inline constexpr int kCellPaddingY = 8;
+
+// The cell font ("宋体", falling back to an installed CJK face) at the given
+// size in points, scaled to layout units.
+QFont cellFont(float points);
+
+// One cell's text laid out in a given width. Wrapping text breaks at word
+// boundaries (anywhere in CJK text, or inside a word longer than the width);
+// other text breaks only at its own line breaks.
+class CellText {
+ public:
+  CellText(const QString& text, float points, bool wrap, double width);
+  CellText(const CellText&) = delete;
+  CellText& operator=(const CellText&) = delete;
+
+  // Height of all lines; 0 for an empty text.
+  double height() const { return height_; }
+  // Draws the lines inside box (padding already taken off), clipped to it.
+  void draw(QPainter& painter, const QRectF& box, HAlign h, VAlign v) const;
+
+ private:
+  QTextLayout layout_;
+  double height_ = 0;
+};
+
+}  // namespace cell

@@ -1,0 +1,268 @@
+#include "app/cell/Sheet.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/cell/CellText.h"
+
+namespace cell {
+
+Sheet::Sheet() {
+  setColumnCount(kInitialColumnCount);
+  setRowCount(kInitialRowCount);
+}
+
+void Sheet::setRowCount(int count) {
+  count = std::max(count, 0);
+  const auto keep = static_cast<std::size_t>(count);
+  if (keep < rows_.size()) {
+    rows_.resize(keep);
+    // A merge that reaches past the last row goes; so do lines of dropped rows
+    // (they lived in the dropped cells).
+    std::erase_if(merges_, [count](const Range& r) { return r.row2 >= count; });
+    if (titleLast_ >= count) titleFirst_ = titleLast_ = 0;
+  }
+  while (rows_.size() < keep) {
+    Row row;
+    if (rows_.empty()) row.height = kLabelRowHeight;
+    row.cells.resize(static_cast<std::size_t>(columnCount_));
+    rows_.push_back(std::move(row));
+  }
+}
+
+void Sheet::setColumnCount(int count) {
+  count = std::max(count, 0);
+  columnCount_ = count;
+  const auto n = static_cast<std::size_t>(count);
+  for (Row& row : rows_) row.cells.resize(n);
+  const std::size_t had = widths_.size();
+  widths_.resize(n, kDefaultColumnWidth);
+  if (had == 0 && n > 0) widths_[0] = kLabelColumnWidth;
+  std::erase_if(merges_, [count](const Range& r) { return r.column2 >= count; });
+}
+
+bool Sheet::isCell(int column, int row) const {
+  return column >= 1 && column < columnCount_ && row >= 1 && row < rowCount();
+}
+
+Sheet::Cell* Sheet::at(int column, int row) {
+  if (!isCell(column, row)) return nullptr;
+  return &rows_[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
+}
+
+const Sheet::Cell* Sheet::at(int column, int row) const {
+  if (!isCell(column, row)) return nullptr;
+  return &rows_[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
+}
+
+QString Sheet::text(int column, int row) const {
+  const Cell* c = at(column, row);
+  return c ? c->text : QString();
+}
+
+void Sheet::setText(int column, int row, const QString& text) {
+  if (Cell* c = at(column, row)) c->text = text;
+}
+
+float Sheet::fontSize(int column, int row) const {
+  const Cell* c = at(column, row);
+  return c ? c->fontSize : kDefaultFontSize;
+}
+
+void Sheet::setFontSize(int column, int row, float points) {
+  if (!(points > 0.0f) || points > 409.0f) return;
+  if (Cell* c = at(column, row)) c->fontSize = points;
+}
+
+HAlign Sheet::hAlign(int column, int row) const {
+  const Cell* c = at(column, row);
+  return c ? c->h : HAlign::Left;
+}
+
+VAlign Sheet::vAlign(int column, int row) const {
+  const Cell* c = at(column, row);
+  return c ? c->v : VAlign::Centre;
+}
+
+void Sheet::setAlign(int column, int row, HAlign h, VAlign v) {
+  if (Cell* c = at(column, row)) {
+    c->h = h;
+    c->v = v;
+  }
+}
+
+bool Sheet::wraps(int column, int row) const {
+  const Cell* c = at(column, row);
+  return c && c->wrap;
+}
+
+void Sheet::setWrap(int column, int row, bool wrap) {
+  if (Cell* c = at(column, row)) c->wrap = wrap;
+}
+
+int Sheet::rowHeight(int row) const {
+  if (row < 0 || row >= rowCount()) return kDefaultRowHeight;
+  return rows_[static_cast<std::size_t>(row)].height;
+}
+
+void Sheet::setRowHeight(int row, int height) {
+  if (row < 0 || row >= rowCount() || height < 0) return;
+  rows_[static_cast<std::size_t>(row)].height = height;
+}
+
+int Sheet::columnWidth(int column) const {
+  if (column < 0 || column >= columnCount_) return kDefaultColumnWidth;
+  return widths_[static_cast<std::size_t>(column)];
+}
+
+void Sheet::setColumnWidth(int column, int width) {
+  if (column < 0 || column >= columnCount_ || width < 0) return;
+  widths_[static_cast<std::size_t>(column)] = width;
+}
+
+std::optional<Range> Sheet::dataPart(const Range& range) const {
+  Range r{std::max(std::min(range.column1, range.column2), 1), std::max(std::min(range.row1, range.row2), 1),
+          std::min(std::max(range.column1, range.column2), columnCount_ - 1),
+          std::min(std::max(range.row1, range.row2), rowCount() - 1)};
+  if (r.column1 > r.column2 || r.row1 > r.row2) return std::nullopt;
+  return r;
+}
+
+void Sheet::merge(const Range& range) {
+  const std::optional<Range> data = dataPart(range);
+  if (!data || (data->column1 == data->column2 && data->row1 == data->row2)) return;
+  const Range given{std::max(std::min(range.column1, range.column2), 0),
+                    std::max(std::min(range.row1, range.row2), 0), data->column2, data->row2};
+  std::erase_if(merges_, [&](const Range& m) {
+    return m.column1 <= given.column2 && given.column1 <= m.column2 && m.row1 <= given.row2 &&
+           given.row1 <= m.row2;
+  });
+  merges_.push_back(given);
+}
+
+std::optional<Range> Sheet::mergeAt(int column, int row) const {
+  for (const Range& m : merges_)
+    if (m.contains(column, row)) return m;
+  return std::nullopt;
+}
+
+void Sheet::setLine(int column, int row, unsigned char bit, bool on) {
+  if (Cell* c = at(column, row)) {
+    if (on)
+      c->lines |= bit;
+    else
+      c->lines &= static_cast<unsigned char>(~bit);
+  }
+}
+
+bool Sheet::border(int column, int row, Edge edge) const {
+  const Cell* c = at(column, row);
+  if (!c) return false;
+  auto has = [this](int col, int r, unsigned char bit) {
+    const Cell* n = at(col, r);
+    return n && (n->lines & bit) != 0;
+  };
+  switch (edge) {
+    case Edge::Left: return (c->lines & kLeft) || has(column - 1, row, kRight);
+    case Edge::Top: return (c->lines & kTop) || has(column, row - 1, kBottom);
+    case Edge::Right: return (c->lines & kRight) || has(column + 1, row, kLeft);
+    case Edge::Bottom: return (c->lines & kBottom) || has(column, row + 1, kTop);
+  }
+  return false;
+}
+
+void Sheet::drawGrid(const Range& range) {
+  const std::optional<Range> r = dataPart(range);
+  if (!r) return;
+  for (int row = r->row1; row <= r->row2; ++row)
+    for (int col = r->column1; col <= r->column2; ++col) setLine(col, row, kLeft | kTop | kRight | kBottom, true);
+}
+
+void Sheet::clearInnerLines(const Range& range) {
+  const std::optional<Range> r = dataPart(range);
+  if (!r) return;
+  for (int row = r->row1; row <= r->row2; ++row)
+    for (int col = r->column1; col <= r->column2; ++col) {
+      if (col > r->column1) setLine(col, row, kLeft, false);
+      if (col < r->column2) setLine(col, row, kRight, false);
+      if (row > r->row1) setLine(col, row, kTop, false);
+      if (row < r->row2) setLine(col, row, kBottom, false);
+    }
+}
+
+void Sheet::clearOuterEdge(const Range& range, Edge edge) {
+  const std::optional<Range> r = dataPart(range);
+  if (!r) return;
+  // Both cells that share the edge lose their line.
+  switch (edge) {
+    case Edge::Left:
+      for (int row = r->row1; row <= r->row2; ++row) {
+        setLine(r->column1, row, kLeft, false);
+        setLine(r->column1 - 1, row, kRight, false);
+      }
+      break;
+    case Edge::Right:
+      for (int row = r->row1; row <= r->row2; ++row) {
+        setLine(r->column2, row, kRight, false);
+        setLine(r->column2 + 1, row, kLeft, false);
+      }
+      break;
+    case Edge::Top:
+      for (int col = r->column1; col <= r->column2; ++col) {
+        setLine(col, r->row1, kTop, false);
+        setLine(col, r->row1 - 1, kBottom, false);
+      }
+      break;
+    case Edge::Bottom:
+      for (int col = r->column1; col <= r->column2; ++col) {
+        setLine(col, r->row2, kBottom, false);
+        setLine(col, r->row2 + 1, kTop, false);
+      }
+      break;
+  }
+}
+
+std::optional<std::pair<int, int>> Sheet::printTitleRows() const {
+  if (titleFirst_ < 1 || titleLast_ < titleFirst_ || titleLast_ >= rowCount()) return std::nullopt;
+  return std::make_pair(titleFirst_, titleLast_);
+}
+
+void Sheet::setPrintTitleRows(int first, int last) {
+  titleFirst_ = std::max(first, 0);
+  titleLast_ = last;
+}
+
+int Sheet::dataWidth() const {
+  int sum = 0;
+  for (int c = 1; c < columnCount_; ++c) sum += columnWidth(c);
+  return sum;
+}
+
+int Sheet::spanWidth(int column, int row) const {
+  const std::optional<Range> m = mergeAt(column, row);
+  const std::optional<Range> data = m ? dataPart(*m) : std::nullopt;
+  if (!data || data->column1 != column || data->row1 != row) return columnWidth(column);
+  int sum = 0;
+  for (int c = data->column1; c <= data->column2; ++c) sum += columnWidth(c);
+  return sum;
+}
+
+int Sheet::fitRowHeight(int row) const {
+  if (row < 1 || row >= rowCount()) return kDefaultRowHeight;
+  double need = kDefaultRowHeight / 2.0;
+  for (int col = 1; col < columnCount_; ++col) {
+    const Cell* c = at(col, row);
+    if (c->text.isEmpty()) continue;
+    // A cell inside a merge counts only as the merge's first cell, and only
+    // when the merge stays in this row.
+    if (const std::optional<Range> m = mergeAt(col, row)) {
+      const std::optional<Range> data = dataPart(*m);
+      if (!data || data->column1 != col || data->row1 != row || data->row2 != row) continue;
+    }
+    const CellText layout(c->text, c->fontSize, c->wrap, spanWidth(col, row) - 2 * kCellPaddingX);
+    need = std::max(need, layout.height() + 2 * kCellPaddingY);
+  }
+  return static_cast<int>(std::ceil(need));
+}
+
+}  // namespace cell

@@ -1,0 +1,113 @@
+#include "app/cell/SheetPrinter.h"
+
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+#include <algorithm>
+
+#include "app/cell/CellText.h"
+#include "app/cell/CellTexts.h"
+#include "app/cell/Sheet.h"
+#include "app/cell/SheetPainter.h"
+#include "app/cell/TCell.h"
+
+namespace cell {
+namespace {
+
+constexpr double kMarginMm = 10;
+constexpr double kFooterHeight = 100;  // layout units under the rows for the page texts
+constexpr float kPageTextPoints = 10.0f;
+
+}  // namespace
+
+QString SheetPrinter::pageText(const QString& pattern, int page, int pages) {
+  QString s = pattern;
+  s.replace(QStringLiteral("&P"), QString::number(page));
+  s.replace(QStringLiteral("&S"), QString::number(pages));
+  return s;
+}
+
+std::vector<std::vector<int>> SheetPrinter::paginate(double bodyHeight) const {
+  const auto titles = sheet_.printTitleRows();
+  std::vector<std::vector<int>> pages(1);
+  double used = 0;
+  for (int r = 1; r < sheet_.rowCount(); ++r) {
+    if (titles && r >= titles->first && r <= titles->second) continue;
+    const double h = sheet_.rowHeight(r);
+    if (!pages.back().empty() && used + h > bodyHeight) {
+      pages.emplace_back();
+      used = 0;
+    }
+    pages.back().push_back(r);
+    used += h;
+  }
+  return pages;
+}
+
+void SheetPrinter::printToDefault() const {
+  const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+  if (info.isNull()) throw TCellError(texts::kNoDefaultPrinter);
+  QPrinter printer(info, QPrinter::HighResolution);
+  print(printer);
+}
+
+void SheetPrinter::print(QPrinter& printer) const {
+  printer.setFullPage(false);
+  printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                    QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm), QPageLayout::Millimeter));
+  if (!printer.isValid()) throw TCellError(texts::kPrinterNotReady.arg(printer.printerName()));
+
+  QPainter painter;
+  if (!painter.begin(&printer)) throw TCellError(texts::kPrinterNotReady.arg(printer.printerName()));
+
+  // Layout units (0.1 mm) to device pixels, then the columns scaled to the page width.
+  const QRectF paper = printer.pageLayout().paintRectPixels(printer.resolution());
+  const double unit = printer.resolution() / 254.0;
+  const double pageWidth = paper.width() / unit;
+  const double pageHeight = paper.height() / unit;
+  const double scale = pageWidth / std::max(sheet_.dataWidth(), 1);
+
+  std::vector<int> titleRows;
+  if (const auto titles = sheet_.printTitleRows())
+    for (int r = titles->first; r <= titles->second; ++r) titleRows.push_back(r);
+  const double titleHeight = rowsHeight(sheet_, titleRows);
+  const double bodyHeight = (pageHeight - kFooterHeight) / scale - titleHeight;
+  const std::vector<std::vector<int>> pages = paginate(bodyHeight);
+  const int count = static_cast<int>(pages.size());
+  const PageTexts& texts = sheet_.pageTexts();
+
+  for (int p = 0; p < count; ++p) {
+    if (p > 0 && !printer.newPage()) {
+      painter.end();
+      throw TCellError(texts::kPrintAborted.arg(printer.printerName()));
+    }
+    std::vector<int> rows = titleRows;
+    rows.insert(rows.end(), pages[static_cast<std::size_t>(p)].begin(), pages[static_cast<std::size_t>(p)].end());
+
+    painter.save();
+    painter.scale(unit, unit);
+    painter.save();
+    painter.scale(scale, scale);
+    paintRows(painter, sheet_, rows, 2);  // 0.2 mm lines
+    painter.restore();
+
+    const QRectF foot(0, pageHeight - kFooterHeight, pageWidth, kFooterHeight);
+    auto drawFoot = [&](const QString& pattern, HAlign h) {
+      if (pattern.isEmpty()) return;
+      const CellText text(pageText(pattern, p + 1, count), kPageTextPoints, false, foot.width());
+      text.draw(painter, foot, h, VAlign::Centre);
+    };
+    painter.setPen(Qt::black);
+    drawFoot(texts.left, HAlign::Left);
+    drawFoot(texts.centre, HAlign::Centre);
+    drawFoot(texts.right, HAlign::Right);
+    painter.restore();
+  }
+  if (!painter.end() || printer.printerState() == QPrinter::Error)
+    throw TCellError(texts::kPrintAborted.arg(printer.printerName()));
+}
+
+}  // namespace cell

@@ -1,0 +1,38 @@
+#pragma once
+// Printing of a sheet on A4 landscape: the data columns are scaled together to
+// the page width, rows are split over pages, the print title rows head every
+// page, and the page texts (&P page number, &S page count) stand at the foot.
+#include <QString>
+
+#include <vector>
+
+class QPrinter;
+
+namespace cell {
+
+class Sheet;
+
+class SheetPrinter {
+ public:
+  explicit SheetPrinter(const Sheet& sheet) : sheet_(sheet) {}
+
+  // Prints on the system's default printer. Raises TCellError when there is
+  // none or when it fails.
+  void printToDefault() const;
+  // Prints on the given printer (set to A4 landscape here). Raises TCellError
+  // when the printer cannot start or fails.
+  void print(QPrinter& printer) const;
+
+  // The body rows of each page (title rows not included) when a page holds
+  // bodyHeight layout units of rows under the title rows. Every page takes at
+  // least one row; a sheet without body rows gives one page without any.
+  std::vector<std::vector<int>> paginate(double bodyHeight) const;
+
+  // A page text with &P and &S replaced.
+  static QString pageText(const QString& pattern, int page, int pages);
+
+ private:
+  const Sheet& sheet_;
+};
+
+}  // namespace cell

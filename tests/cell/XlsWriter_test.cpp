@@ -1,0 +1,272 @@
+// Excel export: read back by xls2csv (texts) and by our own record reader
+// (merges, sizes, fonts, formats); failures leave nothing behind.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
+
+#include "app/cell/CompoundFile.h"
+#include "app/cell/Sheet.h"
+#include "app/cell/TCell.h"
+#include "app/cell/XlsWriter.h"
+#include "tests/cell/Register.h"
+#include "tests/cell/XlsReader.h"
+
+using celltest::Problem;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return f.readAll();
+}
+
+// Rows of cells as xls2csv prints them (UTF-8, every cell quoted).
+std::vector<QStringList> xls2csv(const QString& path) {
+  QProcess p;
+  p.start(QStringLiteral("xls2csv"), {QStringLiteral("-d"), QStringLiteral("utf-8"), QStringLiteral("-q"),
+                                      QStringLiteral("3"), path});
+  p.waitForFinished(60000);
+  const QString out = QString::fromUtf8(p.readAllStandardOutput());
+  std::vector<QStringList> rows;
+  QStringList row;
+  QString cellText;
+  bool quoted = false;
+  bool any = false;
+  for (qsizetype i = 0; i < out.size(); ++i) {
+    const QChar ch = out.at(i);
+    if (quoted) {
+      if (ch == u'"' && i + 1 < out.size() && out.at(i + 1) == u'"') {
+        cellText += u'"';
+        ++i;
+      } else if (ch == u'"') {
+        quoted = false;
+      } else {
+        cellText += ch;
+      }
+    } else if (ch == u'"') {
+      quoted = true;
+      any = true;
+    } else if (ch == u',') {
+      row << cellText;
+      cellText.clear();
+    } else if (ch == u'\n') {
+      row << cellText;
+      rows.push_back(row);
+      row.clear();
+      cellText.clear();
+      any = false;
+    } else if (ch != u'\r' && ch != u'\f') {
+      cellText += ch;
+      any = true;
+    }
+  }
+  if (any || !row.isEmpty()) rows.push_back(row << cellText);
+  return rows;
+}
+
+QString cellOf(const std::vector<QStringList>& rows, int row, int column) {
+  if (row < 0 || row >= static_cast<int>(rows.size()) || column >= rows[static_cast<std::size_t>(row)].size())
+    return QString();
+  return rows[static_cast<std::size_t>(row)].at(column);
+}
+
+QStringList filesIn(const QString& dir) { return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
+
+class ExportTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (QStandardPaths::findExecutable(QStringLiteral("xls2csv")).isEmpty()) GTEST_SKIP() << "xls2csv not installed";
+    ASSERT_TRUE(dir_.isValid());
+  }
+  QString path(const QString& name) const { return dir_.filePath(name); }
+  QTemporaryDir dir_;
+};
+
+}  // namespace
+
+TEST_F(ExportTest, xls2csv_reads_every_text_in_its_cell) {
+  TCell c;
+  const std::vector<Problem> problems = {
+      {QStringLiteral("中组统1表"), QStringLiteral("党员总数（12）与分类合计（11）不符"), QStringLiteral("逻辑")},
+      {QStringLiteral("中组统2表"), QStringLiteral("引号\"与逗号,都原样保留"), QStringLiteral("核实")},
+      {QStringLiteral("T3"), QStringLiteral("Latin text, ÄÖÜ and 𠀀 beyond the BMP"), QString()},
+  };
+  celltest::fillRegister(c, problems);
+  ASSERT_EQ(c.ExportExcel(path(QStringLiteral("登记表.xls"))), 1);
+
+  const auto rows = xls2csv(path(QStringLiteral("登记表.xls")));
+  ASSERT_GE(rows.size(), 6u);
+  EXPECT_EQ(cellOf(rows, 0, 0), celltest::kTitle);
+  EXPECT_EQ(rows[1], (QStringList{QStringLiteral("表号"), QStringLiteral("问题描述"), QStringLiteral("类别"),
+                                  QStringLiteral("回复情况")}));
+  for (int i = 0; i < 3; ++i) {
+    const Problem& p = problems[static_cast<std::size_t>(i)];
+    EXPECT_EQ(cellOf(rows, 2 + i, 0), p.table) << i;
+    EXPECT_EQ(cellOf(rows, 2 + i, 1), p.description) << i;
+    EXPECT_EQ(cellOf(rows, 2 + i, 2), p.category) << i;
+    EXPECT_EQ(cellOf(rows, 2 + i, 3), QString()) << i;
+  }
+  EXPECT_EQ(cellOf(rows, 5, 0), celltest::kSignature);
+  EXPECT_EQ(filesIn(dir_.path()), QStringList{QStringLiteral("登记表.xls")}) << "no temporary file stays";
+}
+
+TEST_F(ExportTest, long_texts_across_continue_records_read_back_whole) {
+  // Strings long enough that the string table spans several records and one
+  // string is split across two of them.
+  std::vector<Problem> problems;
+  for (int i = 0; i < 40; ++i)
+    problems.push_back({QStringLiteral("表%1").arg(i),
+                        QStringLiteral("长描述%1：").arg(i) + QStringLiteral("数据不一致").repeated(40 + i * 7),
+                        QStringLiteral("类%1").arg(i % 3)});
+  problems.push_back({QStringLiteral("长表"), QStringLiteral("甲乙丙丁").repeated(2500), QStringLiteral("超长")});
+  TCell c;
+  celltest::fillRegister(c, problems);
+  c.ExportExcel(path(QStringLiteral("long.xls")));
+
+  const auto rows = xls2csv(path(QStringLiteral("long.xls")));
+  ASSERT_EQ(rows.size(), problems.size() + 3);
+  for (std::size_t i = 0; i < problems.size(); ++i) {
+    EXPECT_EQ(cellOf(rows, static_cast<int>(i) + 2, 0), problems[i].table) << i;
+    EXPECT_EQ(cellOf(rows, static_cast<int>(i) + 2, 1), problems[i].description) << i;
+    EXPECT_EQ(cellOf(rows, static_cast<int>(i) + 2, 2), problems[i].category) << i;
+  }
+}
+
+TEST_F(ExportTest, records_carry_merges_sizes_fonts_and_formats) {
+  TCell c;
+  celltest::fillRegister(c, celltest::numberedProblems(2));
+  const QString file = path(QStringLiteral("r.xls"));
+  c.ExportExcel(file);
+  const xlsread::Workbook wb = xlsread::decode(readAll(file));
+
+  ASSERT_EQ(wb.bofOffsets.size(), 2u);
+  EXPECT_EQ(wb.sheetBofOffset, wb.bofOffsets[1]);
+  EXPECT_EQ(wb.merges, (std::vector<xlsread::Merge>{{0, 0, 0, 3}, {4, 4, 0, 3}}));
+
+  ASSERT_EQ(wb.columnWidths.size(), 4u);
+  EXPECT_NEAR(double(wb.columnWidths.at(1)) / wb.columnWidths.at(0), 1150.0 / 350, 0.01);
+  EXPECT_EQ(wb.columnWidths.at(0), wb.columnWidths.at(3));
+  EXPECT_EQ(wb.rowTwips.at(0), 850);  // 15 mm
+  EXPECT_EQ(wb.rowTwips.at(4), 567);  // 10 mm, the signature row
+  EXPECT_GE(wb.rowTwips.at(2), 200);
+
+  auto xfAt = [&](int row, int column) { return wb.xfs.at(static_cast<std::size_t>(wb.cellXf.at({row, column}))); };
+  auto font = [&](const xlsread::Xf& x) { return wb.fontTwips.at(static_cast<std::size_t>(x.font)); };
+  const xlsread::Xf title = xfAt(0, 0);
+  EXPECT_EQ(font(title), 400);
+  EXPECT_EQ(title.hAlign, 2);
+  EXPECT_EQ(title.vAlign, 1);
+  const xlsread::Xf header = xfAt(1, 1);
+  EXPECT_EQ(font(header), 240);
+  EXPECT_TRUE(header.left && header.right && header.top && header.bottom);
+  const xlsread::Xf description = xfAt(2, 1);
+  EXPECT_TRUE(description.wrap);
+  EXPECT_EQ(description.hAlign, 1);
+  EXPECT_EQ(font(description), 200);
+  EXPECT_FALSE(xfAt(2, 0).wrap);
+  EXPECT_TRUE(xfAt(3, 3).left && xfAt(3, 3).bottom) << "the empty reply cell keeps its grid";
+  const xlsread::Xf signature = xfAt(4, 0);
+  EXPECT_EQ(signature.hAlign, 3);
+  EXPECT_EQ(font(signature), 240);
+  EXPECT_TRUE(signature.top);
+  EXPECT_FALSE(signature.left);
+  EXPECT_FALSE(xfAt(4, 3).right);
+  EXPECT_FALSE(xfAt(4, 1).left) << "no inner lines inside the signature row";
+}
+
+TEST_F(ExportTest, an_existing_workbook_is_replaced) {
+  const QString file = path(QStringLiteral("old.xls"));
+  {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("old contents");
+  }
+  TCell c;
+  celltest::fillRegister(c, celltest::numberedProblems(1));
+  c.ExportExcel(file);
+  EXPECT_EQ(cellOf(xls2csv(file), 0, 0), celltest::kTitle);
+}
+
+// Failures raise and leave the folder as it was.
+TEST_F(ExportTest, failures_raise_and_leave_nothing) {
+  TCell c;
+  celltest::fillRegister(c, celltest::numberedProblems(3));
+  const QString folder = path(QStringLiteral("sub"));
+  ASSERT_TRUE(QDir().mkpath(folder));
+  ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/a folder.xls")));
+  {
+    QFile f(folder + QStringLiteral("/plain"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  const QStringList before = filesIn(folder);
+  const QString cases[] = {
+      folder + QStringLiteral("/missing/out.xls"),  // folder does not exist
+      folder + QStringLiteral("/plain/out.xls"),    // a file where the folder should be
+      folder + QStringLiteral("/a folder.xls"),     // a folder where the workbook should go
+  };
+  for (const QString& target : cases) {
+    EXPECT_THROW(c.ExportExcel(target), TCellError) << target.toStdString();
+    EXPECT_EQ(filesIn(folder), before) << target.toStdString();
+  }
+}
+
+TEST_F(ExportTest, a_write_that_fails_raises_and_leaves_nothing) {
+  // A file size limit makes the write itself fail (EFBIG instead of the signal).
+  std::vector<Problem> problems(200, Problem{QStringLiteral("表"), QStringLiteral("描述").repeated(50), QStringLiteral("类")});
+  TCell c;
+  celltest::fillRegister(c, problems);
+  const QString file = path(QStringLiteral("big.xls"));
+
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 8192;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool raised = false;
+  QString message;
+  try {
+    c.ExportExcel(file);
+  } catch (const TCellError& e) {
+    raised = true;
+    message = QString::fromUtf8(e.what());
+  }
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_TRUE(raised);
+  EXPECT_TRUE(message.contains(file)) << message.toStdString();
+  EXPECT_TRUE(filesIn(dir_.path()).isEmpty()) << filesIn(dir_.path()).join(u' ').toStdString();
+}
+
+TEST(compound_file, a_stream_past_109_fat_sectors_reads_back_through_the_difat) {
+  // 109 FAT sectors map about 7 MB; a larger stream needs DIFAT sectors.
+  QByteArray data(8 * 1024 * 1024 + 123, '\0');
+  for (qsizetype i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 7919) >> 5);
+  const QByteArray file = cell::compoundFile(QStringLiteral("Workbook"), data);
+  EXPECT_EQ(file.size() % 512, 0);
+  const QByteArray back = xlsread::stream(file, QStringLiteral("Workbook"));
+  ASSERT_EQ(back.size(), (data.size() + 511) / 512 * 512);
+  EXPECT_TRUE(back.startsWith(data));
+}
+
+TEST(compound_file, a_short_stream_is_padded_out_of_the_mini_stream) {
+  const QByteArray file = cell::compoundFile(QStringLiteral("Workbook"), QByteArray("abc"));
+  const QByteArray back = xlsread::stream(file, QStringLiteral("Workbook"));
+  EXPECT_EQ(back.size(), 4096);
+  EXPECT_TRUE(back.startsWith("abc"));
+}
+
+TEST(xls_export, a_sheet_past_the_worksheet_limits_raises) {
+  cell::Sheet s;
+  s.setColumnCount(258);
+  EXPECT_THROW(cell::workbookStream(s), TCellError);
+}
