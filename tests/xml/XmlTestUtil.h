@@ -1,0 +1,52 @@
+#pragma once
+// Helpers shared by the XML tests.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "xml/Xml.h"
+
+namespace xmltest {
+
+inline std::string dataPath(const std::string& name) { return std::string(RC_XML_DATA_DIR) + "/" + name; }
+
+inline std::string readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A file in a fresh temporary folder, removed with the object.
+class TempFile {
+ public:
+  explicit TempFile(const std::string& bytes, const std::string& name = "t.xml") {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("rcxml_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+            std::to_string(reinterpret_cast<uintptr_t>(this)));
+    std::filesystem::create_directories(dir_);
+    path_ = (dir_ / name).string();
+    std::ofstream(path_, std::ios::binary) << bytes;
+  }
+  ~TempFile() { std::filesystem::remove_all(dir_); }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::filesystem::path dir_;
+  std::string path_;
+};
+
+// Runs f and returns the code of the XmlError it raised; fails when none.
+template <typename F>
+xml::XmlError caught(F f) {
+  try {
+    f();
+  } catch (const xml::XmlError& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no XmlError raised";
+  return xml::XmlError(xml::XmlErrc::IllegalNodeName, xml::ErrorKind::General, "<none>");
+}
+
+}  // namespace xmltest

@@ -1,0 +1,223 @@
+// Loading documents: encodings per file, the UTF-8 switch, root checks,
+// the page boundary, file opening and locking.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "XmlTestUtil.h"
+
+using namespace xml;
+using xmltest::caught;
+using xmltest::dataPath;
+
+TEST(DocumentLoad, EncodingsPerFile) {
+  struct Case {
+    const char* file;
+    CodecEncoding encoding;
+    bool utf8Mode;
+    std::string attr;   // attribute a of the root, as the document holds it
+    std::string value;  // root text
+  };
+  using E = CodecEncoding;
+  const std::string gbkAttr = "\xD6\xD0\xCE\xC4", gbkValue = "\xD6\xB5";
+  const std::string utf8Attr = "\xE4\xB8\xAD\xE6\x96\x87", utf8Value = "\xE5\x80\xBC";
+  const Case cases[] = {
+      {"utf8_bom.xml", E::Utf8, true, utf8Attr, utf8Value},
+      {"utf8_decl.xml", E::Utf8, true, utf8Attr, utf8Value},
+      {"utf8_decl_lower.xml", E::Utf8, true, utf8Attr, utf8Value},  // "utf-8" is the same encoding
+      {"utf16le_bom.xml", E::Utf16LittleEndian, false, gbkAttr, gbkValue},
+      {"utf16be_bom.xml", E::Utf16BigEndian, false, gbkAttr, gbkValue},
+      {"utf16le.xml", E::Utf16LittleEndian, false, gbkAttr, gbkValue},
+      {"utf16be.xml", E::Utf16BigEndian, false, gbkAttr, gbkValue},
+      {"gbk_plain.xml", E::Ansi, false, "\xCA\xFD", gbkAttr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    TXmlDocument doc;
+    doc.LoadFromFile(dataPath(c.file));
+    EXPECT_EQ(doc.FileEncoding, c.encoding);
+    EXPECT_EQ(doc.Utf8Mode, c.utf8Mode);
+    ASSERT_NE(doc.RootElement(), nullptr);
+    EXPECT_EQ(doc.RootElement()->AttributeValue("a"), c.attr);
+    EXPECT_EQ(doc.RootElement()->TextValue(), c.value);
+    EXPECT_EQ(doc.ActiveCodec(), nullptr);
+  }
+}
+
+TEST(DocumentLoad, RefusedEncodings) {
+  for (const char* file : {"ucs4le_bom.xml", "ucs4be.xml", "ucs4be_bom.xml", "ucs4_2143.xml", "ucs4_3412.xml",
+                           "ebcdic.xml"}) {
+    TXmlDocument doc;
+    const XmlError e = caught([&] { doc.LoadFromFile(dataPath(file)); });
+    EXPECT_STREQ(e.what(), "Unsupported string encoding") << file;
+    EXPECT_EQ(doc.ActiveCodec(), nullptr);
+  }
+}
+
+TEST(DocumentLoad, EmptyFileHasNoRoot) {
+  TXmlDocument doc;
+  const XmlError e = caught([&] { doc.LoadFromFile(dataPath("empty.xml")); });
+  EXPECT_STREQ(e.what(), "No root element found in xml");
+  EXPECT_EQ(e.kind(), ErrorKind::Filer);
+}
+
+TEST(DocumentLoad, Utf16DeclaringUtf8StaysGbk) {
+  TXmlDocument doc;
+  doc.LoadFromFile(dataPath("utf16le_decl_utf8.xml"));
+  EXPECT_EQ(doc.FileEncoding, CodecEncoding::Utf16LittleEndian);
+  EXPECT_FALSE(doc.Utf8Mode);
+  EXPECT_EQ(doc.RootElement()->Value(), "\xD6\xD0");
+}
+
+TEST(DocumentLoad, CharacterLossIsReportedOnce) {
+  TXmlDocument doc;
+  int losses = 0;
+  doc.OnCharacterLoss = [&](TXmlDocument& d) {
+    EXPECT_EQ(&d, &doc);
+    ++losses;
+  };
+  doc.LoadFromFile(dataPath("utf16le_loss.xml"));
+  EXPECT_EQ(losses, 1);
+  EXPECT_EQ(doc.RootElement()->AttributeValue("a"), "?");
+  EXPECT_EQ(doc.RootElement()->Value(), "x?y\xD6\xD0");
+}
+
+TEST(DocumentLoad, Utf8ModeReadsFourByteCharactersBeforeATag) {
+  TXmlDocument doc;
+  doc.Utf8Mode = true;
+  doc.LoadFromFile(dataPath("utf8_emoji.xml"));
+  TXmlNode* r = doc.RootElement();
+  EXPECT_EQ(r->Value(), "\xF0\x9F\x98\x80");
+  ASSERT_EQ(r->ChildCount(), 1);
+  EXPECT_EQ(r->ChildAt(0)->Value(), "x");
+  // A UTF-8 document turns GBK input into UTF-8, whole characters at a time.
+  TXmlDocument gbk;
+  gbk.Utf8Mode = true;
+  gbk.LoadFromFile(dataPath("gbk_plain.xml"));
+  EXPECT_EQ(gbk.RootElement()->Value(), "\xE4\xB8\xAD\xE6\x96\x87");
+}
+
+TEST(DocumentLoad, RootChecks) {
+  struct Case {
+    const char* text;
+    const char* strictMessage;
+  };
+  const Case cases[] = {
+      {"<a/><b/>", "More than one root element found in xml"},
+      {"<?xml version='1.0'?><?xml version='1.0'?><a/>", "More than one xml declaration found in xml"},
+      {"<!-- c --><?xml version='1.0'?><a/>", "Xml declaration must be first element"},
+      {"<!DOCTYPE a><!DOCTYPE a><a/>", "More than one doctype declaration found in root"},
+      {"<a/><!DOCTYPE a>", "Doctype declaration found after root element"},
+      {"<![CDATA[x]]><a/>", "No CDATA allowed in root"},
+      {"<a/><b/><![CDATA[x]]><!-- c --><?xml version='1.0'?>", "More than one root element found in xml"},
+      {"<?xml version='1.0'?><!DOCTYPE a><a/>", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    TXmlDocument lax;
+    EXPECT_NO_THROW(lax.ReadFromString(c.text));
+    TXmlDocument strict;
+    strict.StrictRootChecks = true;
+    if (c.strictMessage == nullptr) {
+      EXPECT_NO_THROW(strict.ReadFromString(c.text));
+      continue;
+    }
+    const XmlError e = caught([&] { strict.ReadFromString(c.text); });
+    EXPECT_STREQ(e.what(), c.strictMessage);
+    EXPECT_EQ(e.kind(), ErrorKind::Filer);
+    EXPECT_EQ(strict.TopLevelNodes().ChildCount(), lax.TopLevelNodes().ChildCount());
+  }
+}
+
+TEST(DocumentLoad, BlankTextBetweenTopLevelNodesLeavesNothing) {
+  TXmlDocument doc;
+  doc.ReadFromString("  \r\n<?xml version=\"1.0\"?>\r\n\r\n<r/>\r\n  ");
+  EXPECT_EQ(doc.TopLevelNodes().ChildCount(), 2);
+}
+
+TEST(DocumentLoad, StepBackAcrossThePageBoundary) {
+  for (size_t at : {65534u, 65535u, 65536u, 65537u}) {
+    SCOPED_TRACE(at);
+    std::string text = "<r>";
+    text += std::string(at - text.size(), 'x');
+    text += "<c k=\"1\"/>tail</r>";
+    ASSERT_EQ(text[at], '<');
+    xmltest::TempFile file(text);
+    TXmlDocument doc;
+    doc.LoadFromFile(file.path());
+    TXmlNode* r = doc.RootElement();
+    EXPECT_EQ(r->Value(), std::string(at - 3, 'x'));
+    ASSERT_EQ(r->ChildCount(), 2);
+    EXPECT_EQ(r->ChildAt(0)->Name(), "c");
+    EXPECT_EQ(r->ChildAt(0)->AttributeValue("k"), "1");
+    EXPECT_EQ(r->ChildAt(1)->Value(), "tail");
+  }
+}
+
+TEST(DocumentLoad, ManyChildrenOverSeveralPages) {
+  std::string text = "<plan>";
+  for (int i = 0; i < 5000; ++i) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "<item id=\"%05d\">v%d</item>\r\n", i, i % 10);
+    text += buf;
+  }
+  text += std::string(150000 - text.size() - 7, ' ');
+  text += "</plan>";
+  ASSERT_EQ(text.size(), 150000u);
+  xmltest::TempFile file(text);
+  TXmlDocument doc;
+  std::vector<int64_t> progress;
+  doc.OnStreamProgress = [&](TXmlDocument&, int64_t pos) { progress.push_back(pos); };
+  doc.LoadFromFile(file.path());
+  TXmlNode* plan = doc.RootElement();
+  ASSERT_EQ(plan->ChildCount(), 5000);
+  for (int i = 0; i < 5000; ++i) {
+    char id[8];
+    std::snprintf(id, sizeof id, "%05d", i);
+    ASSERT_EQ(plan->ChildAt(i)->AttributeValue("id"), id);
+    ASSERT_EQ(plan->ChildAt(i)->Value(), "v" + std::to_string(i % 10));
+  }
+  ASSERT_FALSE(progress.empty());
+  EXPECT_EQ(progress.front(), 0);
+  EXPECT_EQ(progress.back(), 150000);
+}
+
+TEST(DocumentLoad, MissingFileLeavesTheDocumentAlone) {
+  TXmlDocument doc("keep");
+  const XmlError e = caught([&] { doc.LoadFromFile(dataPath("no_such_file.xml")); });
+  EXPECT_EQ(e.code(), XmlErrc::FileOpen);
+  EXPECT_EQ(e.kind(), ErrorKind::Stream);
+  EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"", 0), 0u);
+  EXPECT_EQ(doc.RootElement()->Name(), "keep");
+}
+
+TEST(DocumentLoad, FileLockedForWritingCannotBeLoaded) {
+  xmltest::TempFile file("<r/>");
+  const int fd = ::open(file.path().c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  TXmlDocument doc;
+  EXPECT_EQ(caught([&] { doc.LoadFromFile(file.path()); }).code(), XmlErrc::FileOpen);
+  ::close(fd);
+  EXPECT_NO_THROW(doc.LoadFromFile(file.path()));
+  // Readers do not block each other.
+  TFileStream reader(file.path(), TFileStream::Mode::OpenRead);
+  EXPECT_NO_THROW(doc.LoadFromFile(file.path()));
+}
+
+TEST(DocumentLoad, LoadFromStreamLeavesTheStreamToTheCaller) {
+  TStringStream stream("<?xml version=\"1.0\" encoding=\"UTF-8\"?><r>\xE4\xB8\xAD</r>");
+  TXmlDocument doc;
+  doc.LoadFromStream(stream);
+  EXPECT_EQ(doc.FileEncoding, CodecEncoding::Utf8);
+  EXPECT_TRUE(doc.Utf8Mode);
+  EXPECT_EQ(doc.RootElement()->Value(), "\xE4\xB8\xAD");
+  EXPECT_EQ(stream.DataText().size(), stream.Bytes().size());
+  // ReadFromString has no codec: the declaration switches nothing.
+  TXmlDocument plain;
+  plain.ReadFromString("<?xml version=\"1.0\" encoding=\"UTF-8\"?><r/>");
+  EXPECT_EQ(plain.FileEncoding, CodecEncoding::Ansi);
+  EXPECT_FALSE(plain.Utf8Mode);
+}

@@ -1,0 +1,126 @@
+// Attribute lookups, names without case, descendants, paths and child lists.
+#include <gtest/gtest.h>
+
+#include "XmlTestUtil.h"
+
+using namespace xml;
+
+TEST(DomLookup, Attributes) {
+  TXmlDocument doc;
+  doc.ReadFromString(
+      "<n a=\"1\" A=\"2\" q='it''s' e=\"x&lt;y\" num=\"&#65;\" u=\"&nbsp;\" bare=5 noeq/>");
+  TXmlNode* n = doc.RootElement();
+  EXPECT_EQ(n->AttributeValue("a"), "1");  // first duplicate wins, whatever the case
+  EXPECT_EQ(n->AttributeValue("A"), "1");
+  EXPECT_EQ(n->AttributeValue("Q"), "it's");
+  EXPECT_EQ(n->AttributeValue("e"), "x<y");
+  EXPECT_EQ(n->AttributeValue("num"), "A");
+  EXPECT_EQ(n->AttributeValue("u"), "&nbsp;");
+  EXPECT_EQ(n->AttributeValue("bare"), "5");
+  EXPECT_EQ(n->AttributeValue("missing"), "");
+  EXPECT_EQ(n->AttributeValue("noeq"), "");  // a line without "=" never matches
+  EXPECT_EQ(n->AttributeIndexOf("E"), 3);
+  EXPECT_EQ(n->AttributeIndexOf("noeq"), -1);
+  EXPECT_EQ(n->AttributeName(2), "q");
+  EXPECT_EQ(n->AttributeName(7), "");
+  EXPECT_EQ(n->AttributeName(8), "");
+  EXPECT_EQ(n->AttributePair(-1), "");
+  TXmlNode bare;
+  EXPECT_EQ(bare.AttributeValue("a"), "");
+  EXPECT_EQ(bare.AttributeCount(), 0);
+}
+
+TEST(DomLookup, AttributeAddEscapesAndSetReplaces) {
+  TXmlNode n;
+  n.AttributeAdd("n", "a<b");
+  EXPECT_EQ(n.AttributePair(0), "n=\"a&lt;b\"");
+  EXPECT_EQ(n.AttributeValue("n"), "a<b");
+  n.AttributeAdd("n", "second");
+  EXPECT_EQ(n.AttributeCount(), 2);
+  EXPECT_EQ(n.AttributeValue("n"), "a<b");
+  n.SetAttributeValueAt(1, "\"q\"");
+  EXPECT_EQ(n.AttributePair(1), "n=\"&quot;q&quot;\"");
+  n.SetAttributeValueAt(5, "ignored");
+  EXPECT_EQ(n.AttributeCount(), 2);
+  // A long value (length prefix over one byte) survives the block storage.
+  const std::string long_(300, 'v');
+  n.AttributeAdd("long", long_);
+  EXPECT_EQ(n.AttributeValue("long"), long_);
+  EXPECT_EQ(n.AttributeValue("N"), "a<b");
+}
+
+TEST(DomLookup, SortedAttributesInsertInOrderAndDropEqualLines) {
+  TXmlDocument doc;
+  doc.SortAttributes = true;
+  TXmlNode n(&doc);
+  n.AttributeAdd("b", "1");
+  n.AttributeAdd("A", "2");
+  n.AttributeAdd("c", "3");
+  n.AttributeAdd("b", "1");
+  ASSERT_EQ(n.AttributeCount(), 3);
+  EXPECT_EQ(n.AttributeName(0), "A");
+  EXPECT_EQ(n.AttributeName(1), "b");
+  EXPECT_EQ(n.AttributeName(2), "c");
+}
+
+namespace {
+// plan > header > item(deep), plan > item(direct) > element, plan > ITEM
+const char* kPlan =
+    "<plan><header><item id=\"deep\"/></header><item id=\"direct\"><element/></item>"
+    "<ITEM id=\"upper\"/></plan>";
+}
+
+TEST(DomLookup, FindDescendantIsDepthFirstAndNeverTheNodeItself) {
+  TXmlDocument doc;
+  doc.ReadFromString(kPlan);
+  TXmlNode* plan = doc.RootElement();
+  EXPECT_EQ(plan->FindDescendant("item")->AttributeValue("id"), "deep");
+  EXPECT_EQ(plan->FindDescendant("/plan/item")->AttributeValue("id"), "direct");
+  EXPECT_EQ(plan->FindDescendant("/PLAN/HEADER/ITEM")->AttributeValue("id"), "deep");
+  EXPECT_EQ(plan->FindDescendant("plan"), nullptr);
+  EXPECT_EQ(plan->FindDescendant("element")->Parent()->AttributeValue("id"), "direct");
+  EXPECT_EQ(plan->FindDescendant("nothing"), nullptr);
+  EXPECT_EQ(doc.TopLevelNodes().FindDescendant("plan"), plan);
+}
+
+TEST(DomLookup, ChildrenByNameTakesDirectChildrenOnly) {
+  TXmlDocument doc;
+  doc.ReadFromString(kPlan);
+  std::vector<TXmlNode*> list{nullptr, nullptr, nullptr};
+  doc.RootElement()->ChildrenByName("Item", &list);
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0]->AttributeValue("id"), "direct");
+  EXPECT_EQ(list[1]->AttributeValue("id"), "upper");
+  doc.RootElement()->ChildrenByName("none", &list);
+  EXPECT_TRUE(list.empty());
+  doc.RootElement()->ChildrenByName("item", nullptr);  // no list: nothing happens
+}
+
+TEST(DomLookup, ChildLookups) {
+  TXmlDocument doc;
+  doc.ReadFromString(kPlan);
+  TXmlNode* plan = doc.RootElement();
+  EXPECT_EQ(plan->ChildIndexByName("ITEM"), 1);
+  EXPECT_EQ(plan->ChildIndexByNameFrom("item", 2), 2);
+  EXPECT_EQ(plan->ChildIndexByNameFrom("item", 3), -1);
+  EXPECT_EQ(plan->FindChild("header"), plan->ChildAt(0));
+  EXPECT_EQ(plan->ChildAt(3), nullptr);
+  EXPECT_EQ(plan->ChildAt(-1), nullptr);
+  EXPECT_EQ(plan->FirstChildOfType(ElementType::Comment), nullptr);
+}
+
+TEST(DomLookup, PathsAndDepth) {
+  TXmlDocument doc;
+  doc.ReadFromString(kPlan);
+  TXmlNode* plan = doc.RootElement();
+  EXPECT_EQ(plan->FullPath(), "/plan");
+  EXPECT_EQ(plan->ChildAt(0)->ChildAt(0)->FullPath(), "/plan/header/item");
+  EXPECT_EQ(doc.TopLevelNodes().TreeDepth(), -1);
+  EXPECT_EQ(plan->TreeDepth(), 0);
+  EXPECT_EQ(plan->ChildAt(0)->TreeDepth(), 1);
+  TXmlNode loose;
+  loose.SetNodeName("x");
+  EXPECT_EQ(loose.FullPath(), "/x");
+  EXPECT_EQ(plan->NameMatches("PLAN"), 0);
+  EXPECT_EQ(plan->NameMatches("/plan"), 0);
+}

@@ -1,0 +1,234 @@
+#include "xml/XmlDocument.h"
+
+#include "xml/XmlBuffered.h"
+#include "xml/XmlErrors.h"
+#include "xml/XmlStream.h"
+#include "xml/XmlText.h"
+#include "xml/internal/ByteClass.h"
+#include "xml/internal/Parser.h"
+
+namespace xml {
+namespace {
+
+bool isWide(CodecEncoding e) {
+  return e != CodecEncoding::Ansi && e != CodecEncoding::Utf8 && e != CodecEncoding::Ebcdic;
+}
+
+bool namesUtf8(std::string_view encoding) { return CompareNames(encoding, "UTF-8") == 0; }
+
+}  // namespace
+
+TXmlDocument::TXmlDocument() : topLevel_(std::make_unique<TXmlNode>(this)) { Clear(); }
+
+TXmlDocument::TXmlDocument(std::string_view rootName) : TXmlDocument() {
+  RootElement()->SetNodeName(rootName);
+}
+
+TXmlDocument::~TXmlDocument() = default;
+
+void TXmlDocument::SetDefaults() {
+  FileEncoding = CodecEncoding::Ansi;
+  LineLayout = 1;
+  WriteDefaultValues = true;
+  BinaryFormat = 1;
+  Utf8Mode = false;
+  IndentUnit = "  ";
+  DiscardComments = false;
+  FullEndTags = false;
+  SortAttributes = false;
+  ScientificFloats = true;
+  FloatPrecision = 6;
+}
+
+void TXmlDocument::Clear() {
+  SetDefaults();
+  topLevel_->Clear();
+  auto declaration = TXmlNode::CreateType(this, ElementType::Declaration);
+  declaration->SetNodeName("xml");
+  declaration->AttributeAdd("version", "1.0");
+  declaration->AttributeAdd("encoding", "windows-1252");
+  topLevel_->AddChild(std::move(declaration));
+  topLevel_->AddNewChild("");
+}
+
+TXmlNode* TXmlDocument::RootElement() const { return topLevel_->FirstChildOfType(ElementType::Element); }
+
+bool TXmlDocument::IsEmpty() const {
+  const TXmlNode* root = RootElement();
+  return root == nullptr || root->IsEmpty();
+}
+
+std::string TXmlDocument::DeclaredEncoding() const {
+  const TXmlNode* first = topLevel_->ChildAt(0);
+  if (first == nullptr || first->Type() != ElementType::Declaration) return {};
+  return first->AttributeValue("encoding");
+}
+
+std::string TXmlDocument::LineBreak() const { return LineLayout == 0 ? "\r\n" : "\n"; }
+
+void TXmlDocument::Assign(const TXmlDocument& source) {
+  if (&source == this) return;
+  BinaryFormat = source.BinaryFormat;
+  DiscardComments = source.DiscardComments;
+  FileEncoding = source.FileEncoding;
+  StrictRootChecks = source.StrictRootChecks;
+  IndentUnit = source.IndentUnit;
+  FullEndTags = source.FullEndTags;
+  Utf8Mode = source.Utf8Mode;
+  WriteDefaultValues = source.WriteDefaultValues;
+  LineLayout = source.LineLayout;
+  SortAttributes = source.SortAttributes;
+  topLevel_->Assign(source.TopLevelNodes());
+}
+
+void TXmlDocument::Assign(const TXmlNode& node) { topLevel_->Assign(node); }
+
+void TXmlDocument::AssignIfGiven(const TXmlDocument* source) {
+  if (source != nullptr) Assign(*source);
+}
+
+void TXmlDocument::LoadFromFile(const std::string& path) {
+  TFileStream file(path, TFileStream::Mode::OpenRead);
+  LoadFromStream(file);
+}
+
+void TXmlDocument::LoadFromStream(TStream& stream) {
+  TBufferedReadStream buffered(stream);
+  std::unique_ptr<TCodecStream> codec;
+  if (Utf8Mode)
+    codec = std::make_unique<TUtf8Stream>(&buffered);
+  else
+    codec = std::make_unique<TAnsiStream>(&buffered);
+  codec->OnCharacterLoss = [this](TCodecStream&) { NotifyCharacterLoss(); };
+  struct ActiveReset {
+    TCodecStream*& slot;
+    ~ActiveReset() { slot = nullptr; }
+  } reset{activeCodec_};
+  activeCodec_ = codec.get();
+  ParseStream(*codec);
+  FileEncoding = codec->ActiveEncoding();
+  // A 16-bit file was converted to GBK whatever its declaration says.
+  if (FileEncoding == CodecEncoding::Utf8 || (!isWide(FileEncoding) && namesUtf8(DeclaredEncoding())))
+    Utf8Mode = true;
+}
+
+void TXmlDocument::ReadFromString(std::string_view text) {
+  TStringStream stream(text);
+  ParseStream(stream);
+}
+
+void TXmlDocument::ParseStream(TStream& stream) {
+  StopParsing = false;
+  topLevel_->ClearChildren();
+  NotifyProgress(0);
+  std::string lastEncoding;
+  do {
+    TXmlNode* node = topLevel_->AddNewChild("");
+    node->ParseFromStream(stream);
+    if (StopParsing) return;
+    if (node->Type() == ElementType::Declaration && node->HasAttribute("encoding")) {
+      lastEncoding = node->AttributeValue("encoding");
+      if (activeCodec_ != nullptr && namesUtf8(lastEncoding) && !isWide(activeCodec_->ActiveEncoding()))
+        activeCodec_->SetActiveEncoding(CodecEncoding::Utf8);
+    }
+    if (node->IsEmpty()) topLevel_->RemoveChild(node);
+  } while (stream.Position() < stream.Size());
+  NotifyProgress(stream.Size());
+  CheckRoot();
+}
+
+void TXmlDocument::CheckRoot() {
+  int elements = 0;
+  int cdata = 0;
+  int declarations = 0;
+  int doctypes = 0;
+  int lastElement = -1;
+  int lastDocType = -1;
+  int firstDeclaration = -1;
+  for (int i = 0; i < topLevel_->ChildCount(); ++i) {
+    switch (topLevel_->ChildAt(i)->Type()) {
+      case ElementType::Element:
+        ++elements;
+        lastElement = i;
+        break;
+      case ElementType::CData: ++cdata; break;
+      case ElementType::Declaration:
+        if (declarations++ == 0) firstDeclaration = i;
+        break;
+      case ElementType::DocType:
+        ++doctypes;
+        lastDocType = i;
+        break;
+      default: break;
+    }
+  }
+  if (elements == 0) raise(XmlErrc::NoRootElement);
+  if (!StrictRootChecks) return;
+  if (elements > 1) raise(XmlErrc::MoreThanOneRoot);
+  if (declarations > 1) raise(XmlErrc::MoreThanOneDeclaration);
+  if (declarations == 1 && firstDeclaration != 0) raise(XmlErrc::DeclarationNotFirst);
+  if (doctypes > 1) raise(XmlErrc::MoreThanOneDocType);
+  if (doctypes == 1 && lastDocType > lastElement) raise(XmlErrc::DocTypeAfterRoot);
+  if (cdata > 0) raise(XmlErrc::CDataInRoot);
+}
+
+void TXmlDocument::ReadDocType(TXmlNode& node, TStream& stream) {
+  std::string header;
+  char c = 0;
+  for (;;) {
+    if (!detail::ReadXmlChar(stream, c)) return;
+    if (c == '>' || c == '[') break;
+    header.push_back(c);
+  }
+  std::vector<std::string> tokens = detail::SplitTagTokens(header);
+  if (!tokens.empty()) {
+    node.SetNodeName(tokens[0]);
+    std::string rest;
+    for (size_t i = 1; i < tokens.size(); ++i) {
+      if (i > 1) rest += ' ';
+      for (size_t k = 0; k < tokens[i].size(); ++k) {
+        if (tokens[i][k] == '\r' && k + 1 < tokens[i].size() && tokens[i][k + 1] == '\n') {
+          rest += ' ';
+          ++k;
+        } else {
+          rest += tokens[i][k];
+        }
+      }
+    }
+    node.SetRawValue(std::string(TrimText(rest)));
+  }
+  if (c != '[') return;  // no internal subset: the ">" is already read
+  // The internal subset: declarations up to "]", then the closing ">".
+  for (;;) {
+    TXmlNode* child = node.ChildAt(node.AddChild(TXmlNode::CreateOwned(this)));
+    child->ParseFromStream(stream);
+    bool more = false;
+    for (;;) {
+      if (!detail::ReadXmlChar(stream, c)) return;
+      if (!detail::isBlank(c)) break;
+    }
+    more = c != ']';
+    if (!more) break;
+    stream.Seek(-1, SeekOrigin::Current);
+  }
+  while (detail::ReadXmlChar(stream, c) && c != '>') {
+  }
+}
+
+void TXmlDocument::NotifyNodeStarted(TXmlNode& node) {
+  if (OnNodeStarted) OnNodeStarted(*this, node);
+}
+
+void TXmlDocument::NotifyNodeCompleted(TXmlNode& node) {
+  if (OnNodeCompleted) OnNodeCompleted(*this, node);
+}
+
+void TXmlDocument::NotifyProgress(int64_t position) {
+  if (OnStreamProgress) OnStreamProgress(*this, position);
+}
+
+void TXmlDocument::NotifyCharacterLoss() {
+  if (OnCharacterLoss) OnCharacterLoss(*this);
+}
+
+}  // namespace xml

@@ -1,0 +1,105 @@
+#pragma once
+// The XML document: owns the top-level nodes, holds the settings the parser
+// and the nodes read, and loads documents from files, streams and strings.
+//
+// A load detects the encoding from the first bytes (XmlCodec.h). With
+// Utf8Mode off the texts are GBK bytes: GBK and UTF-8 files pass as stored,
+// 16-bit files are converted to GBK. Utf8Mode is set after loading a file
+// with a UTF-8 mark or a declaration encoding "UTF-8" (any case).
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "xml/XmlCodec.h"
+#include "xml/XmlNode.h"
+
+namespace xml {
+
+class TStream;
+
+class TXmlDocument {
+ public:
+  // The defaults, a declaration (version "1.0", encoding "windows-1252") and an empty root element.
+  TXmlDocument();
+  // The same with the root element named rootName; raises like TXmlNode::SetNodeName.
+  explicit TXmlDocument(std::string_view rootName);
+  ~TXmlDocument();
+  TXmlDocument(const TXmlDocument&) = delete;
+  TXmlDocument& operator=(const TXmlDocument&) = delete;
+
+  // ---- settings (SetDefaults restores all but StrictRootChecks) ----
+  bool StopParsing = false;
+  int BinaryFormat = 1;  // 0 hex, 1 Base64
+  bool DiscardComments = false;
+  CodecEncoding FileEncoding = CodecEncoding::Ansi;
+  bool ScientificFloats = true;
+  int FloatPrecision = 6;
+  bool StrictRootChecks = false;
+  std::string IndentUnit = "  ";
+  bool FullEndTags = false;
+  bool Utf8Mode = false;
+  bool WriteDefaultValues = true;
+  int LineLayout = 1;  // 0 CR LF and indentation, 1 compact, other LF
+  bool SortAttributes = false;
+
+  std::function<void(TXmlDocument&, TXmlNode&)> OnNodeStarted;
+  std::function<void(TXmlDocument&, TXmlNode&)> OnNodeCompleted;
+  std::function<void(TXmlDocument&, int64_t)> OnStreamProgress;
+  std::function<void(TXmlDocument&)> OnCharacterLoss;
+
+  // The nameless container of the top-level nodes.
+  TXmlNode& TopLevelNodes() { return *topLevel_; }
+  const TXmlNode& TopLevelNodes() const { return *topLevel_; }
+  // The codec of a running load; nullptr otherwise.
+  TCodecStream* ActiveCodec() const { return activeCodec_; }
+
+  // Restores the default settings.
+  void SetDefaults();
+  // Defaults, then the top level becomes a declaration and an empty root element.
+  void Clear();
+  // First top-level element; nullptr when there is none.
+  TXmlNode* RootElement() const;
+  // True without root element, else the root element's IsEmpty.
+  bool IsEmpty() const;
+  // "encoding" of a first top-level declaration, decoded; empty otherwise.
+  std::string DeclaredEncoding() const;
+  // CR LF for layout 0, LF otherwise.
+  std::string LineBreak() const;
+
+  // Copies the source's settings (not floats, callbacks, StopParsing) and its tree.
+  void Assign(const TXmlDocument& source);
+  // The tree becomes a copy of node.
+  void Assign(const TXmlNode& node);
+  // Assign when source is given; nothing for nullptr.
+  void AssignIfGiven(const TXmlDocument* source);
+
+  // Loads a file opened for reading under a shared lock. Raises the stream
+  // error "Cannot open file" (document untouched), parse errors (filer kind)
+  // and codec errors (stream kind); the nodes read before a failure stay.
+  void LoadFromFile(const std::string& path);
+  // Loads through a buffered reader and a codec over stream (which stays the caller's).
+  void LoadFromStream(TStream& stream);
+  // Parses the bytes of the text as they are: no detection, no buffering.
+  void ReadFromString(std::string_view text);
+  // Parses the top-level nodes from a character stream and checks the root.
+  void ParseStream(TStream& stream);
+  // Reads the rest of a "<!DOCTYPE" into node: header, then the internal subset.
+  void ReadDocType(TXmlNode& node, TStream& stream);
+
+  // Event relays: each calls its callback when one is set.
+  void NotifyNodeStarted(TXmlNode& node);
+  void NotifyNodeCompleted(TXmlNode& node);
+  void NotifyProgress(int64_t position);
+  void NotifyCharacterLoss();
+  // True when a progress callback is set (the parser asks positions only then).
+  bool WantsProgress() const { return static_cast<bool>(OnStreamProgress); }
+
+ private:
+  void CheckRoot();
+  std::unique_ptr<TXmlNode> topLevel_;
+  TCodecStream* activeCodec_ = nullptr;
+};
+
+}  // namespace xml

@@ -1,0 +1,468 @@
+#include "xml/XmlNode.h"
+
+#include <utility>
+
+#include "platform/codepage.h"
+#include "xml/XmlDocument.h"
+#include "xml/XmlErrors.h"
+#include "xml/XmlStream.h"
+#include "xml/XmlText.h"
+#include "xml/internal/ByteClass.h"
+
+namespace xml {
+namespace {
+
+// ---- the attribute block: each line as a varint length and its bytes ----
+
+void putLength(std::string& out, size_t n) {
+  while (n >= 0x80) {
+    out.push_back(static_cast<char>((n & 0x7F) | 0x80));
+    n >>= 7;
+  }
+  out.push_back(static_cast<char>(n));
+}
+
+// The line at pos; pos moves past it.
+std::string_view nextLine(std::string_view block, size_t& pos) {
+  size_t n = 0;
+  int shift = 0;
+  for (;;) {
+    const auto b = static_cast<unsigned char>(block[pos++]);
+    n |= static_cast<size_t>(b & 0x7F) << shift;
+    if ((b & 0x80) == 0) break;
+    shift += 7;
+  }
+  const std::string_view line = block.substr(pos, n);
+  pos += n;
+  return line;
+}
+
+std::string encodeLine(std::string_view line) {
+  std::string out;
+  putLength(out, line.size());
+  out.append(line);
+  return out;
+}
+
+// Offset of line index in the block (block size for index == count).
+size_t lineOffset(std::string_view block, int index) {
+  size_t pos = 0;
+  for (int i = 0; i < index; ++i) nextLine(block, pos);
+  return pos;
+}
+
+std::string_view namePart(std::string_view line) {
+  const size_t eq = line.find('=');
+  return eq == std::string_view::npos ? std::string_view{} : line.substr(0, eq);
+}
+
+}  // namespace
+
+TXmlNode::TXmlNode(TXmlDocument* document, ElementType type) : type_(type), document_(document) {}
+
+// Frees the subtree without recursion, so no depth of tree exhausts the stack.
+TXmlNode::~TXmlNode() {
+  if (children_.empty()) return;
+  std::vector<std::unique_ptr<TXmlNode>> pending = std::move(children_);
+  while (!pending.empty()) {
+    std::unique_ptr<TXmlNode> node = std::move(pending.back());
+    pending.pop_back();
+    for (auto& child : node->children_) pending.push_back(std::move(child));
+    node->children_.clear();
+  }
+}
+
+std::unique_ptr<TXmlNode> TXmlNode::CreateOwned(TXmlDocument* document) {
+  return std::make_unique<TXmlNode>(document);
+}
+
+std::unique_ptr<TXmlNode> TXmlNode::CreateName(TXmlDocument* document, std::string_view name) {
+  auto node = CreateOwned(document);
+  node->SetNodeName(name);
+  return node;
+}
+
+std::unique_ptr<TXmlNode> TXmlNode::CreateNameValue(TXmlDocument* document, std::string_view name,
+                                                    std::string_view value) {
+  auto node = CreateName(document, name);
+  node->SetValue(value);
+  return node;
+}
+
+std::unique_ptr<TXmlNode> TXmlNode::CreateType(TXmlDocument* document, ElementType type) {
+  return std::make_unique<TXmlNode>(document, type);
+}
+
+void TXmlNode::SetNodeName(std::string_view name) {
+  if (name == name_) return;
+  for (char c : name)
+    if (detail::isBlank(c)) raise(XmlErrc::IllegalNodeName, name);
+  name_ = name;
+}
+
+void TXmlNode::SetValue(std::string_view text) { value_ = EscapeText(text); }
+
+std::string TXmlNode::TextValue() const { return DecodeEntities(value_); }
+
+// ---- attributes ----
+
+int TXmlNode::AttributeCount() const { return attrCount_; }
+
+std::string_view TXmlNode::LineAt(int index) const {
+  if (index < 0 || index >= attrCount_) return {};
+  size_t pos = lineOffset(attrs_, index);
+  return nextLine(attrs_, pos);
+}
+
+std::string TXmlNode::AttributeName(int index) const { return std::string(namePart(LineAt(index))); }
+
+std::string TXmlNode::AttributePair(int index) const { return std::string(LineAt(index)); }
+
+std::string_view TXmlNode::ValuePartOfFirst(std::string_view name, int* index) const {
+  const bool utf8 = InUtf8Mode();
+  size_t pos = 0;
+  for (int i = 0; i < attrCount_; ++i) {
+    const std::string_view line = nextLine(attrs_, pos);
+    const size_t eq = line.find('=');
+    if (eq != std::string_view::npos && CompareNames(line.substr(0, eq), name, utf8) == 0) {
+      *index = i;
+      return line.substr(eq + 1);
+    }
+  }
+  *index = -1;
+  return {};
+}
+
+std::string TXmlNode::AttributeValue(std::string_view name) const {
+  int index = -1;
+  const std::string_view raw = ValuePartOfFirst(name, &index);
+  if (index < 0) return {};
+  return DecodeEntities(UnquoteText(raw));
+}
+
+int TXmlNode::AttributeIndexOf(std::string_view name) const {
+  int index = -1;
+  ValuePartOfFirst(name, &index);
+  return index;
+}
+
+void TXmlNode::EnsureAttributes() {
+  if (attrList_) return;
+  attrList_ = true;
+  attrSorted_ = document_ != nullptr && document_->SortAttributes;
+}
+
+void TXmlNode::ClearAttributes() {
+  attrs_.clear();
+  attrs_.shrink_to_fit();
+  attrCount_ = 0;
+  attrList_ = false;
+  attrSorted_ = false;
+}
+
+void TXmlNode::AttributeAddLine(std::string line) {
+  EnsureAttributes();
+  if (!attrSorted_) {
+    putLength(attrs_, line.size());
+    attrs_.append(line);
+    ++attrCount_;
+    return;
+  }
+  const bool utf8 = InUtf8Mode();
+  size_t pos = 0;
+  for (int i = 0; i < attrCount_; ++i) {
+    const size_t at = pos;
+    const int c = CompareNames(nextLine(attrs_, pos), line, utf8);
+    if (c == 0) return;  // a sorted list keeps one of equal lines
+    if (c > 0) {
+      attrs_.insert(at, encodeLine(line));
+      ++attrCount_;
+      return;
+    }
+  }
+  attrs_.append(encodeLine(line));
+  ++attrCount_;
+}
+
+void TXmlNode::AttributeAdd(std::string_view name, std::string_view value) {
+  std::string line(name);
+  line += '=';
+  line += QuoteText(EscapeText(value));
+  AttributeAddLine(std::move(line));
+}
+
+void TXmlNode::SetAttributeValueAt(int index, std::string_view value) {
+  if (index < 0 || index >= attrCount_) return;
+  const size_t at = lineOffset(attrs_, index);
+  size_t end = at;
+  const std::string_view old = nextLine(attrs_, end);
+  std::string line(namePart(old));
+  line += '=';
+  line += QuoteText(EscapeText(value));
+  attrs_.replace(at, end - at, encodeLine(line));
+}
+
+// ---- children ----
+
+TXmlNode* TXmlNode::ChildAt(int index) const {
+  if (index < 0 || index >= ChildCount()) return nullptr;
+  return children_[static_cast<size_t>(index)].get();
+}
+
+void TXmlNode::AdoptChild(std::unique_ptr<TXmlNode>& node) { node->parent_ = this; }
+
+int TXmlNode::AddChild(std::unique_ptr<TXmlNode>&& node) {
+  if (!node) return -1;
+  AdoptChild(node);
+  children_.push_back(std::move(node));
+  return ChildCount() - 1;
+}
+
+void TXmlNode::InsertChild(int index, std::unique_ptr<TXmlNode>&& node) {
+  if (!node || index < 0 || index > ChildCount()) return;
+  AdoptChild(node);
+  children_.insert(children_.begin() + index, std::move(node));
+}
+
+TXmlNode* TXmlNode::AddNewChild(std::string_view name) {
+  return ChildAt(AddChild(CreateName(document_, name)));
+}
+
+TXmlNode* TXmlNode::InsertNewChild(int index, std::string_view name) {
+  if (index < 0 || index > ChildCount()) return nullptr;
+  InsertChild(index, CreateName(document_, name));
+  return ChildAt(index);
+}
+
+TXmlNode* TXmlNode::FindChild(std::string_view name) const { return ChildAt(ChildIndexByName(name)); }
+
+TXmlNode* TXmlNode::FindOrAddChild(std::string_view name) {
+  TXmlNode* found = FindChild(name);
+  return found ? found : AddNewChild(name);
+}
+
+int TXmlNode::ChildIndexByNameFrom(std::string_view name, int start) const {
+  const bool utf8 = InUtf8Mode();
+  for (int i = start < 0 ? 0 : start; i < ChildCount(); ++i)
+    if (CompareNames(children_[static_cast<size_t>(i)]->name_, name, utf8) == 0) return i;
+  return -1;
+}
+
+void TXmlNode::DeleteChild(int index) {
+  if (index < 0 || index >= ChildCount()) return;
+  children_.erase(children_.begin() + index);
+}
+
+std::unique_ptr<TXmlNode> TXmlNode::ExtractChild(TXmlNode* node) {
+  const int index = IndexOf(node);
+  if (index < 0) return nullptr;
+  std::unique_ptr<TXmlNode> out = std::move(children_[static_cast<size_t>(index)]);
+  children_.erase(children_.begin() + index);
+  out->parent_ = nullptr;
+  return out;
+}
+
+int TXmlNode::IndexOf(const TXmlNode* node) const {
+  if (node == nullptr) return -1;
+  for (size_t i = 0; i < children_.size(); ++i)
+    if (children_[i].get() == node) return static_cast<int>(i);
+  return -1;
+}
+
+int TXmlNode::RemoveChild(TXmlNode* node) {
+  const int index = IndexOf(node);
+  if (index >= 0) DeleteChild(index);
+  return index;
+}
+
+void TXmlNode::Delete() {
+  if (parent_ != nullptr) parent_->RemoveChild(this);
+}
+
+void TXmlNode::ClearChildren() {
+  std::vector<std::unique_ptr<TXmlNode>> gone = std::move(children_);
+  children_.clear();
+  gone.clear();
+}
+
+void TXmlNode::Clear() {
+  name_.clear();
+  value_.clear();
+  ClearAttributes();
+  ClearChildren();
+}
+
+TXmlNode* TXmlNode::FirstChildOfType(ElementType type) const {
+  for (const auto& c : children_)
+    if (c->type_ == type) return c.get();
+  return nullptr;
+}
+
+// ---- names and paths ----
+
+int TXmlNode::NameMatches(std::string_view pattern) const {
+  if (!pattern.empty() && pattern[0] == '/') return CompareNames(FullPath(), pattern, InUtf8Mode());
+  return CompareNames(name_, pattern, InUtf8Mode());
+}
+
+TXmlNode* TXmlNode::FindDescendant(std::string_view pattern) const {
+  std::vector<TXmlNode*> stack;
+  for (auto it = children_.rbegin(); it != children_.rend(); ++it) stack.push_back(it->get());
+  while (!stack.empty()) {
+    TXmlNode* node = stack.back();
+    stack.pop_back();
+    if (node->NameMatches(pattern) == 0) return node;
+    for (auto it = node->children_.rbegin(); it != node->children_.rend(); ++it) stack.push_back(it->get());
+  }
+  return nullptr;
+}
+
+void TXmlNode::ChildrenByName(std::string_view name, std::vector<TXmlNode*>* list) const {
+  if (list == nullptr) return;
+  list->clear();
+  const bool utf8 = InUtf8Mode();
+  for (const auto& c : children_)
+    if (CompareNames(c->name_, name, utf8) == 0) list->push_back(c.get());
+}
+
+std::string TXmlNode::FullPath() const {
+  std::string path = "/" + name_;
+  for (const TXmlNode* n = this; n->parent_ != nullptr && n->parent_->parent_ != nullptr; n = n->parent_)
+    path = "/" + n->parent_->name_ + path;
+  return path;
+}
+
+int TXmlNode::TreeDepth() const {
+  int depth = -1;
+  for (const TXmlNode* n = parent_; n != nullptr; n = n->parent_) ++depth;
+  return depth;
+}
+
+bool TXmlNode::CanUseShortTag() const {
+  return value_.empty() && children_.empty() && type_ == ElementType::Element && !UsesFullEndTags() &&
+         TreeDepth() >= 1;
+}
+
+std::string TXmlNode::IndentText() const {
+  if (document_ == nullptr || document_->LineLayout != 0) return {};
+  std::string out;
+  for (int i = TreeDepth(); i >= 1; --i) out += document_->IndentUnit;
+  return out;
+}
+
+std::string TXmlNode::LineBreakText() const {
+  if (document_ == nullptr) return {};
+  switch (document_->LineLayout) {
+    case 0: return "\r\n";
+    case 1: return {};
+    default: return "\n";
+  }
+}
+
+int TXmlNode::DocBinaryFormat() const { return document_ ? document_->BinaryFormat : 0; }
+bool TXmlNode::DocScientificFloats() const { return document_ ? document_->ScientificFloats : true; }
+int TXmlNode::DocFloatPrecision() const { return document_ ? document_->FloatPrecision : 6; }
+bool TXmlNode::WriteDefaults() const { return document_ ? document_->WriteDefaultValues : true; }
+bool TXmlNode::UsesFullEndTags() const { return document_ ? document_->FullEndTags : false; }
+bool TXmlNode::InUtf8Mode() const { return document_ ? document_->Utf8Mode : false; }
+
+std::string TXmlNode::WideToText(std::u16string_view wide) const {
+  return InUtf8Mode() ? WideToUtf8Text(wide) : platform::codepage::wideToAnsi(wide);
+}
+
+std::u16string TXmlNode::TextToWide(std::string_view text) const {
+  return InUtf8Mode() ? Utf8TextToWide(text) : platform::codepage::ansiToWide(text);
+}
+
+std::string TXmlNode::DecodeEntities(std::string_view text) const {
+  return InUtf8Mode() ? DecodeEntitiesUtf8(text) : DecodeEntitiesSingleByte(text);
+}
+
+// ---- binary content ----
+
+int64_t TXmlNode::BinaryLength() const {
+  const std::string text = RemoveControlChars(value_);
+  const auto n = static_cast<int64_t>(text.size());
+  switch (DocBinaryFormat()) {
+    case 0:
+      if (n % 2 != 0) raise(XmlErrc::StreamLength);
+      return n / 2;
+    case 1: {
+      if (n % 4 != 0) raise(XmlErrc::StreamLength);
+      int64_t len = n / 4 * 3;
+      if (n > 0 && text[n - 1] == '=') {
+        --len;
+        if (n > 1 && text[n - 2] == '=') --len;
+      }
+      return len;
+    }
+    default: return 0;
+  }
+}
+
+void TXmlNode::BinaryRead(void* buffer, int64_t count) const {
+  const std::string text = RemoveControlChars(value_);
+  switch (DocBinaryFormat()) {
+    case 0: DecodeHexText(text, buffer, count); break;
+    case 1: DecodeBase64Text(text, buffer, count); break;
+    default: break;
+  }
+}
+
+void TXmlNode::BinaryWrite(const void* buffer, int64_t count) {
+  std::string text;
+  switch (DocBinaryFormat()) {
+    case 0: text = EncodeHexText(buffer, count); break;
+    case 1: text = EncodeBase64Text(buffer, count); break;
+    default: break;
+  }
+  value_ = InsertLineBreaks(text, LineBreakText() + IndentText(), 76);
+}
+
+// ---- copying ----
+
+void TXmlNode::Assign(const TXmlNode& source) {
+  // Copy into a fresh node first, so a source inside this node's own subtree
+  // is read before anything here is cleared. No recursion: trees may be deep.
+  auto copy = std::make_unique<TXmlNode>(document_);
+  std::vector<std::pair<TXmlNode*, const TXmlNode*>> work{{copy.get(), &source}};
+  while (!work.empty()) {
+    auto [dst, src] = work.back();
+    work.pop_back();
+    dst->type_ = src->type_;
+    dst->name_ = src->name_;
+    dst->tag_ = src->tag_;
+    dst->value_ = src->value_;
+    if (src->attrList_) {
+      dst->EnsureAttributes();
+      size_t pos = 0;
+      for (int i = 0; i < src->attrCount_; ++i) dst->AttributeAddLine(std::string(nextLine(src->attrs_, pos)));
+    }
+    dst->children_.reserve(src->children_.size());
+    for (const auto& c : src->children_) {
+      auto child = std::make_unique<TXmlNode>(document_);
+      work.emplace_back(child.get(), c.get());
+      dst->AddChild(std::move(child));
+    }
+  }
+  Clear();
+  type_ = copy->type_;
+  name_ = std::move(copy->name_);
+  tag_ = copy->tag_;
+  value_ = std::move(copy->value_);
+  attrs_ = std::move(copy->attrs_);
+  attrCount_ = copy->attrCount_;
+  attrList_ = copy->attrList_;
+  attrSorted_ = copy->attrSorted_;
+  children_ = std::move(copy->children_);
+  for (auto& c : children_) c->parent_ = this;
+}
+
+void TXmlNode::Assign(const TXmlDocument& source) { Assign(source.TopLevelNodes()); }
+
+void TXmlNode::ReadFromString(std::string_view text) {
+  TStringStream stream(text);
+  ParseFromStream(stream);
+}
+
+}  // namespace xml

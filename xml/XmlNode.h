@@ -1,0 +1,222 @@
+#pragma once
+// One node of an XML document: element, comment, CDATA section, declaration,
+// document type and its declarations, or character data. A node owns its
+// children; parent and document are plain back references.
+//
+// Texts are byte strings in the document's text form (UTF-8 when the
+// document's Utf8Mode is set, else GBK), as the parser read them: values keep
+// their entity references until read through TextValue or AttributeValue.
+// Name lookups ignore ASCII letter case (see CompareNames).
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace xml {
+
+class TXmlDocument;
+class TStream;
+
+enum class ElementType : uint8_t {
+  Element = 0,
+  Comment = 1,
+  CData = 2,
+  Declaration = 3,
+  Stylesheet = 4,
+  DocType = 5,
+  DtdElement = 6,
+  DtdAttList = 7,
+  DtdEntity = 8,
+  DtdNotation = 9,
+  SpecialMarkup = 10,
+  SpecialInstruction = 11,
+  CharData = 12,
+  RawTag = 13,
+};
+
+class TXmlNode {
+ public:
+  // An element without name, value, attributes or children, reading its
+  // settings from document (none: the library's defaults).
+  explicit TXmlNode(TXmlDocument* document = nullptr, ElementType type = ElementType::Element);
+  ~TXmlNode();
+  TXmlNode(const TXmlNode&) = delete;
+  TXmlNode& operator=(const TXmlNode&) = delete;
+
+  static std::unique_ptr<TXmlNode> CreateOwned(TXmlDocument* document);
+  // Raises the general error "Illegal character in node name" for a blank in name.
+  static std::unique_ptr<TXmlNode> CreateName(TXmlDocument* document, std::string_view name);
+  // The value is stored escaped (SetValue).
+  static std::unique_ptr<TXmlNode> CreateNameValue(TXmlDocument* document, std::string_view name,
+                                                   std::string_view value);
+  static std::unique_ptr<TXmlNode> CreateType(TXmlDocument* document, ElementType type);
+
+  // ---- own data ----
+  ElementType Type() const { return type_; }
+  void SetType(ElementType type) { type_ = type; }
+  const std::string& Name() const { return name_; }
+  // Sets the name; raises the general error "Illegal character in node name "%s""
+  // for TAB, LF, CR or space (the old name stays); the same name does nothing.
+  void SetNodeName(std::string_view name);
+  // The value as stored (entity references not decoded); empty when none.
+  const std::string& Value() const { return value_; }
+  // Stores the text escaped.
+  void SetValue(std::string_view text);
+  // Stores the text as it is (no escaping), as the parser does.
+  void SetRawValue(std::string value) { value_ = std::move(value); }
+  // The value with entity references decoded; empty when there is none.
+  std::string TextValue() const;
+  int32_t Tag() const { return tag_; }
+  void SetTag(int32_t tag) { tag_ = tag; }
+  // The node whose child list holds this node; nullptr for none.
+  TXmlNode* Parent() const { return parent_; }
+  // The document whose settings this node reads; nullptr for none.
+  TXmlDocument* Document() const { return document_; }
+  void SetDocument(TXmlDocument* document) { document_ = document; }
+
+  // ---- attributes: one name=value line each, the value as written ----
+  // Number of lines; 0 without a list.
+  int AttributeCount() const;
+  // Text before the first "=" of line index; empty outside 0..count-1 or without "=".
+  std::string AttributeName(int index) const;
+  // The whole line index; empty outside 0..count-1.
+  std::string AttributePair(int index) const;
+  // Value of the first line named name, unquoted and entity-decoded; empty when absent.
+  std::string AttributeValue(std::string_view name) const;
+  // Index of the first line named name; -1 when absent.
+  int AttributeIndexOf(std::string_view name) const;
+  // True when a line is named name.
+  bool HasAttribute(std::string_view name) const { return AttributeIndexOf(name) >= 0; }
+  // Appends name="escaped value" (a sorted list inserts in order and drops an equal line).
+  void AttributeAdd(std::string_view name, std::string_view value);
+  // Appends a line as it is (the parser's attribute lines).
+  void AttributeAddLine(std::string line);
+  // Replaces line index by its name part + "=" + the quoted escaped value;
+  // nothing outside 0..count-1.
+  void SetAttributeValueAt(int index, std::string_view value);
+  // Creates the attribute list if there is none (sorted when the document sorts).
+  void EnsureAttributes();
+  // Drops the attribute list.
+  void ClearAttributes();
+
+  // ---- children ----
+  int ChildCount() const { return static_cast<int>(children_.size()); }
+  // The child at index; nullptr outside 0..count-1.
+  TXmlNode* ChildAt(int index) const;
+  // Appends node and takes it; returns its index, -1 (nothing taken) for null.
+  int AddChild(std::unique_ptr<TXmlNode>&& node);
+  // Inserts node at index (count appends) and takes it; for null or an index
+  // outside 0..count nothing happens and the caller keeps the node.
+  void InsertChild(int index, std::unique_ptr<TXmlNode>&& node);
+  // A new child named name, appended; raises like SetNodeName.
+  TXmlNode* AddNewChild(std::string_view name);
+  // A new child named name at index; nullptr (nothing created) outside 0..count.
+  TXmlNode* InsertNewChild(int index, std::string_view name);
+  // First direct child named name; nullptr when none.
+  TXmlNode* FindChild(std::string_view name) const;
+  // FindChild, or a new child of that name when there is none.
+  TXmlNode* FindOrAddChild(std::string_view name);
+  // Index of the first direct child named name; -1 when none.
+  int ChildIndexByName(std::string_view name) const { return ChildIndexByNameFrom(name, 0); }
+  // The same from index start on; -1 when none or start is outside the list.
+  int ChildIndexByNameFrom(std::string_view name, int start) const;
+  // Frees the child at index with its subtree; nothing outside 0..count-1.
+  void DeleteChild(int index);
+  // Takes node out of the child list without freeing it and clears its parent;
+  // nullptr when it is no child of this node.
+  std::unique_ptr<TXmlNode> ExtractChild(TXmlNode* node);
+  // Index of node among the children; -1 for null or a node that is no child.
+  int IndexOf(const TXmlNode* node) const;
+  // Frees node when it is a child; returns its former index, -1 otherwise.
+  int RemoveChild(TXmlNode* node);
+  // Asks the parent to free this node (this object is gone afterwards);
+  // a node without parent is left alone.
+  void Delete();
+  // Frees every child.
+  void ClearChildren();
+  // Empties name and value, attributes and children; type, parent, document and tag stay.
+  void Clear();
+  // True without name and without content.
+  bool IsEmpty() const { return name_.empty() && HasNoContent(); }
+  // True without value, children and attribute lines.
+  bool HasNoContent() const { return value_.empty() && children_.empty() && AttributeCount() == 0; }
+  // First direct child of that type; nullptr when none.
+  TXmlNode* FirstChildOfType(ElementType type) const;
+
+  // ---- names and paths ----
+  // Comparison sign (0 = match) of the name, or of FullPath when pattern starts with "/".
+  int NameMatches(std::string_view pattern) const;
+  // First descendant (depth first, document order, never this node) matching
+  // pattern by NameMatches; nullptr when none.
+  TXmlNode* FindDescendant(std::string_view pattern) const;
+  // Clears *list and fills it with the direct children named name, in order;
+  // nothing at all for a null list.
+  void ChildrenByName(std::string_view name, std::vector<TXmlNode*>* list) const;
+  // "/" + name, after the parent's path from depth 1 on ("/root/item").
+  std::string FullPath() const;
+  // -1 without parent, else the parent's depth + 1.
+  int TreeDepth() const;
+  // True for an empty element at depth 1 or more when full end tags are off.
+  bool CanUseShortTag() const;
+  // Indentation for the node's depth (layout 0 only); empty without a document.
+  std::string IndentText() const;
+  // CR LF (layout 0), nothing (1), LF (other); empty without a document.
+  std::string LineBreakText() const;
+
+  // ---- document settings, with the defaults for a node without document ----
+  int DocBinaryFormat() const;
+  bool DocScientificFloats() const;
+  int DocFloatPrecision() const;
+  bool WriteDefaults() const;
+  bool UsesFullEndTags() const;
+  bool InUtf8Mode() const;
+
+  // ---- text conversions in the document's text form ----
+  std::string WideToText(std::u16string_view wide) const;
+  std::u16string TextToWide(std::string_view text) const;
+  // Entity decoding in the variant of the document's text form.
+  std::string DecodeEntities(std::string_view text) const;
+
+  // ---- binary content (hex or Base64 value, as the document's BinaryFormat says) ----
+  // Number of bytes the value holds; raises the filer error "Error while
+  // calculating streamlength" for a length that does not fit the format; 0 for other formats.
+  int64_t BinaryLength() const;
+  // Decodes count bytes of the value into buffer; raises "Missing data in binary stream".
+  void BinaryRead(void* buffer, int64_t count) const;
+  // Encodes count bytes as the value, in lines of 76 characters.
+  void BinaryWrite(const void* buffer, int64_t count);
+
+  // ---- copying and parsing ----
+  // Becomes a copy of source (type, name, tag, value, attributes, subtree);
+  // the copies belong to this node's document.
+  void Assign(const TXmlNode& source);
+  // Becomes a copy of the document's top-level container.
+  void Assign(const TXmlDocument& source);
+  // Reads one node (an element with its subtree) from a character stream.
+  void ParseFromStream(TStream& stream);
+  // ParseFromStream over the bytes of the text.
+  void ReadFromString(std::string_view text);
+
+ private:
+  friend class NodeParser;
+  std::string_view LineAt(int index) const;
+  std::string_view ValuePartOfFirst(std::string_view name, int* index) const;
+  void AdoptChild(std::unique_ptr<TXmlNode>& node);
+
+  // Attribute lines in one block, each behind its length (a varint): one
+  // allocation per node keeps a parsed tree small.
+  std::string attrs_;
+  int32_t attrCount_ = 0;
+  bool attrList_ = false;
+  bool attrSorted_ = false;
+  ElementType type_;
+  int32_t tag_ = 0;
+  TXmlDocument* document_;
+  TXmlNode* parent_ = nullptr;
+  std::string name_;
+  std::string value_;
+  std::vector<std::unique_ptr<TXmlNode>> children_;
+};
+
+}  // namespace xml

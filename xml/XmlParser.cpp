@@ -1,0 +1,345 @@
+// Reads one node, and for an element its subtree, from a character stream.
+#include <utility>
+
+#include "xml/XmlBuffered.h"
+#include "xml/XmlDocument.h"
+#include "xml/XmlErrors.h"
+#include "xml/XmlNode.h"
+#include "xml/XmlText.h"
+#include "xml/internal/ByteClass.h"
+#include "xml/internal/Parser.h"
+
+namespace xml {
+namespace detail {
+
+const MarkupRow kMarkupTable[12] = {
+    {"<![CDATA[", "]]>", ElementType::CData},
+    {"<!DOCTYPE", ">", ElementType::DocType},
+    {"<!ELEMENT", ">", ElementType::DtdElement},
+    {"<!ATTLIST", ">", ElementType::DtdAttList},
+    {"<!ENTITY", ">", ElementType::DtdEntity},
+    {"<!NOTATION", ">", ElementType::DtdNotation},
+    {"<?xml-stylesheet", "?>", ElementType::Stylesheet},
+    {"<?xml", "?>", ElementType::Declaration},
+    {"<!--", "-->", ElementType::Comment},
+    {"<!", ">", ElementType::SpecialMarkup},
+    {"<?", "?>", ElementType::SpecialInstruction},
+    {"<", ">", ElementType::Element},
+};
+
+namespace {
+thread_local int tNesting = 0;
+
+int takeChar(TPushbackReader& reader, char& c) {
+  const int n = reader.TakeChar(c);
+  if (n == 1 && c == '\0') raise(XmlErrc::NulCharacter);
+  return n;
+}
+
+bool takeNonBlank(TPushbackReader& reader, char& c) {
+  while (takeChar(reader, c) == 1)
+    if (!isBlank(c)) return true;
+  return false;
+}
+}  // namespace
+
+DepthGuard::DepthGuard() {
+  if (tNesting >= kMaxNesting) raise(XmlErrc::NestingTooDeep);
+  ++tNesting;
+}
+
+DepthGuard::~DepthGuard() { --tNesting; }
+
+bool ReadXmlChar(TStream& stream, char& c) {
+  if (stream.Read(&c, 1) != 1) return false;
+  if (c == '\0') raise(XmlErrc::NulCharacter);
+  return true;
+}
+
+int MatchMarkupStart(TPushbackReader& reader) {
+  bool candidate[12];
+  for (bool& b : candidate) b = true;
+  int result = 11;
+  std::string ahead;
+  for (size_t i = 2;; ++i) {
+    char c = 0;
+    if (takeChar(reader, c) != 1) return result;
+    ahead.push_back(c);
+    bool matched = false;
+    for (int r = 11; r >= 0; --r) {
+      const std::string_view start = kMarkupTable[r].start;
+      if (!candidate[r] || start.size() < i) continue;
+      if (start[i - 1] == c) {
+        matched = true;
+        if (start.size() == i) result = r;
+      } else {
+        candidate[r] = false;
+      }
+    }
+    if (!matched) {
+      reader.SetPushBack(ahead.substr(kMarkupTable[result].start.size() - 1));
+      return result;
+    }
+  }
+}
+
+bool ReadUntilText(TPushbackReader& reader, std::string_view end, bool quoteAware, std::string& text) {
+  if (end.empty()) return false;
+  TStringBuilder sb;
+  char quote = 0;
+  const char last = end.back();
+  char c = 0;
+  while (takeChar(reader, c) == 1) {
+    sb.AppendChar(c);
+    if (quoteAware && isQuote(c)) {
+      if (quote == 0)
+        quote = c;
+      else if (c == quote)
+        quote = 0;
+      continue;
+    }
+    if (quote == 0 && c == last && sb.EndsWith(end)) {
+      text = sb.Slice(1, sb.Used() - end.size());
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ReadUntilChar(TStream& stream, char terminator, std::string& text) {
+  std::string collected;
+  char quote = 0;
+  char c = 0;
+  while (ReadXmlChar(stream, c)) {
+    if (isQuote(c)) {
+      if (quote == 0)
+        quote = c;
+      else if (c == quote)
+        quote = 0;
+    } else if (quote == 0 && c == terminator) {
+      text = std::move(collected);
+      return true;
+    }
+    collected.push_back(c);
+  }
+  return false;
+}
+
+std::vector<std::string> SplitTagTokens(std::string_view text) {
+  std::vector<std::string> tokens;
+  size_t first = 0;
+  size_t end = text.size();
+  while (first < end && isBlank(text[first])) ++first;
+  while (end > first && isBlank(text[end - 1])) --end;
+  if (first >= end) return tokens;
+  char quote = 0;
+  size_t start = first;
+  for (size_t i = first; i < end; ++i) {
+    const char c = text[i];
+    if (isQuote(c)) {
+      if (quote == 0)
+        quote = c;
+      else if (c == quote)
+        quote = 0;
+    } else if (quote == 0 && isBlank(c)) {
+      if (i > start) tokens.emplace_back(text.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  if (end > start) tokens.emplace_back(text.substr(start, end - start));
+  for (size_t k = tokens.size(); k-- > 1;) {
+    if (tokens[k][0] == '=') {
+      tokens[k - 1] += tokens[k];
+      tokens.erase(tokens.begin() + static_cast<std::ptrdiff_t>(k));
+    }
+  }
+  for (size_t k = tokens.size(); k-- > 1;) {
+    if (isQuote(tokens[k][0]) && tokens[k - 1].find('=') != std::string::npos) {
+      tokens[k - 1] += tokens[k];
+      tokens.erase(tokens.begin() + static_cast<std::ptrdiff_t>(k));
+    }
+  }
+  return tokens;
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+// Friend of TXmlNode: sets names, types and values directly, as read.
+class NodeParser {
+ public:
+  NodeParser(TXmlNode& node, TStream& stream)
+      : node_(node), stream_(stream), doc_(node.document_), reader_(stream) {}
+
+  void Run() {
+    if (stopped()) return;
+    DepthGuard depth;
+    char c = 0;
+    if (!takeNonBlank(reader_, c) || c != '<') return;
+    const MarkupRow& row = kMarkupTable[MatchMarkupStart(reader_)];
+    node_.type_ = row.type;
+    try {
+      Body(row);
+    } catch (...) {
+      Completed();
+      throw;
+    }
+    Completed();
+  }
+
+ private:
+  bool stopped() const { return doc_ != nullptr && doc_->StopParsing; }
+
+  void Completed() {
+    if (doc_ == nullptr || doc_->StopParsing) return;
+    if (doc_->WantsProgress()) doc_->NotifyProgress(stream_.Position());
+    doc_->NotifyNodeCompleted(node_);
+  }
+
+  // False when an event handler asked to stop.
+  bool Started() {
+    if (doc_ != nullptr) doc_->NotifyNodeStarted(node_);
+    return !stopped();
+  }
+
+  void Body(const MarkupRow& row) {
+    switch (row.type) {
+      case ElementType::Comment:
+      case ElementType::CData:
+      case ElementType::SpecialMarkup:
+      case ElementType::SpecialInstruction: {
+        node_.SetNodeName(row.type == ElementType::Comment ? "Comment"
+                          : row.type == ElementType::CData ? "CData"
+                                                           : "Special");
+        if (!Started()) return;
+        std::string text;
+        ReadUntilText(reader_, row.end, false, text);
+        node_.value_ = std::move(text);
+        return;
+      }
+      case ElementType::DocType:
+        node_.SetNodeName("DTD");
+        if (!Started()) return;
+        if (doc_ != nullptr) doc_->ReadDocType(node_, stream_);
+        return;
+      case ElementType::DtdElement:
+      case ElementType::DtdAttList:
+      case ElementType::DtdEntity:
+      case ElementType::DtdNotation: {
+        std::string text;
+        ReadUntilChar(stream_, '>', text);
+        std::vector<std::string> tokens = SplitTagTokens(text);
+        if (!tokens.empty()) {
+          node_.SetNodeName(tokens[0]);
+          std::string rest;
+          for (size_t i = 1; i < tokens.size(); ++i) {
+            if (i > 1) rest += "\r\n";
+            rest += tokens[i];
+          }
+          node_.value_ = std::string(TrimText(rest));
+        }
+        Started();
+        return;
+      }
+      default: break;
+    }
+    std::string tag;
+    ReadUntilText(reader_, row.end, true, tag);
+    bool emptyElement = false;
+    if (row.type == ElementType::Element && !tag.empty() && tag.back() == '/') {
+      emptyElement = true;
+      tag.pop_back();
+    }
+    ParseTagText(tag);
+    if (!Started()) return;
+    if (row.type == ElementType::Element && !emptyElement) Content();
+  }
+
+  void ParseTagText(std::string_view tag) {
+    std::vector<std::string> tokens = SplitTagTokens(tag);
+    size_t firstLine = 0;
+    if (node_.type_ == ElementType::Declaration) {
+      node_.name_ = "xml";
+    } else if (node_.type_ == ElementType::Stylesheet) {
+      node_.name_ = "xml-stylesheet";
+      node_.value_ = std::string(TrimText(tag));
+    } else {
+      if (tokens.empty()) raise(XmlErrc::MissingElementName);
+      node_.name_ = std::move(tokens[0]);
+      firstLine = 1;
+    }
+    for (size_t i = firstLine; i < tokens.size(); ++i) node_.AttributeAddLine(std::move(tokens[i]));
+  }
+
+  void FlushText(bool last) {
+    if (content_.empty()) return;
+    if (!TrimText(content_).empty()) {
+      if (last && !hadChild_) {
+        // Plain text content: it becomes the value straight away.
+        node_.value_ = content_;
+      } else {
+        auto text = TXmlNode::CreateType(doc_, ElementType::CharData);
+        text->value_ = content_;
+        node_.AddChild(std::move(text));
+      }
+    }
+    content_.clear();
+  }
+
+  void Content() {
+    bool crSeen = false;
+    for (;;) {
+      char c = 0;
+      if (!ReadXmlChar(stream_, c)) raise(XmlErrc::MissingCloseTag, node_.name_);
+      if (c != '<') {
+        content_.push_back(c);
+        if (c == '\r') crSeen = true;
+        continue;
+      }
+      if (!takeNonBlank(reader_, c)) raise(XmlErrc::MissingDataAfterLt, node_.name_);
+      if (c == '/') {
+        std::string text;
+        if (!ReadUntilText(reader_, ">", true, text)) raise(XmlErrc::MissingGtInCloseTag, node_.name_);
+        if (CompareNames(TrimText(text), node_.name_, node_.InUtf8Mode()) != 0)
+          raise(XmlErrc::IncorrectCloseTag, node_.name_);
+        break;
+      }
+      FlushText(false);
+      hadChild_ = true;
+      crSeen = false;
+      stream_.Seek(-2, SeekOrigin::Current);
+      TXmlNode* child = node_.ChildAt(node_.AddChild(TXmlNode::CreateOwned(doc_)));
+      child->ParseFromStream(stream_);
+      if (doc_ != nullptr && doc_->DiscardComments && child->type_ == ElementType::Comment)
+        node_.RemoveChild(child);
+      if (stopped()) return;
+    }
+    FlushText(true);
+    if (hadChild_ && crSeen) {
+      for (auto& child : node_.children_) {
+        if (child->type_ != ElementType::CharData) continue;
+        std::string& v = child->value_;
+        while (!v.empty() && (v.back() == '\n' || v.back() == '\r' || v.back() == ' ')) v.pop_back();
+      }
+    }
+    if (!node_.children_.empty() && node_.children_.front()->type_ == ElementType::CharData) {
+      node_.value_ = std::move(node_.children_.front()->value_);
+      node_.DeleteChild(0);
+    }
+  }
+
+  TXmlNode& node_;
+  TStream& stream_;
+  TXmlDocument* doc_;
+  TPushbackReader reader_;
+  std::string content_;
+  bool hadChild_ = false;
+};
+
+void TXmlNode::ParseFromStream(TStream& stream) {
+  NodeParser parser(*this, stream);
+  parser.Run();
+}
+
+}  // namespace xml

@@ -1,0 +1,84 @@
+#pragma once
+// The byte streams the library reads and writes: a small interface of our own
+// with memory, string and file streams. Positions and sizes are 64-bit.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace xml {
+
+enum class SeekOrigin { Beginning, Current, End };
+
+class TStream {
+ public:
+  virtual ~TStream() = default;
+  TStream() = default;
+  TStream(const TStream&) = delete;
+  TStream& operator=(const TStream&) = delete;
+
+  // Copies up to count bytes into buffer; returns the number copied (0 at the end or for count < 1).
+  virtual int64_t Read(void* buffer, int64_t count) = 0;
+  // Writes up to count bytes; returns the number the stream took (0 for count < 1).
+  virtual int64_t Write(const void* buffer, int64_t count) = 0;
+  // Moves the position; returns the new position.
+  virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
+  // The size in bytes: position, seek to the end, seek back.
+  virtual int64_t Size();
+
+  // The position (a seek of 0 from the current position).
+  int64_t Position() { return Seek(0, SeekOrigin::Current); }
+  // Moves to pos from the beginning.
+  void SetPosition(int64_t pos) { Seek(pos, SeekOrigin::Beginning); }
+  // Reads exactly count bytes or raises "Stream read error".
+  void ReadBuffer(void* buffer, int64_t count);
+  // Writes exactly count bytes or raises "Stream write error".
+  void WriteBuffer(const void* buffer, int64_t count);
+};
+
+// A growable stream in memory; the position may lie beyond the end (a read
+// there gives 0 bytes, a write there fills the gap with zero bytes).
+class TMemoryStream : public TStream {
+ public:
+  TMemoryStream() = default;
+  int64_t Read(void* buffer, int64_t count) override;
+  // Takes nothing at a negative position.
+  int64_t Write(const void* buffer, int64_t count) override;
+  int64_t Seek(int64_t offset, SeekOrigin origin) override;
+  int64_t Size() override { return static_cast<int64_t>(data_.size()); }
+  // Cuts or extends (with zero bytes) the data; the position stays.
+  void SetSize(int64_t size);
+  // The bytes held, whatever the position.
+  const std::string& Bytes() const { return data_; }
+
+ private:
+  std::string data_;
+  int64_t pos_ = 0;
+};
+
+// A memory stream made from a text, position 0.
+class TStringStream : public TMemoryStream {
+ public:
+  explicit TStringStream(std::string_view text = {});
+  // All bytes of the stream as one text; the position ends at the end.
+  std::string DataText();
+};
+
+// A file. OpenRead allows other readers and takes a shared advisory lock
+// (flock), so it fails while another process holds the file locked for
+// writing; Linux cannot deny writers that take no lock. Create truncates an
+// existing file under an exclusive lock.
+class TFileStream : public TStream {
+ public:
+  enum class Mode { OpenRead, Create };
+  // Raises the stream error "Cannot open file" / "Cannot create file" with the reason.
+  TFileStream(const std::string& path, Mode mode);
+  ~TFileStream() override;
+  int64_t Read(void* buffer, int64_t count) override;
+  int64_t Write(const void* buffer, int64_t count) override;
+  int64_t Seek(int64_t offset, SeekOrigin origin) override;
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace xml
