@@ -1,6 +1,8 @@
+// The 26 built-in plausibility rules: one table of rule rows, one statement
+// builder and one problem-text builder per kind (presence, equality, ratio).
+// The statements keep their runs of blanks exactly, so that a statement
+// captured from the query layer compares byte for byte.
 #include "app/check/BuiltinRules.h"
-
-#include <QLocale>
 
 #include <cmath>
 #include <stdexcept>
@@ -273,14 +275,11 @@ QString statement(const Rule& r, const QString& filter) {
 // that separator whatever the user's locale.
 QString percentText(const QString& ratio) {
   bool ok = false;
-  const double value = QLocale::c().toDouble(ratio.trimmed(), &ok);
+  const double value = ratio.toDouble(&ok);  // "." always, no group separators
   if (!ok || !std::isfinite(value))
     throw std::runtime_error(
         QStringLiteral("'%1' is not a valid floating point value").arg(ratio).toStdString());
-  const double percent = value * 100.0;
-  QString text = QString::number(percent, 'f', 2);
-  if (text == QStringLiteral("-0.00")) text = QStringLiteral("0.00");
-  return text + QLatin1Char('%');
+  return QString::number(value * 100.0, 'f', 2) + QLatin1Char('%');
 }
 
 QString problemText(const Rule& r, const platform::db::Query& qry) {
