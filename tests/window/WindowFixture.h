@@ -1,0 +1,86 @@
+#pragma once
+// A main window connected to a test database of its own, shown (so FormShow
+// has laid out the register), with scripted dialogs.
+#include <QDir>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+
+#include "app/UCheckEdit.h"
+#include "app/cell/Sheet.h"
+#include "app/cell/TCell.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TestDatabase.h"
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+// The problem table as the check command creates it.
+inline const QString kCreateProblemTable = QStringLiteral(
+    "CREATE TABLE TMP_CONTENT(id varchar(100),RPTID VARCHAR(10),RPTSCR VARCHAR(1000),"
+    "CONTENTSCR VARCHAR(1000),CONTENTTYPE VARCHAR(1000),CONTENTREVERT VARCHAR(500),"
+    "PRIMARY KEY(id))");
+
+struct Problem {
+  QString rptId;
+  QString table;
+  QString description;
+  QString category;
+};
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    db.writeStatisticsIni(dir.path());
+    window = std::make_unique<TFmCheckEdit>(dir.path());
+    ASSERT_TRUE(window->dbConnected());
+    window->show();
+  }
+
+  void createProblemTable() { db.exec(kCreateProblemTable); }
+
+  // Adds the problems in one statement; ids continue from earlier calls.
+  void addProblems(const std::vector<Problem>& problems) {
+    if (problems.empty()) return;
+    auto quote = [](const QString& s) {
+      return QLatin1Char('\'') + QString(s).replace(QLatin1Char('\''), QStringLiteral("''")) +
+             QLatin1Char('\'');
+    };
+    QStringList values;
+    for (const Problem& p : problems)
+      values << QStringLiteral("(%1,%2,%3,%4,%5,'')")
+                    .arg(quote(QStringLiteral("p%1").arg(++lastId_)), quote(p.rptId),
+                         quote(p.table), quote(p.description), quote(p.category));
+    db.exec(QStringLiteral("INSERT INTO TMP_CONTENT VALUES ") + values.join(QLatin1Char(',')));
+  }
+
+  const cell::Sheet& sheet() { return window->cell().sheet(); }
+
+  // The texts of data columns 1..4 of a row, joined by "|".
+  QString rowText(int row) {
+    QStringList cells;
+    for (int c = 1; c <= 4; ++c) cells << sheet().text(c, row);
+    return cells.join(QLatin1Char('|'));
+  }
+
+  // Every text of the sheet, row by row, to compare a sheet before and after.
+  QStringList snapshot() {
+    QStringList out;
+    out << QString::number(sheet().rowCount());
+    for (int r = 1; r < sheet().rowCount(); ++r)
+      out << rowText(r) + QStringLiteral("|h=") + QString::number(sheet().rowHeight(r));
+    return out;
+  }
+
+  ScriptedDialogs dialogs;  // first: installed before the window exists
+  TestDatabase db;
+  QTemporaryDir dir;
+  std::unique_ptr<TFmCheckEdit> window;
+
+ private:
+  int lastId_ = 0;
+};

@@ -1,0 +1,260 @@
+// Export of the register to an Excel workbook and printing it.
+#include <QFile>
+#include <QFileInfo>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include "app/ProblemRegister.h"
+#include "app/TPicture.h"
+#include "app/Texts.h"
+#include "tests/window/WindowFixture.h"
+
+namespace {
+
+// Output of a command line; empty when it cannot be run or fails.
+QString run(const QString& program, const QStringList& args) {
+  QProcess p;
+  p.start(program, args);
+  if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+    return QString();
+  return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// CSV as xls2csv -q3 writes it: every cell quoted, quotes doubled.
+using Grid = std::vector<QStringList>;
+Grid parseCsv(const QString& text) {
+  Grid grid;
+  QStringList row;
+  QString field;
+  bool quoted = false;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar ch = text[i];
+    if (quoted) {
+      if (ch == QLatin1Char('"')) {
+        if (i + 1 < text.size() && text[i + 1] == QLatin1Char('"')) {
+          field += ch;
+          ++i;
+        } else {
+          quoted = false;
+        }
+      } else {
+        field += ch;
+      }
+    } else if (ch == QLatin1Char('"')) {
+      quoted = true;
+    } else if (ch == QLatin1Char(',')) {
+      row << field;
+      field.clear();
+    } else if (ch == QLatin1Char('\n')) {
+      row << field;
+      field.clear();
+      grid.push_back(row);
+      row.clear();
+    } else if (ch != QLatin1Char('\r') && ch != QLatin1Char('\f')) {
+      field += ch;
+    }
+  }
+  if (!field.isEmpty() || !row.isEmpty()) grid.push_back(row << field);
+  return grid;
+}
+
+QString at(const Grid& g, int row, int col) {
+  if (row < 0 || row >= int(g.size()) || col < 0 || col >= g[row].size()) return QString();
+  return g[row][col];
+}
+
+const std::vector<Problem> kProblems = {
+    {QStringLiteral("17000001"), QStringLiteral("第1表"),
+     QStringLiteral("XX市委：第1表中第3行第2列的值（12）应等于第4行与第5行之和（10）"),
+     QStringLiteral("表内审核")},
+    {QStringLiteral("17000002"), QStringLiteral("第2表"),
+     QStringLiteral("He said \"check\", twice; 引号与逗号，都要原样保留"), QStringLiteral("逻辑性审核")},
+    {QStringLiteral("17000007"), QStringLiteral("第7表"), QStringLiteral("XX乡党委：发展党员数为0"),
+     QStringLiteral("合理性审核")},
+};
+
+class ExportTest : public WindowTest {
+ protected:
+  void fillRegister() {
+    createProblemTable();
+    addProblems(kProblems);
+    window->Datetocell();
+  }
+
+  // The register as an independent reader sees it: the header row, and the
+  // rows after it, are found wherever the workbook places its first column.
+  void expectRegister(const Grid& g) {
+    int hr = -1, hc = -1;
+    for (int r = 0; r < int(g.size()) && hr < 0; ++r)
+      for (int c = 0; c < g[r].size(); ++c)
+        if (g[r][c] == QStringLiteral("表号")) {
+          hr = r;
+          hc = c;
+          break;
+        }
+    ASSERT_GE(hr, 1) << "header row, under the title";
+    EXPECT_TRUE(g[hr - 1].contains(texts::kRegisterTitle));
+    EXPECT_EQ(at(g, hr, hc + 1), QStringLiteral("问题描述"));
+    EXPECT_EQ(at(g, hr, hc + 2), QStringLiteral("类别"));
+    EXPECT_EQ(at(g, hr, hc + 3), QStringLiteral("回复情况"));
+    for (int i = 0; i < int(kProblems.size()); ++i) {
+      const int r = hr + 1 + i;
+      EXPECT_EQ(at(g, r, hc), kProblems[i].table) << "row " << r;
+      EXPECT_EQ(at(g, r, hc + 1), kProblems[i].description) << "row " << r;
+      EXPECT_EQ(at(g, r, hc + 2), kProblems[i].category) << "row " << r;
+      EXPECT_EQ(at(g, r, hc + 3), QString()) << "row " << r;
+    }
+    const int sr = hr + 1 + int(kProblems.size());
+    ASSERT_LT(sr, int(g.size()));
+    bool signature = false;
+    for (const QString& s : g[sr]) signature = signature || s == texts::kSignature;
+    EXPECT_TRUE(signature) << "signature row";
+  }
+};
+
+TEST_F(ExportTest, workbook_reads_back_with_the_same_texts_in_the_same_cells) {
+  if (QStandardPaths::findExecutable(QStringLiteral("xls2csv")).isEmpty())
+    GTEST_SKIP() << "xls2csv (catdoc) is not installed";
+  fillRegister();
+  const QString file = dir.filePath(QStringLiteral("register.xls"));
+  dialogs.fileAnswers.push_back(file);
+  window->picture("imgExport")->click();
+
+  EXPECT_TRUE(dialogs.texts(DialogCall::Failure).empty());
+  ASSERT_EQ(dialogs.texts(DialogCall::Information), std::vector<QString>{texts::kExportDone});
+  ASSERT_EQ(dialogs.calls.front().kind, DialogCall::Save);
+  EXPECT_EQ(dialogs.calls.front().options.defaultExtension, QStringLiteral("xls"));
+  EXPECT_EQ(dialogs.calls.front().options.filter, texts::kSaveFilter);
+  EXPECT_TRUE(dialogs.calls.front().options.confirmOverwrite);
+  EXPECT_EQ(dialogs.calls.front().owner, window.get());
+  EXPECT_EQ(dialogs.calls.back().caption, texts::kHint);
+
+  QFile f(file);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.read(8), QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) << "a compound file";
+  f.close();
+
+  const QString csv = run(QStringLiteral("xls2csv"), {QStringLiteral("-d"), QStringLiteral("utf-8"),
+                                                      QStringLiteral("-q3"), file});
+  ASSERT_FALSE(csv.isEmpty());
+  expectRegister(parseCsv(csv));
+}
+
+TEST_F(ExportTest, workbook_opens_in_libreoffice_where_present) {
+  QString office = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+  if (office.isEmpty()) office = QStandardPaths::findExecutable(QStringLiteral("libreoffice"));
+  if (office.isEmpty()) GTEST_SKIP() << "LibreOffice is not installed";
+  fillRegister();
+  const QString file = dir.filePath(QStringLiteral("register.xls"));
+  dialogs.fileAnswers.push_back(file);
+  window->picture("imgExport")->click();
+  ASSERT_EQ(dialogs.texts(DialogCall::Information), std::vector<QString>{texts::kExportDone});
+  // Comma separated, double quotes, UTF-8 (76), every text cell quoted.
+  run(office, {QStringLiteral("--headless"),
+               QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("lo")),
+               QStringLiteral("--convert-to"),
+               QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,true"),
+               QStringLiteral("--outdir"), dir.path(), file});
+  QFile csv(dir.filePath(QStringLiteral("register.csv")));
+  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+  expectRegister(parseCsv(QString::fromUtf8(csv.readAll())));
+}
+
+TEST_F(ExportTest, cancelling_the_dialog_writes_and_shows_nothing) {
+  fillRegister();
+  dialogs.fileAnswers.push_back(std::nullopt);
+  window->picture("imgExport")->click();
+  ASSERT_EQ(dialogs.calls.size(), 1u);
+  EXPECT_EQ(dialogs.calls.front().kind, DialogCall::Save);
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("statistics.ini")});
+}
+
+TEST_F(ExportTest, an_unwritable_path_shows_the_failure_and_not_completion) {
+  fillRegister();
+  // A path under a plain file cannot be created, not even by root.
+  QFile blocker(dir.filePath(QStringLiteral("blocker")));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  const QString file = dir.filePath(QStringLiteral("blocker/register.xls"));
+  dialogs.fileAnswers.push_back(file);
+  window->picture("imgExport")->click();
+
+  EXPECT_TRUE(dialogs.texts(DialogCall::Information).empty()) << "no \"导出完成！\"";
+  const auto failures = dialogs.texts(DialogCall::Failure);
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_FALSE(failures.front().isEmpty());
+  EXPECT_FALSE(QFileInfo::exists(file));
+}
+
+// Number of pages of a PDF, by pdfinfo; 0 when it cannot tell.
+int pdfPages(const QString& pdf) {
+  const QString info = run(QStringLiteral("pdfinfo"), {pdf});
+  for (const QString& line : info.split(QLatin1Char('\n')))
+    if (line.startsWith(QStringLiteral("Pages:"))) return line.mid(6).trimmed().toInt();
+  return 0;
+}
+
+TEST_F(WindowTest, printed_register_repeats_title_rows_and_numbers_its_pages) {
+  if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+    GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+  TCell& c = window->cell();
+  const QString pdf = dir.filePath(QStringLiteral("register.pdf"));
+  auto printRows = [&](int n) {
+    c.SetRowCount(3, 0);
+    int i = 0;
+    problem_register::fill(c, [&](problem_register::ProblemRow& row) {
+      if (i == n) return false;
+      ++i;
+      row = {QStringLiteral("第%1表").arg(i % 10 + 1), QStringLiteral("第%1个问题的描述").arg(i),
+             QStringLiteral("表内审核")};
+      return true;
+    });
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Landscape);
+    c.printTo(printer);
+    return pdfPages(pdf);
+  };
+  // Find a register of exactly three pages: pages grow with the rows.
+  int rows = 20;
+  int pages = printRows(rows);
+  while (pages < 3 && rows < 2000) pages = printRows(rows += 10);
+  ASSERT_EQ(pages, 3) << rows << " rows";
+
+  for (int p = 1; p <= 3; ++p) {
+    const QString page = run(QStringLiteral("pdftotext"),
+                             {QStringLiteral("-f"), QString::number(p), QStringLiteral("-l"),
+                              QString::number(p), QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    const QString compact = QString(page).remove(QLatin1Char(' '));
+    EXPECT_TRUE(compact.contains(texts::kRegisterTitle)) << "page " << p;
+    for (const char* h : {"表号", "问题描述", "类别", "回复情况"})
+      EXPECT_TRUE(compact.contains(QString::fromUtf8(h))) << h << " on page " << p;
+    EXPECT_TRUE(compact.contains(QStringLiteral("第%1页/共3页").arg(p))) << "page " << p;
+  }
+  const QString last = run(QStringLiteral("pdftotext"),
+                           {QStringLiteral("-f"), QStringLiteral("3"), QStringLiteral("-l"),
+                            QStringLiteral("3"), pdf, QStringLiteral("-")});
+  EXPECT_TRUE(last.contains(QStringLiteral("审核人签名："))) << "the signature ends the last page";
+  EXPECT_TRUE(last.contains(QStringLiteral("第%1个问题的描述").arg(rows)));
+}
+
+TEST_F(WindowTest, print_without_a_printer_reports_once_and_keeps_the_sheet) {
+  if (!QPrinterInfo::defaultPrinter().isNull())
+    GTEST_SKIP() << "this machine has a default printer; the test would print on it";
+  db.exec(kCreateProblemTable);
+  db.exec(QStringLiteral("INSERT INTO TMP_CONTENT VALUES ('1','17000001','第1表','问题','表内审核','')"));
+  window->Datetocell();
+  const QStringList before = snapshot();
+  window->picture("imgPrint")->click();
+  EXPECT_EQ(dialogs.texts(DialogCall::Information), std::vector<QString>{texts::kPrintFailed});
+  ASSERT_EQ(dialogs.calls.size(), 1u);
+  EXPECT_EQ(dialogs.calls.front().caption, texts::kHint);
+  EXPECT_EQ(dialogs.calls.front().owner, window.get());
+  EXPECT_EQ(snapshot(), before);
+}
+
+}  // namespace
