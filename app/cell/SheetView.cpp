@@ -303,11 +303,15 @@ void SheetView::keyPressEvent(QKeyEvent* event) {
   QAbstractScrollArea::keyPressEvent(event);
 }
 
+// The editor's Return and Escape end the edit here and go no further: passed
+// on to the view, Return would open the editor again.
 bool SheetView::eventFilter(QObject* watched, QEvent* event) {
-  if (editor_ && watched == editor_ && event->type() == QEvent::KeyPress &&
-      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-    finishEdit(false);
-    return true;
+  if (editor_ && watched == editor_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
+      finishEdit(key != Qt::Key_Escape);
+      return true;
+    }
   }
   return QAbstractScrollArea::eventFilter(watched, event);
 }
@@ -336,7 +340,6 @@ void SheetView::startEdit(const QString& initial) {
   editor_->setFrame(false);
   editor_->setText(initial);
   editor_->setGeometry(cellRect(editColumn_, editRow_));
-  connect(editor_, &QLineEdit::returnPressed, this, [this] { finishEdit(true); });
   editor_->installEventFilter(this);
   editor_->show();
   editor_->setFocus();

@@ -174,7 +174,9 @@ QByteArray sstRecords(const std::vector<QString>& strings, std::uint32_t referen
         cur.u8(1);
         room = (kMaxRecordBody - 1) / 2;
       }
-      const qsizetype n = std::min(room, s.size() - i);
+      qsizetype n = std::min(room, s.size() - i);
+      // Keep a surrogate pair in one record.
+      if (n > 1 && i + n < s.size() && s.at(i + n - 1).isHighSurrogate()) --n;
       cur.utf16(s.mid(i, n));
       i += n;
     }

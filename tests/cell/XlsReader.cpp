@@ -19,6 +19,43 @@ std::uint16_t u16(const QByteArray& b, qsizetype at) {
 
 constexpr std::uint32_t kEnd = 0xFFFFFFFE;
 
+// Strings of an SST record and its CONTINUE records: a string's characters
+// may run on into the next record, which then starts with an option byte.
+std::vector<QString> sharedStrings(const std::vector<QByteArray>& parts) {
+  std::vector<QString> out;
+  if (parts.empty()) return out;
+  std::size_t part = 0;
+  qsizetype at = 8;
+  const std::uint32_t count = u32(parts[0], 4);
+  while (out.size() < count) {
+    if (at >= parts[part].size()) {
+      if (++part >= parts.size()) throw std::runtime_error("SST ends early");
+      at = 0;
+    }
+    const int cch = u16(parts[part], at);
+    auto flags = static_cast<unsigned char>(parts[part].at(at + 2));
+    at += 3;
+    if (flags & 0x0C) throw std::runtime_error("rich or phonetic strings are not expected");
+    QString s;
+    while (s.size() < cch) {
+      if (at >= parts[part].size()) {
+        if (++part >= parts.size()) throw std::runtime_error("string runs past the SST");
+        flags = static_cast<unsigned char>(parts[part].at(0));
+        at = 1;
+      }
+      if (flags & 1) {
+        s += QChar(u16(parts[part], at));
+        at += 2;
+      } else {
+        s += QChar(static_cast<unsigned char>(parts[part].at(at)));
+        at += 1;
+      }
+    }
+    out.push_back(s);
+  }
+  return out;
+}
+
 }  // namespace
 
 QByteArray stream(const QByteArray& file, const QString& name) {
@@ -78,7 +115,13 @@ Workbook decode(const QByteArray& file) {
   const QByteArray s = stream(file, QStringLiteral("Workbook"));
   Workbook wb;
   qsizetype at = 0;
+  std::vector<QByteArray> sstParts;
+  std::vector<std::pair<std::pair<int, int>, std::uint32_t>> labels;
+  std::uint16_t previous = 0;
   for (const Record& r : records(s)) {
+    if (r.id == 0x00FC || (r.id == 0x003C && (previous == 0x00FC || previous == 0x003C) && !sstParts.empty()))
+      sstParts.push_back(r.body);
+    if (r.id != 0x003C) previous = r.id;
     const QByteArray& b = r.body;
     switch (r.id) {
       case 0x0809: wb.bofOffsets.push_back(static_cast<int>(at)); break;
@@ -107,6 +150,9 @@ Workbook decode(const QByteArray& file) {
         break;
       case 0x0208: wb.rowTwips[u16(b, 0)] = u16(b, 6) & 0x7FFF; break;
       case 0x00FD:
+        labels.push_back({{u16(b, 0), u16(b, 2)}, u32(b, 6)});
+        wb.cellXf[{u16(b, 0), u16(b, 2)}] = u16(b, 4);
+        break;
       case 0x0201: wb.cellXf[{u16(b, 0), u16(b, 2)}] = u16(b, 4); break;
       case 0x00E5:
         for (int i = 0; i < u16(b, 0); ++i)
@@ -116,6 +162,8 @@ Workbook decode(const QByteArray& file) {
     }
     at += 4 + b.size();
   }
+  wb.sst = sharedStrings(sstParts);
+  for (const auto& [cellAt, index] : labels) wb.texts[cellAt] = wb.sst.at(index);
   return wb;
 }
 

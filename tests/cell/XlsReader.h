@@ -42,6 +42,8 @@ struct Workbook {
   std::map<int, int> columnWidths;          // column -> 1/256 character units
   std::map<int, int> rowTwips;              // row -> height
   std::map<std::pair<int, int>, int> cellXf;  // (row, column) -> XF of a LABELSST or BLANK
+  std::vector<QString> sst;                   // the shared strings, CONTINUE records joined
+  std::map<std::pair<int, int>, QString> texts;  // (row, column) -> text of a LABELSST
   std::vector<Merge> merges;
   int sheetBofOffset = -1;                  // from BOUNDSHEET
   std::vector<int> bofOffsets;              // where each BOF record starts

@@ -97,7 +97,7 @@ TEST_F(ExportTest, xls2csv_reads_every_text_in_its_cell) {
   const std::vector<Problem> problems = {
       {QStringLiteral("中组统1表"), QStringLiteral("党员总数（12）与分类合计（11）不符"), QStringLiteral("逻辑")},
       {QStringLiteral("中组统2表"), QStringLiteral("引号\"与逗号,都原样保留"), QStringLiteral("核实")},
-      {QStringLiteral("T3"), QStringLiteral("Latin text, ÄÖÜ and 𠀀 beyond the BMP"), QString()},
+      {QStringLiteral("T3"), QStringLiteral("Latin text, ÄÖÜ"), QString()},
   };
   celltest::fillRegister(c, problems);
   ASSERT_EQ(c.ExportExcel(path(QStringLiteral("登记表.xls"))), 1);
@@ -124,9 +124,9 @@ TEST_F(ExportTest, long_texts_across_continue_records_read_back_whole) {
   std::vector<Problem> problems;
   for (int i = 0; i < 40; ++i)
     problems.push_back({QStringLiteral("表%1").arg(i),
-                        QStringLiteral("长描述%1：").arg(i) + QStringLiteral("数据不一致").repeated(40 + i * 7),
+                        QStringLiteral("长描述%1：").arg(i) + QStringLiteral("数据不符合").repeated(40 + i * 7),
                         QStringLiteral("类%1").arg(i % 3)});
-  problems.push_back({QStringLiteral("长表"), QStringLiteral("甲乙丙丁").repeated(2500), QStringLiteral("超长")});
+  problems.push_back({QStringLiteral("长表"), QStringLiteral("甲乙丙戊").repeated(2500), QStringLiteral("超长")});
   TCell c;
   celltest::fillRegister(c, problems);
   c.ExportExcel(path(QStringLiteral("long.xls")));
@@ -138,6 +138,30 @@ TEST_F(ExportTest, long_texts_across_continue_records_read_back_whole) {
     EXPECT_EQ(cellOf(rows, static_cast<int>(i) + 2, 1), problems[i].description) << i;
     EXPECT_EQ(cellOf(rows, static_cast<int>(i) + 2, 2), problems[i].category) << i;
   }
+}
+
+// xls2csv misreads UTF-16 characters whose low byte is 0 or 1 (不一致, 丁) and
+// pairs beyond the BMP, so these texts are checked by our own reader.
+TEST_F(ExportTest, every_character_survives_in_the_string_table) {
+  std::vector<Problem> problems = {
+      {QStringLiteral("丁表"), QStringLiteral("党员人数不一致"), QStringLiteral("一般")},
+      {QStringLiteral("𠀀"), QStringLiteral("beyond the BMP: 𠀀𪚥"), QStringLiteral("plain ASCII")},
+      {QStringLiteral("长"), QStringLiteral("不一致，").repeated(3000), QStringLiteral("丁")},  // spans CONTINUE records
+  };
+  TCell c;
+  celltest::fillRegister(c, problems);
+  const QString file = path(QStringLiteral("t.xls"));
+  c.ExportExcel(file);
+  const xlsread::Workbook wb = xlsread::decode(readAll(file));
+  EXPECT_EQ(wb.texts.at({0, 0}), celltest::kTitle);
+  for (int i = 0; i < 3; ++i) {
+    const Problem& p = problems[static_cast<std::size_t>(i)];
+    EXPECT_EQ(wb.texts.at({2 + i, 0}), p.table) << i;
+    EXPECT_EQ(wb.texts.at({2 + i, 1}), p.description) << i;
+    EXPECT_EQ(wb.texts.at({2 + i, 2}), p.category) << i;
+    EXPECT_EQ(wb.texts.count({2 + i, 3}), 0u) << i;
+  }
+  EXPECT_EQ(wb.texts.at({5, 0}), celltest::kSignature);
 }
 
 TEST_F(ExportTest, records_carry_merges_sizes_fonts_and_formats) {
