@@ -93,7 +93,8 @@ def level_sizes(n):
     for s in sizes:
         out.append(min(s, left))
         left -= out[-1]
-    if max(out[0], *(out[k] // max(1, out[k - 1]) + 1 for k in range(1, 4) if out[k])) > 999:
+    widest = [out[0]] + [-(-out[k] // out[k - 1]) for k in range(1, 4) if out[k]]
+    if max(widest) > 999:
         sys.exit("gen_demo.py: too many organisations for three-digit code segments")
     return out
 
