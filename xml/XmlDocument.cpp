@@ -202,14 +202,16 @@ void TXmlDocument::ReadDocType(TXmlNode& node, TStream& stream) {
   for (;;) {
     TXmlNode* child = node.ChildAt(node.AddChild(TXmlNode::CreateOwned(this)));
     child->ParseFromStream(stream);
-    bool more = false;
     for (;;) {
       if (!detail::ReadXmlChar(stream, c)) return;
       if (!detail::isBlank(c)) break;
     }
-    more = c != ']';
-    if (!more) break;
-    stream.Seek(-1, SeekOrigin::Current);
+    if (c == ']') break;
+    // Only a "<" is handed back to the next declaration. Any other byte would
+    // make an empty node anyway, and stepping back over it is unsafe: in UTF-8
+    // output it can be a later byte of a character whose start the previous
+    // parse already took, and the step back would replay that character forever.
+    if (c == '<') stream.Seek(-1, SeekOrigin::Current);
   }
   while (detail::ReadXmlChar(stream, c) && c != '>') {
   }

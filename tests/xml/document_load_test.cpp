@@ -221,3 +221,15 @@ TEST(DocumentLoad, LoadFromStreamLeavesTheStreamToTheCaller) {
   EXPECT_EQ(plain.FileEncoding, CodecEncoding::Ansi);
   EXPECT_FALSE(plain.Utf8Mode);
 }
+
+TEST(DocumentLoad, DocTypeSubsetWithStrayBytesEndsInUtf8Mode) {
+  // 0xFF becomes the three-byte U+FFFD; the subset reader once replayed it forever.
+  TStringStream stream("<!DOCTYPE a [\xFF x <!ENTITY e \"v\">]><r/>");
+  TXmlDocument doc;
+  doc.Utf8Mode = true;
+  doc.LoadFromStream(stream);
+  ASSERT_NE(doc.RootElement(), nullptr);
+  EXPECT_EQ(doc.RootElement()->Name(), "r");
+  const TXmlNode* dt = doc.TopLevelNodes().ChildAt(0);
+  EXPECT_NE(dt->FirstChildOfType(ElementType::DtdEntity), nullptr);
+}
