@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/TPicture.h"
 #include "app/Texts.h"
 #include "app/UCheckEdit.h"
 #include "app/uProgressBar.h"
@@ -53,15 +54,20 @@ TEST(startup, ProgramMainShowsTheMaximisedMainWindowAndEndsWhenItCloses) {
   db.writeStatisticsIni(dir.path());
   ScriptedDialogs dialogs;
   bool sawMain = false;
-  QTimer::singleShot(0, [&] {
+  // Start-up pumps messages itself, so poll until the main window is up.
+  QTimer poll;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
     for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* main = qobject_cast<TFmCheckEdit*>(w); main && main->isVisible()) {
+      if (auto* main = qobject_cast<TFmCheckEdit*>(w); main && main->isVisible() && !sawMain) {
         sawMain = true;
+        poll.stop();
         EXPECT_EQ(main->windowTitle(), texts::kMainCaption);
         EXPECT_TRUE(main->isMaximized());
         main->picture("Image4")->click();  // the close picture ends the program
       }
   });
+  poll.start();
   EXPECT_EQ(ProgramMain(dir.path()), 0);
   EXPECT_TRUE(sawMain);
   EXPECT_TRUE(dialogs.calls.empty());
