@@ -14,7 +14,7 @@ cmake --build "$build" -j"$(nproc)" --target reportcheck
 
 cluster=$root/demo/cluster
 bash db/cluster.sh start "$cluster" 54321
-bash db/cluster.sh createdb "$cluster" 54321 KELDOVAR "${RC_DEMO_SIZE:-300}" || true
+bash db/cluster.sh createdb "$cluster" 54321 KELDOVAR "${RC_DEMO_SIZE:-300}"
 
 # statistics.ini and the rule folder live beside the executable.
 bin=$build/app
