@@ -124,6 +124,8 @@ class TStringBuilder {
   std::string Slice(size_t start, size_t count) const;
   // The used text.
   std::string Value() const { return buffer_.substr(0, used_); }
+  // Empties the text; the capacity stays (a builder may be reused).
+  void Clear() { used_ = 0; }
   size_t Used() const { return used_; }
   size_t Capacity() const { return buffer_.size(); }
   // True when the used text ends with tail.

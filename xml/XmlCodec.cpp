@@ -205,6 +205,19 @@ void TCodecStream::WriteUnit(char16_t u) {
 
 // ---- TAnsiStream ----
 
+int64_t TAnsiStream::Read(void* buffer, int64_t count) {
+  const CodecEncoding e = ActiveEncoding();
+  if (buffered_ != nullptr && count == 1 && AccessMode() == Mode::Reading && pendingIndex_ >= pending_.size() &&
+      (e == CodecEncoding::Ansi || e == CodecEncoding::Utf8)) {
+    MarkCharStart();
+    unsigned char b = 0;
+    if (!ReadInnerByte(b)) b = 0;
+    *static_cast<unsigned char*>(buffer) = b;
+    return b != 0 ? 1 : 0;
+  }
+  return TCodecStream::Read(buffer, count);
+}
+
 unsigned char TAnsiStream::NextChar() {
   if (pendingIndex_ < pending_.size()) return static_cast<unsigned char>(pending_[pendingIndex_++]);
   MarkCharStart();

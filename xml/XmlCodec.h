@@ -99,7 +99,11 @@ class TCodecStream : public TStream {
   int64_t posBeforeLast_ = 0;
   int64_t posBeforePrevious_ = 0;
   TStream* inner_;
+
+ protected:
   TBufferedReadStream* buffered_ = nullptr;  // inner_ when it is one (fast one-byte path)
+
+ private:
   bool swapUnits_ = false;
   bool lossSignalled_ = false;
   bool markPresent_ = false;
@@ -111,6 +115,8 @@ class TCodecStream : public TStream {
 class TAnsiStream final : public TCodecStream {
  public:
   using TCodecStream::TCodecStream;
+  // Single-byte text from a buffered stream takes a short path; else as the base.
+  int64_t Read(void* buffer, int64_t count) override;
 
  protected:
   unsigned char NextChar() override;

@@ -160,7 +160,7 @@ void TXmlNode::ClearAttributes() {
   attrSorted_ = false;
 }
 
-void TXmlNode::AttributeAddLine(std::string line) {
+void TXmlNode::AttributeAddLine(std::string_view line) {
   EnsureAttributes();
   if (!attrSorted_) {
     putLength(attrs_, line.size());
@@ -188,7 +188,7 @@ void TXmlNode::AttributeAdd(std::string_view name, std::string_view value) {
   std::string line(name);
   line += '=';
   line += QuoteText(EscapeText(value));
-  AttributeAddLine(std::move(line));
+  AttributeAddLine(line);
 }
 
 void TXmlNode::SetAttributeValueAt(int index, std::string_view value) {
@@ -436,7 +436,7 @@ void TXmlNode::Assign(const TXmlNode& source) {
     if (src->attrList_) {
       dst->EnsureAttributes();
       size_t pos = 0;
-      for (int i = 0; i < src->attrCount_; ++i) dst->AttributeAddLine(std::string(nextLine(src->attrs_, pos)));
+      for (int i = 0; i < src->attrCount_; ++i) dst->AttributeAddLine(nextLine(src->attrs_, pos));
     }
     dst->children_.reserve(src->children_.size());
     for (const auto& c : src->children_) {

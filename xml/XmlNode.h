@@ -91,7 +91,7 @@ class TXmlNode {
   // Appends name="escaped value" (a sorted list inserts in order and drops an equal line).
   void AttributeAdd(std::string_view name, std::string_view value);
   // Appends a line as it is (the parser's attribute lines).
-  void AttributeAddLine(std::string line);
+  void AttributeAddLine(std::string_view line);
   // Replaces line index by its name part + "=" + the quoted escaped value;
   // nothing outside 0..count-1.
   void SetAttributeValueAt(int index, std::string_view value);

@@ -85,7 +85,10 @@ int MatchMarkupStart(TPushbackReader& reader) {
 
 bool ReadUntilText(TPushbackReader& reader, std::string_view end, bool quoteAware, std::string& text) {
   if (end.empty()) return false;
-  TStringBuilder sb;
+  // One builder per thread, reused: this read never nests, and a tag per node
+  // would otherwise cost an allocation each.
+  thread_local TStringBuilder sb;
+  sb.Clear();
   char quote = 0;
   const char last = end.back();
   char c = 0;
@@ -127,11 +130,25 @@ bool ReadUntilChar(TStream& stream, char terminator, std::string& text) {
 
 std::vector<std::string> SplitTagTokens(std::string_view text) {
   std::vector<std::string> tokens;
+  SplitTagTokensInto(text, tokens);
+  return tokens;
+}
+
+void SplitTagTokensInto(std::string_view text, std::vector<std::string>& tokens) {
+  // Strings already in the vector keep their buffers and are overwritten.
+  size_t count = 0;
+  auto add = [&](std::string_view token) {
+    if (count == tokens.size()) tokens.emplace_back();
+    tokens[count++].assign(token);
+  };
   size_t first = 0;
   size_t end = text.size();
   while (first < end && isBlank(text[first])) ++first;
   while (end > first && isBlank(text[end - 1])) --end;
-  if (first >= end) return tokens;
+  if (first >= end) {
+    tokens.clear();
+    return;
+  }
   char quote = 0;
   size_t start = first;
   for (size_t i = first; i < end; ++i) {
@@ -142,11 +159,12 @@ std::vector<std::string> SplitTagTokens(std::string_view text) {
       else if (c == quote)
         quote = 0;
     } else if (quote == 0 && isBlank(c)) {
-      if (i > start) tokens.emplace_back(text.substr(start, i - start));
+      if (i > start) add(text.substr(start, i - start));
       start = i + 1;
     }
   }
-  if (end > start) tokens.emplace_back(text.substr(start, end - start));
+  if (end > start) add(text.substr(start, end - start));
+  tokens.resize(count);
   for (size_t k = tokens.size(); k-- > 1;) {
     if (tokens[k][0] == '=') {
       tokens[k - 1] += tokens[k];
@@ -159,7 +177,6 @@ std::vector<std::string> SplitTagTokens(std::string_view text) {
       tokens.erase(tokens.begin() + static_cast<std::ptrdiff_t>(k));
     }
   }
-  return tokens;
 }
 
 }  // namespace detail
@@ -257,7 +274,8 @@ class NodeParser {
   }
 
   void ParseTagText(std::string_view tag) {
-    std::vector<std::string> tokens = SplitTagTokens(tag);
+    thread_local std::vector<std::string> tokens;  // a leaf call: safe to reuse
+    SplitTagTokensInto(tag, tokens);
     size_t firstLine = 0;
     if (node_.type_ == ElementType::Declaration) {
       node_.name_ = "xml";
@@ -266,10 +284,13 @@ class NodeParser {
       node_.value_ = std::string(TrimText(tag));
     } else {
       if (tokens.empty()) raise(XmlErrc::MissingElementName);
-      node_.name_ = std::move(tokens[0]);
+      node_.name_ = tokens[0];
       firstLine = 1;
     }
-    for (size_t i = firstLine; i < tokens.size(); ++i) node_.AttributeAddLine(std::move(tokens[i]));
+    size_t bytes = 0;
+    for (size_t i = firstLine; i < tokens.size(); ++i) bytes += tokens[i].size() + 2;
+    node_.attrs_.reserve(node_.attrs_.size() + bytes);
+    for (size_t i = firstLine; i < tokens.size(); ++i) node_.AttributeAddLine(tokens[i]);
   }
 
   void FlushText(bool last) {
@@ -327,6 +348,7 @@ class NodeParser {
       node_.value_ = std::move(node_.children_.front()->value_);
       node_.DeleteChild(0);
     }
+    node_.children_.shrink_to_fit();  // the tree stays for the document's life
   }
 
   TXmlNode& node_;

@@ -53,5 +53,7 @@ bool ReadUntilChar(TStream& stream, char terminator, std::string& text);
 // Tokens of a tag: blank-separated outside quotes, "=" and quoted values
 // merged into the token before them. Empty for an all-blank text.
 std::vector<std::string> SplitTagTokens(std::string_view text);
+// The same into tokens, reusing the strings it already holds.
+void SplitTagTokensInto(std::string_view text, std::vector<std::string>& tokens);
 
 }  // namespace xml::detail
