@@ -89,6 +89,11 @@ bool ReadUntilText(TPushbackReader& reader, std::string_view end, bool quoteAwar
   // would otherwise cost an allocation each.
   thread_local TStringBuilder sb;
   sb.Clear();
+  struct Trim {  // a huge tag must not stay allocated for the thread's life
+    ~Trim() {
+      if (sb.Capacity() > 65536) sb = TStringBuilder();
+    }
+  } trim;
   char quote = 0;
   const char last = end.back();
   char c = 0;
@@ -291,6 +296,7 @@ class NodeParser {
     for (size_t i = firstLine; i < tokens.size(); ++i) bytes += tokens[i].size() + 2;
     node_.attrs_.reserve(node_.attrs_.size() + bytes);
     for (size_t i = firstLine; i < tokens.size(); ++i) node_.AttributeAddLine(tokens[i]);
+    if (tag.size() > 65536) std::vector<std::string>().swap(tokens);
   }
 
   void FlushText(bool last) {
