@@ -20,7 +20,6 @@ void Sheet::setRowCount(int count) {
     // A merge that reaches past the last row goes; so do lines of dropped rows
     // (they lived in the dropped cells).
     std::erase_if(merges_, [count](const Range& r) { return r.row2 >= count; });
-    if (titleLast_ >= count) titleFirst_ = titleLast_ = 0;
   }
   while (rows_.size() < keep) {
     Row row;

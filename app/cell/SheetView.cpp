@@ -63,10 +63,10 @@ int SheetView::labelHeight() const { return sheet_.topLabelVisible() ? px(sheet_
 
 int SheetView::fixedCount() const { return std::clamp(sheet_.fixedRows(), 0, std::max(sheet_.rowCount() - 1, 0)); }
 
-int SheetView::fixedHeight() const {
+double SheetView::fixedHeight() const {
   int sum = 0;
   for (int r = 1; r <= fixedCount(); ++r) sum += sheet_.rowHeight(r);
-  return px(sum * scale());
+  return sum * scale();
 }
 
 void SheetView::relayout() {
@@ -83,7 +83,7 @@ void SheetView::relayout() {
   const int contentWidth = px(columnX_.back());
   const int bodyHeight = px(bodyY_.back());
   const QSize view = viewport()->size();
-  const int bodyView = std::max(view.height() - labelHeight() - fixedHeight(), 0);
+  const int bodyView = std::max(view.height() - labelHeight() - px(fixedHeight()), 0);
   const int columnsView = std::max(view.width() - labelWidth(), 0);
   verticalScrollBar()->setRange(0, std::max(bodyHeight - bodyView, 0));
   verticalScrollBar()->setPageStep(std::max(bodyView, 1));
@@ -147,7 +147,7 @@ std::optional<std::pair<int, int>> SheetView::cellAt(QPoint point) {
   if (colIt == columnX_.end() || column < 1) return std::nullopt;
 
   int row = -1;
-  const int fixedBottom = labelHeight() + fixedHeight();
+  const double fixedBottom = labelHeight() + fixedHeight();
   if (point.y() < fixedBottom) {
     for (int r = 1; r <= fixedCount() && row < 0; ++r)
       if (point.y() < rowY(r) + sheet_.rowHeight(r) * scale()) row = r;
@@ -169,7 +169,7 @@ void SheetView::paintEvent(QPaintEvent*) {
   const double s = scale();
   const int lw = labelWidth();
   const int lh = labelHeight();
-  const int fh = fixedHeight();
+  const double fh = fixedHeight();
   const int hs = horizontalScrollBar()->value();
   const int vs = verticalScrollBar()->value();
   const int firstBody = fixedCount() + 1;
@@ -185,7 +185,7 @@ void SheetView::paintEvent(QPaintEvent*) {
     for (; i + 1 < bodyY_.size() && bodyY_[i] < bottom; ++i) body.push_back(firstBody + static_cast<int>(i));
   }
   p.save();
-  p.setClipRect(QRect(lw, lh + fh, all.width() - lw, all.height() - lh - fh));
+  p.setClipRect(QRectF(lw, lh + fh, all.width() - lw, all.height() - lh - fh));
   p.translate(lw - hs, lh + fh + bodyTop - vs);
   p.scale(s, s);
   paintRows(p, sheet_, body, 0);
@@ -194,7 +194,8 @@ void SheetView::paintEvent(QPaintEvent*) {
   std::vector<int> fixed;
   for (int r = 1; r <= fixedCount(); ++r) fixed.push_back(r);
   p.save();
-  p.setClipRect(QRect(lw, lh, all.width() - lw, fh));
+  // One pixel more, so the line under the last fixed row is not clipped away.
+  p.setClipRect(QRectF(lw, lh, all.width() - lw, fh + 1));
   p.translate(lw - hs, lh);
   p.scale(s, s);
   paintRows(p, sheet_, fixed, 0);

@@ -50,7 +50,7 @@ class SheetView : public QAbstractScrollArea {
   int labelWidth() const;
   int labelHeight() const;
   int fixedCount() const;
-  int fixedHeight() const;
+  double fixedHeight() const;  // pixels, unrounded so that both bands meet on one line
   double columnX(int column) const;  // content x of a data column, pixels
   double rowY(int row) const;        // viewport y of a row, pixels
   std::pair<int, int> anchorOf(int column, int row) const;

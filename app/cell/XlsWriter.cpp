@@ -78,8 +78,11 @@ void record(QByteArray& out, std::uint16_t id, const QByteArray& body) {
   out.append(body);
 }
 
-// Twips (1/1440 inch) from tenths of a millimetre.
-unsigned twips(int tenthsMm) { return static_cast<unsigned>(std::lround(tenthsMm * 1440.0 / 254.0)); }
+// Row height in twips (1/1440 inch) from tenths of a millimetre, at most the
+// 409.5 points a worksheet row can have.
+unsigned rowTwips(int tenthsMm) {
+  return static_cast<unsigned>(std::clamp(std::lround(tenthsMm * 1440.0 / 254.0), 0L, 8190L));
+}
 
 // Column width in 1/256 of the width of a digit (7 pixels at 96 dpi).
 unsigned columnUnits(int tenthsMm) {
@@ -345,7 +348,7 @@ class WorkbookBuilder {
         row.u16(static_cast<unsigned>(r));
         row.u16(0);
         row.u16(static_cast<unsigned>(columns));
-        row.u16(twips(sheet_.rowHeight(r + 1)) & 0x7FFF);
+        row.u16(rowTwips(sheet_.rowHeight(r + 1)));
         row.u16(0);
         row.u16(0);
         row.u32(0x000F0140);  // height set by hand; default XF 15
