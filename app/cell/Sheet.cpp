@@ -15,18 +15,24 @@ Sheet::Sheet() {
 void Sheet::setRowCount(int count) {
   count = std::max(count, 0);
   const auto keep = static_cast<std::size_t>(count);
-  if (keep < rows_.size()) {
+  const bool cut = keep < rows_.size();
+  if (cut) {
     rows_.resize(keep);
     // A merge that reaches past the last row goes; so do lines of dropped rows
     // (they lived in the dropped cells).
     std::erase_if(merges_, [count](const Range& r) { return r.row2 >= count; });
   }
+  if (cut) linesAhead_.erase(linesAhead_.lower_bound({count, 0}), linesAhead_.end());
   while (rows_.size() < keep) {
     Row row;
     if (rows_.empty()) row.height = kLabelRowHeight;
     row.cells.resize(static_cast<std::size_t>(columnCount_));
     rows_.push_back(std::move(row));
   }
+  // Rows that were drawn on before they existed get their lines now.
+  for (auto it = linesAhead_.begin(); it != linesAhead_.end() && it->first.first < count;
+       it = linesAhead_.erase(it))
+    setLine(it->first.second, it->first.first, it->second, true);
 }
 
 void Sheet::setColumnCount(int count) {
@@ -171,10 +177,18 @@ bool Sheet::border(int column, int row, Edge edge) const {
 }
 
 void Sheet::drawGrid(const Range& range) {
-  const std::optional<Range> r = dataPart(range);
-  if (!r) return;
-  for (int row = r->row1; row <= r->row2; ++row)
-    for (int col = r->column1; col <= r->column2; ++col) setLine(col, row, kLeft | kTop | kRight | kBottom, true);
+  const int col1 = std::max(std::min(range.column1, range.column2), 1);
+  const int col2 = std::min(std::max(range.column1, range.column2), columnCount_ - 1);
+  const int row1 = std::max(std::min(range.row1, range.row2), 1);
+  const int row2 = std::min(std::max(range.row1, range.row2), kMaxRows - 1);
+  const unsigned char all = kLeft | kTop | kRight | kBottom;
+  for (int row = row1; row <= row2; ++row)
+    for (int col = col1; col <= col2; ++col) {
+      if (row < rowCount())
+        setLine(col, row, all, true);
+      else
+        linesAhead_[{row, col}] |= all;
+    }
 }
 
 void Sheet::clearInnerLines(const Range& range) {

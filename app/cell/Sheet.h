@@ -9,12 +9,17 @@
 // merge from column 0 reads back from column 0), but covers its data cells
 // only: its text is the text of its first data cell, column 1 for a merge
 // from column 0. Writes outside the data cells are ignored; reads outside
-// them give the stated defaults.
+// them give the stated defaults. One exception: a grid drawn over rows that
+// the sheet does not have yet is kept for them and appears when they are
+// added (the register draws its grid down to the signature row before it adds
+// that row); dropping rows drops such lines too.
 //
 // Sizes (row heights, column widths) are tenths of a millimetre.
 #include <QString>
 
+#include <map>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace cell {
@@ -51,6 +56,7 @@ class Sheet {
   static constexpr float kDefaultFontSize = 10.0f;  // points
   // A new sheet, as the control starts: 20 data rows, 10 data columns.
   static constexpr int kInitialRowCount = 21;
+  static constexpr int kMaxRows = 65536;  // a worksheet's limit; nothing is kept past it
   static constexpr int kInitialColumnCount = 11;
 
   Sheet();
@@ -152,6 +158,8 @@ class Sheet {
   std::vector<int> widths_;
   int columnCount_ = 0;
   std::vector<Range> merges_;
+  // Grid lines drawn on rows past the last one, by (row, column).
+  std::map<std::pair<int, int>, unsigned char> linesAhead_;
   int fixedRows_ = 0;
   PageTexts pageTexts_;
   int titleFirst_ = 0;

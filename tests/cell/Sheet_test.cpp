@@ -133,6 +133,33 @@ TEST(sheet_lines, signature_row_edges_leave_only_the_line_under_the_table) {
   }
 }
 
+TEST(sheet_lines, a_grid_drawn_past_the_last_row_appears_when_the_row_is_added) {
+  TCell c;
+  c.SetColumnCount(5, 0);
+  c.SetRowCount(3, 0);
+  c.DrawRangeLines(1, 2, 4, 3, 0, 2, -1);  // row 3 does not exist yet
+  const cell::Sheet& s = c.sheet();
+  EXPECT_FALSE(s.border(1, 3, Edge::Bottom));
+  c.SetRowCount(4, 0);
+  for (int col = 1; col <= 4; ++col) {
+    EXPECT_TRUE(s.border(col, 3, Edge::Top)) << col;
+    EXPECT_TRUE(s.border(col, 3, Edge::Bottom)) << col;
+  }
+  // Lines drawn ahead go with a cut, like everything else past the count.
+  c.SetRowCount(3, 0);
+  c.DrawRangeLines(1, 5, 4, 5, 0, 2, -1);
+  c.SetRowCount(4, 0);
+  c.SetRowCount(6, 0);
+  EXPECT_TRUE(s.border(1, 5, Edge::Bottom));
+  EXPECT_FALSE(s.border(1, 3, Edge::Bottom));
+  c.SetRowCount(3, 0);
+  c.DrawRangeLines(1, 4, 4, 4, 0, 2, -1);
+  c.SetRowCount(3, 0);  // no growth: still pending
+  c.SetRowCount(2, 0);  // the cut drops it
+  c.SetRowCount(5, 0);
+  EXPECT_FALSE(s.border(1, 4, Edge::Bottom));
+}
+
 TEST(sheet_codes, alignment_codes_and_text_style) {
   struct Case {
     int code;

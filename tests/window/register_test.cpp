@@ -26,6 +26,9 @@ class RegisterTest : public WindowTest {
     EXPECT_FALSE(sheet().border(4, g, Edge::Right));
     for (int c = 1; c < 4; ++c) EXPECT_FALSE(sheet().border(c, g, Edge::Right)) << c;
     EXPECT_TRUE(sheet().border(2, g, Edge::Top)) << "a line closes the table above the signature";
+    // The grid was drawn down to row g before the row existed; the line under
+    // the signature text is what the reviewer signs on.
+    for (int c = 1; c <= 4; ++c) EXPECT_TRUE(sheet().border(c, g, Edge::Bottom)) << c;
     EXPECT_EQ(sheet().pageTexts().left, QString());
     EXPECT_EQ(sheet().pageTexts().centre, texts::kPageTexts);
     EXPECT_EQ(sheet().pageTexts().right, QString());
