@@ -9,7 +9,7 @@ root=$(pwd)
 [ "${RC_SKIP_INSTALL:-0}" = 1 ] || bash scripts/install-deps.sh
 
 build=${RC_BUILD_DIR:-$root/build-test}
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRC_TEST_PGPORT="${RC_TEST_PGPORT:-55433}"
 cmake --build "$build" -j"$(nproc)"
 # A cluster left behind by an interrupted run would hold the test port.
 bash db/cluster.sh stop "$build/testcluster" >/dev/null 2>&1 || true
