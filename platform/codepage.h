@@ -23,6 +23,9 @@ std::string wideToUtf8(std::u16string_view wide);
 std::string ansiToUtf8(std::string_view ansi);
 std::string utf8ToAnsi(std::string_view utf8, bool* lost = nullptr);
 
+// Appends one code point (up to U+10FFFF) as 1 to 4 UTF-8 bytes.
+void appendUtf8(std::string& out, char32_t cp);
+
 // One code point (up to U+10FFFF) as GBK bytes; empty when GBK has no such character.
 std::string codePointToAnsi(char32_t cp);
 

@@ -80,23 +80,6 @@ std::optional<int64_t> parseInteger(std::string_view t, int bits) {
   return negative ? static_cast<int64_t>(~value + 1) : static_cast<int64_t>(value);
 }
 
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
 
 // Shared walk of both decoders; numeric references go through `numeric`,
 // which appends the replacement and returns true, or returns false to keep the text.
@@ -169,7 +152,7 @@ std::string EscapeText(std::string_view text) {
 std::string DecodeEntitiesUtf8(std::string_view text) {
   return decodeEntities(text, [](std::string& out, int32_t n) {
     if (n > 0x10FFFF) return false;
-    appendUtf8(out, static_cast<char32_t>(n));
+    cp::appendUtf8(out, static_cast<char32_t>(n));
     return true;
   });
 }
