@@ -1,20 +1,47 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian machine, builds, and runs every test: the unit and
-# database tests (ctest starts and stops a throwaway PostgreSQL cluster) and
-# a short fuzzing run of the XML loader.
-# RC_SKIP_INSTALL=1 skips the package installation.
+# Sets up a fresh Debian machine, builds, and runs every test:
+#   1. a short fuzzing run of the XML loader (clang, ASan + UBSan);
+#   2. the whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer
+#      (leaks fail a test);
+#   3. the whole suite in an optimised build.
+# ctest starts and stops a throwaway PostgreSQL cluster for the database tests.
+# RC_SKIP_INSTALL=1 skips the package installation; RC_SKIP_SANITIZE=1 and
+# RC_FUZZ_SECONDS=0 skip stages 2 and 1.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 [ "${RC_SKIP_INSTALL:-0}" = 1 ] || bash scripts/install-deps.sh
 
+port=${RC_TEST_PGPORT:-55433}
 build=${RC_BUILD_DIR:-$root/build-test}
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRC_TEST_PGPORT="${RC_TEST_PGPORT:-55433}"
-cmake --build "$build" -j"$(nproc)"
-# A cluster left behind by an interrupted run would hold the test port.
-bash db/cluster.sh stop "$build/testcluster" >/dev/null 2>&1 || true
-(cd "$build" && ctest -j"$(nproc)" --output-on-failure --timeout 600)
+jobs=$(nproc)
 
-if [ -f tests/fuzz/run.sh ]; then
-  bash tests/fuzz/run.sh "$build-fuzz" "${RC_FUZZ_SECONDS:-60}"
+run_suite() {  # build folder, then extra cmake arguments
+  local dir=$1
+  shift
+  cmake -S "$root" -B "$dir" -DRC_TEST_PGPORT="$port" "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+  # A cluster left behind by an interrupted run would hold the test port.
+  bash db/cluster.sh stop "$dir/testcluster" >/dev/null 2>&1 || true
+  (cd "$dir" && ctest -j"$jobs" --output-on-failure --timeout 600)
+}
+
+fuzz_seconds=${RC_FUZZ_SECONDS:-60}
+if [ "$fuzz_seconds" -gt 0 ]; then
+  log=$(mktemp)
+  if ! bash tests/fuzz/run.sh "$build-fuzz" "$fuzz_seconds" >"$log" 2>&1; then
+    tail -n 60 "$log"
+    exit 1
+  fi
+  tail -n 1 "$log"
+  rm -f "$log"
 fi
+
+if [ "${RC_SKIP_SANITIZE:-0}" != 1 ]; then
+  echo "== test suite under AddressSanitizer and UndefinedBehaviorSanitizer"
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    run_suite "$build-asan" -DCMAKE_BUILD_TYPE=Debug -DRC_SANITIZE=ON
+fi
+
+echo "== test suite, optimised build"
+run_suite "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
