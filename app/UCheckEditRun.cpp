@@ -4,11 +4,13 @@
 
 #include <exception>
 
+#include "app/Texts.h"
 #include "app/cell/TCell.h"
 #include "app/check/BuiltinRules.h"
 #include "app/check/FormulaCheck.h"
 #include "app/check/ProblemStore.h"
 #include "app/check/WorkingTables.h"
+#include "app/import/RuleImport.h"
 #include "app/uProgressBar.h"
 #include "platform/guid.h"
 
@@ -21,9 +23,15 @@ void TFmCheckEdit::btnCheckClick() {
 
 void TFmCheckEdit::PrepareCheckTables() {
   ProgressWindow progress(this);
-  check::prepareWorkingTables(qry1, progress, ProgramDir, [](const QString&) {
-    // The rule files' formulas are not read yet: a present file is skipped
-    // like an absent one, and only its progress step is taken.
+  check::prepareWorkingTables(qry1, progress, ProgramDir, [this](const QString& path) {
+    // A failed file is reported and the next one still imported.
+    try {
+      ruleimport::importRuleFile(path, qry1, {FormulaSqlList, ElementSqlList}, &NewIdText,
+                                 &LastImportSql);
+    } catch (...) {
+      platform::dialogs().plainMessage(LastImportSql);
+      ShowErrorMessage(this, texts::kImportFailed, texts::kHint);
+    }
   });
 }
 

@@ -1,0 +1,172 @@
+#include "app/import/RuleImport.h"
+
+#include <QFile>
+
+#include <string>
+#include <vector>
+
+#include "app/check/SqlText.h"
+#include "platform/qtext.h"
+#include "xml/XmlDocument.h"
+#include "xml/XmlErrors.h"
+#include "xml/XmlNode.h"
+#include "xml/XmlText.h"
+
+namespace ruleimport {
+
+const QString kElementTemplatesSql = QStringLiteral(
+    "SELECT RPTID  FROM RPTTEMPLATE WHERE TYPE ='1800' AND RPTID  LIKE '%00' order by rptid");
+const QString kFormulaTemplatesSql = QStringLiteral(
+    "SELECT RPTID FROM RPTTEMPLATE WHERE TYPE ='1800' AND RPTID  LIKE '%00' order by rptid");
+
+namespace {
+
+const QString kFormulaInsert = QStringLiteral(
+    "insert into TMP_FORMULA (I_CHECKTYPE,S_FDESCRIBE,I_FRELATE,S_FSORT,S_FTMID,S_OSTINT,"
+    "I_ORELATE,S_OEXCEPT1,S_OEXCEPT2,S_FID) values (");
+const QString kElementInsert = QStringLiteral(
+    "insert into TMP_FORMULAELEMENT(I_TYPE,I_LINE,S_BTIME,S_ETIME,S_TIME,I_BALANCE,S_TEMID,"
+    "I_COL,I_ROW,S_FRMLID) values (");
+
+QString q(const QString& value) { return check::quoteLiteral(value); }
+
+// Reads a loaded document's texts as QString, in the form the load chose.
+class Reader {
+ public:
+  explicit Reader(const xml::TXmlDocument& doc) : utf8_(doc.Utf8Mode) {}
+  QString text(const std::string& bytes) const {
+    return utf8_ ? QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()))
+                 : platform::fromAnsi(bytes);
+  }
+  QString attr(const xml::TXmlNode& node, const char* name) const {
+    return text(node.AttributeValue(name));
+  }
+
+ private:
+  bool utf8_;
+};
+
+const xml::TXmlNode& required(const xml::TXmlNode& formula, const char* name) {
+  const xml::TXmlNode* node = formula.FindDescendant(name);
+  if (!node)
+    throw RuleFileError(std::string("rule file: a formula has no <") + name + "> element");
+  return *node;
+}
+
+// The template ids of an empty rptId, in id order.
+QStringList templateIds(platform::db::Query& qry, const QString& sql) {
+  qry.close();
+  qry.setSql(sql);
+  qry.open();
+  QStringList ids;
+  for (; !qry.eof(); qry.next()) ids << qry.fieldByName(QStringLiteral("RPTID"));
+  return ids;
+}
+
+}  // namespace
+
+void importCheckPlan(const QString& path, platform::db::Query& qry, StatementLists lists,
+                     const NewId& newId) {
+  xml::TXmlDocument doc;
+  doc.LoadFromFile(QFile::encodeName(path).toStdString());
+  const xml::TXmlNode* root = doc.RootElement();
+  if (!root) return;
+  const Reader r(doc);
+
+  int formulaSerial = 0;
+  std::vector<xml::TXmlNode*> elements;
+  for (int i = 0; i < root->ChildCount(); ++i) {
+    const xml::TXmlNode& f = *root->ChildAt(i);
+    const QString formulaKey = r.attr(f, "id") + QLatin1Char('_') + newId();
+    QString formulaHead = kFormulaInsert + q(r.attr(f, "type"));
+    formulaHead += QLatin1Char(',') + q(r.text(required(f, "content").TextValue()));
+
+    const xml::TXmlNode& control = required(f, "control");
+    const QString in = r.attr(control, "in");
+    QString inRelate = r.attr(control, "inrelate");
+    const QString out1 = r.attr(control, "out1");
+    const QString out2 = r.attr(control, "out2");
+
+    int rightLine = 0, leftLine = 0;
+    const xml::TXmlNode& item = required(f, "item");
+    const QString op = r.attr(item, "operator");
+    const QString expression = r.attr(item, "expression");
+    item.ChildrenByName("element", &elements);
+
+    // The template id belongs to its formula: a formula without elements
+    // takes none from the formula before it.
+    QString templateId;
+    for (size_t j = 0; j < elements.size(); ++j) {
+      const xml::TXmlNode& e = *elements[j];
+      const QString rptId = r.attr(e, "rptId");
+      if (j == 0) templateId = rptId;
+      const std::string itypeBytes = e.AttributeValue("itype");
+      const int line = xml::ParseIntegerText(itypeBytes) > 0 ? rightLine++ : leftLine++;
+      const QString elementHead = kElementInsert + q(r.text(itypeBytes)) + QLatin1Char(',') +
+                                  q(QString::number(line)) + QLatin1Char(',') +
+                                  q(r.attr(e, "rptDateB")) + QLatin1Char(',') +
+                                  q(r.attr(e, "rptDateE")) + QLatin1Char(',') + q(expression) +
+                                  QLatin1Char(',') + q(r.attr(e, "balance"));
+      const QString cell = QLatin1Char(',') + q(r.attr(e, "col")) + QLatin1Char(',') +
+                           q(r.attr(e, "row")) + QLatin1Char(',');
+      if (!rptId.isEmpty()) {
+        lists.elements << elementHead + QLatin1Char(',') + q(rptId) + cell + q(formulaKey) +
+                              QLatin1Char(')');
+      } else {
+        const QStringList ids = templateIds(qry, kElementTemplatesSql);
+        for (qsizetype n = 0; n < ids.size(); ++n)
+          lists.elements << elementHead + QLatin1Char(',') + q(ids[n]) + cell +
+                                q(formulaKey + QString::number(n)) + QLatin1Char(')');
+      }
+    }
+
+    if (inRelate.isEmpty()) inRelate = QStringLiteral("99999");
+    const QString scope = QLatin1Char(',') + q(in) + QLatin1Char(',') + q(inRelate) +
+                          QLatin1Char(',') + q(out1) + QLatin1Char(',') + q(out2) +
+                          QLatin1Char(',');
+    if (!templateId.isEmpty()) {
+      lists.formulas << formulaHead + QLatin1Char(',') + q(op) + QLatin1Char(',') +
+                            q(QString::number(formulaSerial)) + QLatin1Char(',') + q(templateId) +
+                            scope + q(formulaKey) + QLatin1Char(')');
+    } else {
+      const QStringList ids = templateIds(qry, kFormulaTemplatesSql);
+      for (qsizetype n = 0; n < ids.size(); ++n) {
+        lists.formulas << formulaHead + QLatin1Char(',') + q(op) + QLatin1Char(',') +
+                              q(QString::number(formulaSerial)) + QLatin1Char(',') + q(ids[n]) +
+                              scope + q(formulaKey + QString::number(n)) + QLatin1Char(')');
+        ++formulaSerial;
+      }
+    }
+    ++formulaSerial;
+  }
+}
+
+void runImportStatements(platform::db::Query& qry, StatementLists lists, QString* lastImportSql) {
+  for (const QString& sql : std::as_const(lists.formulas)) {
+    qry.close();
+    qry.setSql(sql);
+    if (lastImportSql) *lastImportSql = qry.sql() + QLatin1Char('\n');
+    qry.execSql();
+  }
+  for (const QString& sql : std::as_const(lists.elements)) {
+    qry.close();
+    qry.setSql(sql);
+    qry.execSql();
+  }
+  lists.formulas.clear();
+  lists.elements.clear();
+}
+
+void importRuleFile(const QString& path, platform::db::Query& qry, StatementLists lists,
+                    const NewId& newId, QString* lastImportSql) {
+  try {
+    importCheckPlan(path, qry, lists, newId);
+    runImportStatements(qry, lists, lastImportSql);
+  } catch (...) {
+    lists.formulas.clear();
+    lists.elements.clear();
+    throw;
+  }
+}
+
+}  // namespace ruleimport
