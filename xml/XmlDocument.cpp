@@ -16,6 +16,14 @@ bool isWide(CodecEncoding e) {
 
 bool namesUtf8(std::string_view encoding) { return CompareNames(encoding, "UTF-8") == 0; }
 
+// The size for the final progress report; a codec that wrote nothing has
+// none to ask for.
+int64_t writtenSize(TStream& stream) {
+  if (auto* codec = dynamic_cast<TCodecStream*>(&stream); codec && codec->AccessMode() == TCodecStream::Mode::Idle)
+    return 0;
+  return stream.Size();
+}
+
 }  // namespace
 
 TXmlDocument::TXmlDocument() : topLevel_(std::make_unique<TXmlNode>(this)) { Clear(); }
@@ -110,6 +118,47 @@ void TXmlDocument::LoadFromStream(TStream& stream) {
   // A 16-bit file was converted to GBK whatever its declaration says.
   if (FileEncoding == CodecEncoding::Utf8 || (!isWide(FileEncoding) && namesUtf8(DeclaredEncoding())))
     Utf8Mode = true;
+}
+
+void TXmlDocument::SaveToFile(const std::string& path) {
+  TFileStream file(path, TFileStream::Mode::Create);
+  SaveToStream(file);
+}
+
+void TXmlDocument::SaveToStream(TStream& stream) {
+  TBufferedWriteStream buffered(stream);
+  std::unique_ptr<TCodecStream> codec;
+  if (Utf8Mode)
+    codec = std::make_unique<TUtf8Stream>(&buffered);
+  else
+    codec = std::make_unique<TAnsiStream>(&buffered);
+  codec->OnCharacterLoss = [this](TCodecStream&) { NotifyCharacterLoss(); };
+  struct ActiveReset {
+    TCodecStream*& slot;
+    ~ActiveReset() { slot = nullptr; }
+  } reset{activeCodec_};
+  activeCodec_ = codec.get();
+  codec->SetActiveEncoding(FileEncoding);
+  WriteStream(*codec);
+  // The last page goes out here, where a refusal can still be reported.
+  buffered.FlushPage();
+}
+
+void TXmlDocument::WriteStream(TStream& stream) {
+  if (StrictRootChecks && RootElement() == nullptr) raise(XmlErrc::RootNotDefined);
+  NotifyProgress(0);
+  const std::string lineBreak = LineBreak();
+  for (int i = 0; i < topLevel_->ChildCount(); ++i) {
+    topLevel_->ChildAt(i)->WriteToStream(stream);
+    WriteTextToStream(stream, lineBreak);
+  }
+  if (WantsProgress()) NotifyProgress(writtenSize(stream));
+}
+
+std::string TXmlDocument::WriteToString() {
+  TStringStream stream;
+  WriteStream(stream);
+  return stream.DataText();
 }
 
 void TXmlDocument::ReadFromString(std::string_view text) {

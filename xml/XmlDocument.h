@@ -1,6 +1,7 @@
 #pragma once
-// The XML document: owns the top-level nodes, holds the settings the parser
-// and the nodes read, and loads documents from files, streams and strings.
+// The XML document: owns the top-level nodes, holds the settings the parser,
+// the writer and the nodes read, loads documents from files, streams and
+// strings and saves them again.
 //
 // A load detects the encoding from the first bytes (XmlCodec.h). With
 // Utf8Mode off the texts are GBK bytes: GBK and UTF-8 files pass as stored,
@@ -52,7 +53,7 @@ class TXmlDocument {
   // The nameless container of the top-level nodes.
   TXmlNode& TopLevelNodes() { return *topLevel_; }
   const TXmlNode& TopLevelNodes() const { return *topLevel_; }
-  // The codec of a running load; nullptr otherwise.
+  // The codec of a running load or save; nullptr otherwise.
   TCodecStream* ActiveCodec() const { return activeCodec_; }
 
   // Restores the default settings.
@@ -87,6 +88,20 @@ class TXmlDocument {
   void ParseStream(TStream& stream);
   // Reads the rest of a "<!DOCTYPE" into node: header, then the internal subset.
   void ReadDocType(TXmlNode& node, TStream& stream);
+
+  // Creates (or truncates) the file under an exclusive lock and saves into it.
+  // Raises the stream error "Cannot create file" and the errors of SaveToStream.
+  void SaveToFile(const std::string& path);
+  // Writes the document through a buffered writer and a codec (UTF-8 codec in
+  // Utf8Mode, else the single-byte one) in FileEncoding, after that
+  // encoding's byte-order mark. stream stays the caller's. A write the stream
+  // refuses raises a stream error; nothing reports success over a short write.
+  void SaveToStream(TStream& stream);
+  // Writes every top-level node followed by LineBreak. With StrictRootChecks,
+  // raises the filer error "XML root element not defined." when there is no root element.
+  void WriteStream(TStream& stream);
+  // WriteStream into a text in the document's text form (no mark, no conversion).
+  std::string WriteToString();
 
   // Event relays: each calls its callback when one is set.
   void NotifyNodeStarted(TXmlNode& node);

@@ -13,6 +13,11 @@ ErrorText describe(XmlErrc code) {
   using K = ErrorKind;
   switch (code) {
     case XmlErrc::IllegalNodeName: return {K::General, "Illegal character in node name \"%s\""};
+    case XmlErrc::SignificantDigits: return {K::General, "Significant digits out of range"};
+    case XmlErrc::NotABool: return {K::General, "Cannot convert value to bool"};
+    case XmlErrc::FloatNotFinite: return {K::General, "Float value is not finite"};
+    case XmlErrc::InvalidDate: return {K::Conversion, "Invalid argument to date encode"};
+    case XmlErrc::InvalidTime: return {K::Conversion, "Invalid argument to time encode"};
     case XmlErrc::NotValidInteger: return {K::Conversion, "'%s' is not a valid integer value"};
     case XmlErrc::StreamRead: return {K::Stream, "Stream read error"};
     case XmlErrc::StreamWrite: return {K::Stream, "Stream write error"};
@@ -49,6 +54,8 @@ ErrorText describe(XmlErrc code) {
       return {K::Filer, "More than one doctype declaration found in root"};
     case XmlErrc::DocTypeAfterRoot: return {K::Filer, "Doctype declaration found after root element"};
     case XmlErrc::CDataInRoot: return {K::Filer, "No CDATA allowed in root"};
+    case XmlErrc::RootNotDefined: return {K::Filer, "XML root element not defined."};
+    case XmlErrc::IllegalElementType: return {K::Filer, "Illegal element type"};
   }
   return {K::General, "Unknown xml error"};
 }

@@ -13,6 +13,11 @@ enum class ErrorKind { General, Conversion, Stream, Filer };
 // Every failure the library raises. The comment names its kind.
 enum class XmlErrc {
   IllegalNodeName,          // general
+  SignificantDigits,        // general
+  NotABool,                 // general
+  FloatNotFinite,           // general
+  InvalidDate,              // conversion
+  InvalidTime,              // conversion
   NotValidInteger,          // conversion
   StreamRead,               // stream
   StreamWrite,              // stream
@@ -42,6 +47,8 @@ enum class XmlErrc {
   MoreThanOneDocType,       // filer
   DocTypeAfterRoot,         // filer
   CDataInRoot,              // filer
+  RootNotDefined,           // filer
+  IllegalElementType,       // filer
 };
 
 class XmlError : public std::runtime_error {

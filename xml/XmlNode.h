@@ -17,6 +17,9 @@ namespace xml {
 
 class TXmlDocument;
 class TStream;
+struct TFont;
+struct TPen;
+struct TBrush;
 
 enum class ElementType : uint8_t {
   Element = 0,
@@ -186,6 +189,78 @@ class TXmlNode {
   void BinaryRead(void* buffer, int64_t count) const;
   // Encodes count bytes as the value, in lines of 76 characters.
   void BinaryWrite(const void* buffer, int64_t count);
+
+  // ---- writing (XmlWriter.cpp) ----
+  // Writes the node and its subtree as markup, as stored (nothing is escaped);
+  // raises the filer error "Illegal element type" for a type above RawTag and
+  // passes the stream's errors on.
+  void WriteToStream(TStream& stream) const;
+  // The attribute part of a start tag: " " + line per attribute, then "/" when
+  // CanUseShortTag; empty without attributes.
+  std::string AttributeText() const;
+  // WriteToStream into a text (the document's text form, no byte-order mark).
+  std::string WriteToString() const;
+  // Stores value in the child named name (found or added) unless defaults are
+  // not written and value equals def in the document's text form.
+  void WriteWidestring(std::string_view name, std::u16string_view value, std::u16string_view def = {});
+
+  // ---- typed values (XmlTyped.cpp; text forms in XmlTyped.h) ----
+  // The own value as a bool (first letter T/Y or F/N, any case); def otherwise.
+  bool BoolValue(bool def = false) const;
+  // The decoded value as a date-time; def when it is none.
+  double DateTimeValue(double def = 0) const;
+  // The value, first "," read as ".", as a decimal number; def when it is none.
+  double FloatValue(double def = 0) const;
+  // The value by the integer text rule; def when it is no integer.
+  int64_t Int64Value(int64_t def = 0) const;
+  int32_t IntegerValue(int32_t def = 0) const;
+
+  // Attribute readers: def when the attribute is missing or unreadable
+  // (ReadAttributeString: also when it is empty).
+  bool ReadAttributeBool(std::string_view name, bool def = false) const;
+  int32_t ReadAttributeInteger(std::string_view name, int32_t def = 0) const;
+  int64_t ReadAttributeInt64(std::string_view name, int64_t def = 0) const;
+  std::string ReadAttributeString(std::string_view name, std::string_view def = {}) const;
+  // Named-child readers: def without such a child, else the child's value
+  // read as the type (def when unreadable). ReadColor raises the conversion
+  // error for a present child whose text is no integer.
+  bool ReadBool(std::string_view name, bool def = false) const;
+  int32_t ReadColor(std::string_view name, int32_t def = 0) const;
+  double ReadDateTime(std::string_view name, double def = 0) const;
+  double ReadFloat(std::string_view name, double def = 0) const;
+  int64_t ReadInt64(std::string_view name, int64_t def = 0) const;
+  int32_t ReadInteger(std::string_view name, int32_t def = 0) const;
+  // The child's decoded text, also when empty; def without the child.
+  std::string ReadString(std::string_view name, std::string_view def = {}) const;
+  std::u16string ReadWidestring(std::string_view name, std::u16string_view def = {}) const;
+  // Composite readers; without the named child the object gets the stated defaults.
+  void ReadFont(std::string_view name, TFont& font) const;
+  void ReadPen(std::string_view name, TPen& pen) const;
+  void ReadBrush(std::string_view name, TBrush& brush) const;
+
+  // Writers: each writes unless defaults are not written and the value equals
+  // def; then nothing changes. Attribute writers replace the first attribute
+  // of that name in place or append one; child writers set the first child of
+  // that name or append one.
+  void WriteAttributeBool(std::string_view name, bool value, bool def = false);
+  void WriteAttributeInteger(std::string_view name, int32_t value, int32_t def = 0);
+  // Raises "Significant digits out of range" for the document's FloatPrecision outside 1..9.
+  void WriteAttributeFloat(std::string_view name, double value, double def = 0);
+  void WriteAttributeString(std::string_view name, std::string_view value, std::string_view def = {});
+  void WriteBool(std::string_view name, bool value, bool def = false);
+  void WriteInteger(std::string_view name, int32_t value, int32_t def = 0);
+  void WriteInt64(std::string_view name, int64_t value, int64_t def = 0);
+  void WriteFloat(std::string_view name, double value, double def = 0);
+  void WriteDateTime(std::string_view name, double value, double def = 0);
+  void WriteString(std::string_view name, std::string_view value, std::string_view def = {});
+  // "$" and at least digits (1 to 8) upper-case hex digits of the 32-bit pattern.
+  void WriteHex(std::string_view name, int32_t value, int digits, int32_t def = 0);
+  // "$" and 8 hex digits of the colour's RGB value (system colours resolved).
+  void WriteColor(std::string_view name, int32_t value, int32_t def = 0);
+  // Composites: the named child always exists afterwards; each part follows the default rule.
+  void WriteFont(std::string_view name, const TFont& font);
+  void WritePen(std::string_view name, const TPen& pen);
+  void WriteBrush(std::string_view name, const TBrush& brush);
 
   // ---- copying and parsing ----
   // Becomes a copy of source (type, name, tag, value, attributes, subtree);

@@ -1,0 +1,257 @@
+// Saving documents: declaration and line breaks, the encodings of the saved
+// file, round trips through files, the root check, refused writes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "XmlTestUtil.h"
+
+using namespace xml;
+using xmltest::caught;
+using xmltest::dataPath;
+using xmltest::readBytes;
+
+namespace {
+
+// Takes at most `limit` bytes in all, then reports short writes.
+class ShortStream : public TMemoryStream {
+ public:
+  explicit ShortStream(int64_t limit) : limit_(limit) {}
+  int64_t Write(const void* buffer, int64_t count) override {
+    const int64_t n = std::min(count, limit_);
+    limit_ -= n;
+    return n > 0 ? TMemoryStream::Write(buffer, n) : 0;
+  }
+
+ private:
+  int64_t limit_;
+};
+
+// Same kinds, names, values, attribute lines and children, at every depth.
+void expectSameTree(const TXmlNode& a, const TXmlNode& b, const std::string& path = "") {
+  SCOPED_TRACE(path + "/" + a.Name());
+  ASSERT_EQ(a.Type(), b.Type());
+  EXPECT_EQ(a.Name(), b.Name());
+  EXPECT_EQ(a.Value(), b.Value());
+  ASSERT_EQ(a.AttributeCount(), b.AttributeCount());
+  for (int i = 0; i < a.AttributeCount(); ++i) EXPECT_EQ(a.AttributePair(i), b.AttributePair(i));
+  ASSERT_EQ(a.ChildCount(), b.ChildCount());
+  for (int i = 0; i < a.ChildCount(); ++i) expectSameTree(*a.ChildAt(i), *b.ChildAt(i), path + "/" + a.Name());
+}
+
+const std::string kDecl = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>";
+
+}  // namespace
+
+TEST(WriteDocument, ClearedDocument) {
+  TXmlDocument doc;
+  EXPECT_EQ(doc.WriteToString(), kDecl + "\n<></>\n");
+  doc.LineLayout = 0;
+  doc.RootElement()->SetNodeName("r");
+  doc.RootElement()->AddNewChild("a");
+  EXPECT_EQ(doc.WriteToString(), kDecl + "\r\n<r>\r\n  <a/>\r\n</r>\r\n");
+}
+
+TEST(WriteDocument, RootCheck) {
+  TXmlDocument doc;
+  doc.TopLevelNodes().DeleteChild(1);  // the declaration stays, the root goes
+  EXPECT_EQ(doc.WriteToString(), kDecl + "\n");
+  doc.StrictRootChecks = true;
+  TStringStream out;
+  const XmlError e = caught([&] { doc.WriteStream(out); });
+  EXPECT_STREQ(e.what(), "XML root element not defined.");
+  EXPECT_EQ(e.kind(), ErrorKind::Filer);
+  EXPECT_EQ(out.DataText(), "");
+}
+
+TEST(WriteDocument, SavedEncodings) {
+  struct Case {
+    bool utf8Mode;
+    CodecEncoding encoding;
+    std::string head;  // mark and "<r>" as saved
+    std::string chinese;
+    bool detectable = true;  // 16-bit text without a mark or declaration is not
+  };
+  using E = CodecEncoding;
+  const Case cases[] = {
+      {false, E::Ansi, "<r>", "\xD6\xD0"},
+      {false, E::Utf8, "\xEF\xBB\xBF<r>", "\xE4\xB8\xAD"},
+      {false, E::Utf16LittleEndian, std::string("\xFF\xFE<\0r\0>\0", 8), "\x2D\x4E"},
+      {false, E::Utf16BigEndian, std::string("\xFE\xFF\0<\0r\0>", 8), "\x4E\x2D"},
+      {false, E::Ucs2LittleEndian, std::string("<\0r\0>\0", 6), "\x2D\x4E", false},
+      {true, E::Utf8, "\xEF\xBB\xBF<r>", "\xE4\xB8\xAD"},
+      {true, E::Ansi, "<r>", "\xD6\xD0"},
+      {true, E::Utf16LittleEndian, std::string("\xFF\xFE<\0r\0>\0", 8), "\x2D\x4E"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "utf8 " << c.utf8Mode << " encoding " << int(c.encoding));
+    TXmlDocument doc("r");
+    doc.TopLevelNodes().DeleteChild(0);
+    doc.Utf8Mode = c.utf8Mode;
+    doc.FileEncoding = c.encoding;
+    doc.RootElement()->SetValue(c.utf8Mode ? "\xE4\xB8\xAD" : "\xD6\xD0");
+    TMemoryStream out;
+    doc.SaveToStream(out);
+    EXPECT_EQ(doc.ActiveCodec(), nullptr);
+    const std::string& bytes = out.Bytes();
+    EXPECT_EQ(bytes.substr(0, c.head.size()), c.head);
+    EXPECT_NE(bytes.find(c.chinese, c.head.size()), std::string::npos);
+
+    if (!c.detectable) continue;
+    TXmlDocument back;
+    back.Utf8Mode = c.utf8Mode;
+    out.SetPosition(0);
+    back.LoadFromStream(out);
+    // A UTF-8 file reads back in UTF-8 mode; the characters are the same.
+    EXPECT_EQ(back.RootElement()->TextToWide(back.RootElement()->Value()), u"\u4E2D");
+  }
+}
+
+TEST(WriteDocument, RefusedEncodings) {
+  using E = CodecEncoding;
+  for (E e : {E::Ucs4BigEndian, E::Ucs4LittleEndian, E::Ucs4Order2143, E::Ucs4Order3412, E::Ebcdic}) {
+    for (bool utf8 : {false, true}) {
+      TXmlDocument doc("r");
+      doc.FileEncoding = e;
+      doc.Utf8Mode = utf8;
+      TMemoryStream out;
+      const XmlError err = caught([&] { doc.SaveToStream(out); });
+      EXPECT_STREQ(err.what(), "Unsupported string encoding") << int(e);
+      EXPECT_EQ(doc.ActiveCodec(), nullptr);
+    }
+  }
+}
+
+TEST(WriteDocument, RoundTripsThroughFiles) {
+  const char* files[] = {"gbk_plain.xml",  "rule_gbk_crlf.xml", "utf16le_bom.xml", "utf16be_bom.xml",
+                         "utf16le.xml",    "utf16be.xml",       "utf8_bom.xml",    "utf8_decl.xml",
+                         "utf8_emoji.xml", "utf16le_loss.xml"};
+  for (const char* file : files) {
+    for (int layout : {1, 0}) {
+      SCOPED_TRACE(testing::Message() << file << " layout " << layout);
+      TXmlDocument first;
+      first.LoadFromFile(dataPath(file));
+      first.LineLayout = layout;
+      xmltest::TempFile saved("");
+      first.SaveToFile(saved.path());
+      TXmlDocument second;
+      second.LoadFromFile(saved.path());
+      EXPECT_EQ(second.FileEncoding, first.FileEncoding);
+      EXPECT_EQ(second.Utf8Mode, first.Utf8Mode);
+      if (layout == 1) {
+        expectSameTree(first.TopLevelNodes(), second.TopLevelNodes());
+      } else {
+        // Indentation comes back as blank text; the writer's own output is stable.
+        second.LineLayout = 0;
+        EXPECT_EQ(second.WriteToString(), first.WriteToString());
+      }
+    }
+  }
+}
+
+TEST(WriteDocument, RuleFileRoundTripKeepsEveryValue) {
+  TXmlDocument first;
+  first.LoadFromFile(dataPath("rule_gbk_crlf.xml"));
+  first.LineLayout = 0;  // the rule files' own layout: CR LF and indentation
+  xmltest::TempFile saved("");
+  first.SaveToFile(saved.path());
+  TXmlDocument second;
+  second.LoadFromFile(saved.path());
+  const TXmlNode* a = first.RootElement();
+  const TXmlNode* b = second.RootElement();
+  ASSERT_EQ(a->ChildCount(), b->ChildCount());
+  for (const char* name : {"content", "control", "item", "element", "ELEMENT"}) {
+    for (int i = 0; i < a->ChildCount(); ++i) {
+      const TXmlNode* x = a->ChildAt(i)->FindDescendant(name);
+      const TXmlNode* y = b->ChildAt(i)->FindDescendant(name);
+      ASSERT_EQ(x == nullptr, y == nullptr) << name;
+      if (x == nullptr) continue;
+      EXPECT_EQ(x->TextValue(), y->TextValue()) << name;
+      ASSERT_EQ(x->AttributeCount(), y->AttributeCount());
+      for (int k = 0; k < x->AttributeCount(); ++k) EXPECT_EQ(x->AttributePair(k), y->AttributePair(k));
+    }
+  }
+  EXPECT_EQ(second.DeclaredEncoding(), "GB2312");
+}
+
+TEST(WriteDocument, LargeFileMatchesTheText) {
+  TXmlDocument doc("plan");
+  for (int i = 0; i < 5000; ++i) {
+    TXmlNode* item = doc.RootElement()->AddNewChild("item");
+    item->AttributeAdd("id", std::to_string(i));
+    item->SetValue("value " + std::to_string(i) + " \xD6\xD0\xCE\xC4");
+  }
+  std::vector<int64_t> progress;
+  bool codecSeen = false;
+  doc.OnStreamProgress = [&](TXmlDocument& d, int64_t pos) {
+    progress.push_back(pos);
+    codecSeen = codecSeen || d.ActiveCodec() != nullptr;
+  };
+  xmltest::TempFile saved("");
+  doc.SaveToFile(saved.path());
+  const std::string text = doc.WriteToString();
+  ASSERT_GT(text.size(), 2u * 65536);
+  EXPECT_EQ(readBytes(saved.path()), text);
+  EXPECT_TRUE(codecSeen);
+  ASSERT_GE(progress.size(), 2u);
+  EXPECT_EQ(progress.back(), static_cast<int64_t>(text.size()));
+
+  TXmlDocument back;
+  back.LoadFromFile(saved.path());
+  expectSameTree(doc.TopLevelNodes(), back.TopLevelNodes());
+}
+
+TEST(WriteDocument, NothingToWriteWritesNothing) {
+  TXmlDocument doc;
+  doc.TopLevelNodes().ClearChildren();
+  doc.FileEncoding = CodecEncoding::Utf16LittleEndian;
+  std::vector<int64_t> progress;
+  doc.OnStreamProgress = [&](TXmlDocument&, int64_t pos) { progress.push_back(pos); };
+  TMemoryStream out;
+  doc.SaveToStream(out);
+  EXPECT_EQ(out.Size(), 0);
+  EXPECT_EQ(progress, (std::vector<int64_t>{0, 0}));
+}
+
+TEST(WriteDocument, RefusedWritesRaise) {
+  struct Case {
+    int items;
+    int64_t limit;
+    CodecEncoding encoding;
+  };
+  using E = CodecEncoding;
+  const Case cases[] = {
+      {1, 0, E::Ansi},             // nothing taken at all
+      {1, 10, E::Ansi},            // the last page cut short
+      {1, 2, E::Utf8},             // the mark and the page cut short
+      {20000, 1000, E::Ansi},      // the first full page cut short
+      {20000, 65536, E::Utf16LittleEndian},  // a later page refused
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.items << " items, limit " << c.limit);
+    TXmlDocument doc("r");
+    doc.FileEncoding = c.encoding;
+    for (int i = 0; i < c.items; ++i) doc.RootElement()->AddNewChild("i")->SetValue("12345");
+    ShortStream out(c.limit);
+    const XmlError e = caught([&] { doc.SaveToStream(out); });
+    EXPECT_EQ(e.kind(), ErrorKind::Stream);
+    EXPECT_STREQ(e.what(), "Cannot write to output stream");
+    EXPECT_EQ(doc.ActiveCodec(), nullptr);
+  }
+}
+
+TEST(WriteDocument, FileThatCannotBeCreated) {
+  TXmlDocument doc("r");
+  const std::string path = (std::filesystem::temp_directory_path() / "rc_no_such_dir" / "x" / "t.xml").string();
+  const XmlError e = caught([&] { doc.SaveToFile(path); });
+  EXPECT_EQ(e.code(), XmlErrc::FileCreate);
+  EXPECT_EQ(e.kind(), ErrorKind::Stream);
+  EXPECT_EQ(doc.RootElement()->Name(), "r");
+}
+
+TEST(WriteDocument, SaveOverwritesAnExistingFile) {
+  xmltest::TempFile file(std::string(100000, 'x'));
+  TXmlDocument doc("r");
+  doc.SaveToFile(file.path());
+  EXPECT_EQ(readBytes(file.path()), kDecl + "\n<r></r>\n");
+}

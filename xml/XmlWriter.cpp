@@ -1,0 +1,158 @@
+// Writing nodes as markup. Names, values and attribute lines go out exactly
+// as the node stores them (already escaped); the stream under a save converts
+// the bytes to the file's encoding.
+#include <vector>
+
+#include "xml/XmlCodec.h"
+#include "xml/XmlDocument.h"
+#include "xml/XmlErrors.h"
+#include "xml/XmlNode.h"
+#include "xml/XmlStream.h"
+#include "xml/XmlText.h"
+
+namespace xml {
+namespace {
+
+// One element (or doctype with a subset) whose children are being written.
+struct Frame {
+  const TXmlNode* node;
+  int next;           // index of the next child to write
+  std::string indent; // the node's IndentText
+  std::string lineBreak;
+};
+
+// The stream position for a progress report; a codec that has not written
+// yet (the node wrote nothing) has no position to ask for, and stands at 0.
+int64_t progressPosition(TStream& stream) {
+  if (auto* codec = dynamic_cast<TCodecStream*>(&stream); codec && codec->AccessMode() == TCodecStream::Mode::Idle)
+    return 0;
+  return stream.Position();
+}
+
+void reportProgress(const TXmlNode& node, TStream& stream) {
+  TXmlDocument* doc = node.Document();
+  if (doc != nullptr && doc->WantsProgress()) doc->NotifyProgress(progressPosition(stream));
+}
+
+std::string wrap(std::string_view indent, std::string_view open, std::string_view a, std::string_view close) {
+  std::string out;
+  out.reserve(indent.size() + open.size() + a.size() + close.size());
+  out.append(indent).append(open).append(a).append(close);
+  return out;
+}
+
+std::string declaration(std::string_view indent, std::string_view keyword, const TXmlNode& n) {
+  std::string out(indent);
+  out.append(keyword).append(n.Name()).append(" ").append(n.Value()).append(">");
+  return out;
+}
+
+}  // namespace
+
+std::string TXmlNode::AttributeText() const {
+  std::string out;
+  out.reserve(attrs_.size() + static_cast<size_t>(attrCount_) + 1);
+  for (int i = 0; i < attrCount_; ++i) out.append(" ").append(LineAt(i));
+  if (CanUseShortTag()) out.push_back('/');
+  return out;
+}
+
+// Without recursion: trees built in code have no depth limit.
+void TXmlNode::WriteToStream(TStream& stream) const {
+  std::vector<Frame> stack;
+
+  // Writes the node's opening (or the whole leaf); true when its children follow.
+  auto begin = [&](const TXmlNode& n) -> bool {
+    if (static_cast<int>(n.type_) > static_cast<int>(ElementType::RawTag)) raise(XmlErrc::IllegalElementType);
+    std::string indent = n.IndentText();
+    std::string out;
+    switch (n.type_) {
+      case ElementType::Element: {
+        out = wrap(indent, "<", n.name_, n.AttributeText());
+        out.append(">").append(n.value_);
+        if (!n.children_.empty()) {
+          std::string lineBreak = n.LineBreakText();
+          out.append(lineBreak);
+          WriteTextToStream(stream, out);
+          stack.push_back({&n, 0, std::move(indent), std::move(lineBreak)});
+          return true;
+        }
+        WriteTextToStream(stream, out);
+        if (!n.CanUseShortTag()) WriteTextToStream(stream, wrap("", "</", n.name_, ">"));
+        reportProgress(n, stream);
+        return false;
+      }
+      case ElementType::DocType:
+        if (!n.children_.empty()) {
+          std::string lineBreak = n.LineBreakText();
+          out = declaration(indent, "<!DOCTYPE ", n);
+          out.back() = ' ';
+          out.append("[").append(lineBreak);
+          WriteTextToStream(stream, out);
+          stack.push_back({&n, 0, std::move(indent), std::move(lineBreak)});
+          return true;
+        }
+        out = declaration(indent, "<!DOCTYPE ", n);
+        break;
+      case ElementType::Comment: out = wrap(indent, "<!--", n.value_, "-->"); break;
+      case ElementType::CData: out = wrap(indent, "<![CDATA[", n.value_, "]]>"); break;
+      case ElementType::Declaration: out = wrap(indent, "<?xml", n.AttributeText(), "?>"); break;
+      case ElementType::Stylesheet: out = wrap(indent, "<?xml-stylesheet", n.AttributeText(), "?>"); break;
+      case ElementType::DtdElement: out = declaration(indent, "<!ELEMENT ", n); break;
+      case ElementType::DtdAttList: out = declaration(indent, "<!ATTLIST ", n); break;
+      case ElementType::DtdEntity: out = declaration(indent, "<!ENTITY ", n); break;
+      case ElementType::DtdNotation: out = declaration(indent, "<!NOTATION ", n); break;
+      case ElementType::SpecialMarkup: out = wrap(indent, "<!", n.value_, ">"); break;
+      case ElementType::SpecialInstruction: out = wrap(indent, "<?", n.value_, "?>"); break;
+      case ElementType::CharData: out = n.value_; break;
+      case ElementType::RawTag: out = wrap(indent, "<", n.value_, ">"); break;
+    }
+    WriteTextToStream(stream, out);
+    reportProgress(n, stream);
+    return false;
+  };
+
+  // The line break after child index f.next - 1: always inside a doctype
+  // subset; inside an element not next to character data.
+  auto separate = [&](const Frame& f) {
+    const auto& kids = f.node->children_;
+    const size_t i = static_cast<size_t>(f.next - 1);
+    if (f.node->type_ == ElementType::Element &&
+        (kids[i]->type_ == ElementType::CharData ||
+         (i + 1 < kids.size() && kids[i + 1]->type_ == ElementType::CharData)))
+      return;
+    WriteTextToStream(stream, f.lineBreak);
+  };
+
+  if (!begin(*this)) return;
+  while (!stack.empty()) {
+    Frame& f = stack.back();
+    if (f.next < static_cast<int>(f.node->children_.size())) {
+      const TXmlNode& child = *f.node->children_[static_cast<size_t>(f.next++)];
+      if (!begin(child)) separate(stack.back());
+      continue;
+    }
+    const Frame done = std::move(f);
+    stack.pop_back();
+    if (done.node->type_ == ElementType::Element)
+      WriteTextToStream(stream, wrap(done.indent, "</", done.node->name_, ">"));
+    else
+      WriteTextToStream(stream, "]>");
+    reportProgress(*done.node, stream);
+    if (!stack.empty()) separate(stack.back());
+  }
+}
+
+std::string TXmlNode::WriteToString() const {
+  TStringStream stream;
+  WriteToStream(stream);
+  return stream.DataText();
+}
+
+void TXmlNode::WriteWidestring(std::string_view name, std::u16string_view value, std::u16string_view def) {
+  // Both sides in the document's text form, so equal texts compare equal in UTF-8 documents too.
+  const std::string v = WideToText(value);
+  if (WriteDefaults() || v != WideToText(def)) FindOrAddChild(name)->SetValue(v);
+}
+
+}  // namespace xml
