@@ -1,4 +1,16 @@
 // TFmCheckEdit: the choice of organisations.
 #include "app/UCheckEdit.h"
 
-void TFmCheckEdit::btnCheckUnitClick() {}
+#include <utility>
+
+#include "chooser/uChoosePartyOrg.h"
+
+void TFmCheckEdit::btnCheckUnitClick() {
+  // The dialog belongs to this command and goes on every way out, also when
+  // loading its tree fails; the earlier choice then stays.
+  TfrmChoosePartyOrg chooser;
+  chooser.SetConnection(conMain);
+  if (!chooser.Execute(true, true)) return;
+  SelectedOrgCodes = std::move(chooser.CodeList());
+  SelectedOrgNames = std::move(chooser.NameList());
+}

@@ -1,0 +1,320 @@
+#include "chooser/UFastTree.h"
+
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QPointer>
+#include <QStyle>
+
+namespace {
+
+constexpr int kStateIndexRole = Qt::UserRole + 1;
+constexpr int kImageIndexRole = Qt::UserRole + 2;
+constexpr int kSelectedIndexRole = Qt::UserRole + 3;
+constexpr int kFastNodeType = QTreeWidgetItem::UserType + 1;
+
+// A node that owns its data item and takes its index entry with it when it
+// goes. The tree pointer is guarded: a node taken out of the tree may outlive it.
+class FastTreeNode final : public QTreeWidgetItem {
+ public:
+  FastTreeNode(QTreeWidgetItem* parent, TFastTreeView* tree, std::unique_ptr<TNodeDataItem> data)
+      : QTreeWidgetItem(parent, kFastNodeType), tree_(tree), data_(std::move(data)) {}
+  FastTreeNode(TFastTreeView* tree, std::unique_ptr<TNodeDataItem> data)
+      : QTreeWidgetItem(tree, kFastNodeType), tree_(tree), data_(std::move(data)) {}
+  ~FastTreeNode() override {
+    if (tree_) tree_->DeleteIndexEntry(this);
+  }
+  TNodeDataItem* data() const { return data_.get(); }
+
+ private:
+  QPointer<TFastTreeView> tree_;
+  std::unique_ptr<TNodeDataItem> data_;
+};
+
+}  // namespace
+
+// ---- TCheckedOption
+
+void TCheckedOption::AssignTo(TCheckedOption& dest) const {
+  dest.AutoCheckedParent_ = AutoCheckedParent_;
+  dest.AutoCheckedChildren_ = AutoCheckedChildren_;
+  dest.CheckedImageIndex_ = CheckedImageIndex_;
+  dest.UnCheckedImageIndex_ = UnCheckedImageIndex_;
+  dest.Changed();
+}
+
+void TCheckedOption::Changed() {
+  if (OnChange) OnChange(this);
+}
+
+// ---- TLinkList
+
+void TLinkList::Append(std::unique_ptr<TNodeDataItem> item) {
+  Links.push_back(std::move(item));
+  Cursor = std::prev(Links.end());
+}
+
+bool TLinkList::MoveNext() {
+  if (Links.empty()) return false;
+  if (Cursor == Links.end()) {
+    Cursor = Links.begin();
+    return true;
+  }
+  if (std::next(Cursor) == Links.end()) return false;  // at the tail
+  ++Cursor;
+  return true;
+}
+
+TNodeDataItem* TLinkList::Current() const {
+  return Cursor == Links.end() ? nullptr : Cursor->get();
+}
+
+std::unique_ptr<TNodeDataItem> TLinkList::TakeCurrent() {
+  if (Cursor == Links.end()) return nullptr;
+  std::unique_ptr<TNodeDataItem> item = std::move(*Cursor);
+  const auto previous = Cursor == Links.begin() ? Links.end() : std::prev(Cursor);
+  Links.erase(Cursor);
+  Cursor = previous;
+  return item;
+}
+
+// ---- TFastTreeView
+
+TFastTreeView::TFastTreeView(QWidget* owner)
+    : QTreeWidget(owner), CheckedOption_(std::make_unique<TCheckedOption>(this)) {
+  setHeaderHidden(true);
+  setColumnCount(1);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  connect(this, &QTreeWidget::currentItemChanged, this, &TFastTreeView::selectionMoved);
+}
+
+TFastTreeView::~TFastTreeView() {
+  // Nodes go while the index still exists; their entries are no longer kept.
+  tearingDown_ = true;
+  clear();
+}
+
+void TFastTreeView::SetCheckedOption(std::unique_ptr<TCheckedOption> option) {
+  if (option) CheckedOption_ = std::move(option);
+}
+
+void TFastTreeView::SetStateImages(QList<QIcon> images) {
+  StateImages = std::move(images);
+  setIconSize(QSize(StateImages.isEmpty() ? 0 : 14, 14));
+}
+
+void TFastTreeView::SetImages(QList<QIcon> images) {
+  Images = std::move(images);
+  setIconSize(QSize((StateImages.isEmpty() ? 0 : 14) + (Images.isEmpty() ? 0 : 16), 16));
+}
+
+void TFastTreeView::QueueItem(std::unique_ptr<TNodeDataItem> item) {
+  if (item) PendingItems.Append(std::move(item));
+}
+
+void TFastTreeView::BuildTree() {
+  TNodeDataItem top;
+  top.Code = RootParentId_;
+  setUpdatesEnabled(false);
+  AttachPending(nullptr, top);
+  setUpdatesEnabled(true);
+}
+
+void TFastTreeView::AttachPending(QTreeWidgetItem* parentNode, const TNodeDataItem& parentData) {
+  // Last is the node attached most recently in this pass: an item ordered by
+  // code has its parent on Last's ancestor line, so no lookup is needed.
+  QTreeWidgetItem* last = nullptr;
+  PendingItems.Rewind();
+  while (PendingItems.MoveNext()) {
+    const TNodeDataItem* item = PendingItems.Current();
+    bool found = false;
+    QTreeWidgetItem* target = nullptr;
+    if (item->ParentCode == parentData.Code) {
+      found = true;
+      target = parentNode;
+    } else if (last) {
+      for (QTreeWidgetItem* n = last; n; n = n->parent()) {
+        const TNodeDataItem* d = NodeDataOf(n);
+        if (d && d->Code == item->ParentCode) {
+          found = true;
+          target = n;
+          break;
+        }
+      }
+      if (!found) last = nullptr;
+    }
+    if (!found) continue;
+
+    std::unique_ptr<TNodeDataItem> data = PendingItems.TakeCurrent();
+    const QString code = data->Code;
+    const bool initiallyChecked = data->InitiallyChecked;
+    const QString caption = data->Caption;
+    QTreeWidgetItem* node = target ? new FastTreeNode(target, this, std::move(data))
+                                   : new FastTreeNode(this, std::move(data));
+    node->setText(0, caption);
+    CodeIndex_.append({code, node});
+    if (CheckedOption_->ShowCheckBox())
+      SetStateIndex(node, initiallyChecked ? CheckedOption_->CheckedImageIndex()
+                                           : CheckedOption_->UnCheckedImageIndex());
+    last = node;
+  }
+  PendingItems.Rewind();
+  if (PendingItems.IsEmpty()) return;
+
+  if (!parentNode) {
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+      QTreeWidgetItem* top = topLevelItem(i);
+      if (const TNodeDataItem* d = NodeDataOf(top)) AttachPending(top, *d);
+    }
+  } else {
+    const int count = parentNode->childCount();
+    for (int i = 0; i < count; ++i) {
+      QTreeWidgetItem* child = parentNode->child(i);
+      if (const TNodeDataItem* d = NodeDataOf(child)) AttachPending(child, *d);
+    }
+  }
+}
+
+bool TFastTreeView::IsNodeChecked(const QTreeWidgetItem* node) const {
+  return node && CheckedOption_->ShowCheckBox() &&
+         StateIndex(node) == CheckedOption_->CheckedImageIndex();
+}
+
+void TFastTreeView::SetNodeChecked(QTreeWidgetItem* node, bool checked) {
+  if (!node || !CheckedOption_->ShowCheckBox()) return;
+  SetStateIndex(node, checked ? CheckedOption_->CheckedImageIndex()
+                              : CheckedOption_->UnCheckedImageIndex());
+  // Ancestors first, then the subtree.
+  if (CheckedOption_->AutoCheckedParent()) SyncAncestors(node, checked);
+  if (CheckedOption_->AutoCheckedChildren()) CheckSubtree(node, checked);
+}
+
+void TFastTreeView::CheckSubtree(QTreeWidgetItem* node, bool checked) {
+  if (!node) return;
+  const int index =
+      checked ? CheckedOption_->CheckedImageIndex() : CheckedOption_->UnCheckedImageIndex();
+  const int count = node->childCount();
+  for (int i = 0; i < count; ++i) {
+    QTreeWidgetItem* child = node->child(i);
+    SetStateIndex(child, index);
+    CheckSubtree(child, checked);
+  }
+}
+
+void TFastTreeView::SyncAncestors(QTreeWidgetItem* node, bool checked) {
+  if (!node) return;
+  if (checked) {
+    for (QTreeWidgetItem* p = node->parent(); p; p = p->parent())
+      SetStateIndex(p, CheckedOption_->CheckedImageIndex());
+    return;
+  }
+  // An ancestor is cleared only when none of its children is still marked.
+  const int unchecked = CheckedOption_->UnCheckedImageIndex();
+  for (QTreeWidgetItem* p = node->parent(); p; p = p->parent()) {
+    for (int i = 0; i < p->childCount(); ++i)
+      if (StateIndex(p->child(i)) != unchecked) return;
+    SetStateIndex(p, unchecked);
+  }
+}
+
+TNodeDataItem* TFastTreeView::NodeDataOf(const QTreeWidgetItem* node) {
+  if (!node || node->type() != kFastNodeType) return nullptr;
+  return static_cast<const FastTreeNode*>(node)->data();
+}
+
+int TFastTreeView::StateIndex(const QTreeWidgetItem* node) {
+  const QVariant v = node->data(0, kStateIndexRole);
+  return v.isValid() ? v.toInt() : 0;
+}
+
+void TFastTreeView::SetStateIndex(QTreeWidgetItem* node, int index) {
+  node->setData(0, kStateIndexRole, index);
+  refreshIcon(node);
+}
+
+int TFastTreeView::ImageIndex(const QTreeWidgetItem* node) {
+  const QVariant v = node->data(0, kImageIndexRole);
+  return v.isValid() ? v.toInt() : -1;
+}
+
+int TFastTreeView::SelectedIndex(const QTreeWidgetItem* node) {
+  const QVariant v = node->data(0, kSelectedIndexRole);
+  return v.isValid() ? v.toInt() : -1;
+}
+
+QTreeWidgetItem* TFastTreeView::Selected() const {
+  const QList<QTreeWidgetItem*> items = selectedItems();
+  return items.isEmpty() ? nullptr : items.first();
+}
+
+QTreeWidgetItem* TFastTreeView::HitTestItem(const QPoint& pos) const {
+  const QModelIndex index = indexAt(pos);
+  if (!index.isValid() || index.column() != 0) return nullptr;
+  QTreeWidgetItem* node = itemFromIndex(index);
+  // visualRect starts after the indent and the expand button; the item ends
+  // where its label does.
+  const QRect rect = visualRect(index);
+  const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+  int right = rect.left();
+  if (!node->icon(0).isNull()) right += iconSize().width() + 2 * margin;
+  right += QFontMetrics(node->font(0)).horizontalAdvance(node->text(0)) + 2 * margin;
+  return pos.x() >= rect.left() && pos.x() < right ? node : nullptr;
+}
+
+void TFastTreeView::DeleteIndexEntry(QTreeWidgetItem* node) {
+  if (tearingDown_) return;
+  for (qsizetype i = 0; i < CodeIndex_.size(); ++i) {
+    if (CodeIndex_[i].second == node) {
+      CodeIndex_.removeAt(i);
+      return;
+    }
+  }
+}
+
+void TFastTreeView::mousePressEvent(QMouseEvent* event) {
+  QTreeWidget::mousePressEvent(event);
+  emit mouseDown(event->button(), event->modifiers(), event->position().toPoint());
+}
+
+void TFastTreeView::selectionMoved(QTreeWidgetItem* current, QTreeWidgetItem* previous) {
+  // Image 0 is the picture of an unselected node, image 1 that of the selected one.
+  if (Images.isEmpty()) return;
+  if (previous) {
+    previous->setData(0, kImageIndexRole, 0);
+    previous->setData(0, kSelectedIndexRole, 0);
+    refreshIcon(previous);
+  }
+  if (current) {
+    current->setData(0, kImageIndexRole, 1);
+    current->setData(0, kSelectedIndexRole, 1);
+    refreshIcon(current);
+  }
+}
+
+void TFastTreeView::refreshIcon(QTreeWidgetItem* node) {
+  const int state = StateIndex(node);
+  const int image = ImageIndex(node);
+  const bool hasState = state > 0 && state < StateImages.size();
+  const bool hasImage = image >= 0 && image < Images.size();
+  if (!hasState && !hasImage) {
+    node->setIcon(0, QIcon());
+    return;
+  }
+  if (hasState && !hasImage) {
+    node->setIcon(0, StateImages[state]);
+    return;
+  }
+  if (!hasState) {
+    node->setIcon(0, Images[image]);
+    return;
+  }
+  // Both: the state image left of the ordinary image, as one picture.
+  QPixmap both(iconSize());
+  both.fill(Qt::transparent);
+  QPainter p(&both);
+  p.drawPixmap(0, 1, StateImages[state].pixmap(14, 14));
+  p.drawPixmap(14, 0, Images[image].pixmap(16, 16));
+  p.end();
+  node->setIcon(0, QIcon(both));
+}

@@ -1,0 +1,68 @@
+#pragma once
+// Mouse presses on a tree's nodes, as the user makes them, and lookups of
+// nodes by code.
+#include <QApplication>
+#include <QMouseEvent>
+#include <QString>
+#include <QStringList>
+#include <QTreeWidgetItemIterator>
+
+#include <ostream>
+
+#include "chooser/UFastTree.h"
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+// Where on a node's row a press lands.
+enum class Spot { Label, RightOfLabel, Indent };
+
+inline QPoint spotOf(TFastTreeView& tree, QTreeWidgetItem* node, Spot spot) {
+  const QRect r = tree.visualItemRect(node);
+  switch (spot) {
+    case Spot::Label:
+      return {r.left() + 3, r.center().y()};
+    case Spot::RightOfLabel:
+      return {r.right() - 3, r.center().y()};
+    case Spot::Indent:
+      return {r.left() - 4, r.center().y()};
+  }
+  return {};
+}
+
+inline void press(TFastTreeView& tree, QTreeWidgetItem* node, Qt::MouseButton button = Qt::LeftButton,
+                  Spot spot = Spot::Label) {
+  const QPoint p = spotOf(tree, node, spot);
+  const QPoint global = tree.viewport()->mapToGlobal(p);
+  QMouseEvent down(QEvent::MouseButtonPress, p, global, button, button, Qt::NoModifier);
+  QApplication::sendEvent(tree.viewport(), &down);
+  QMouseEvent up(QEvent::MouseButtonRelease, p, global, button, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(tree.viewport(), &up);
+}
+
+inline QTreeWidgetItem* nodeOf(TFastTreeView& tree, const QString& code) {
+  for (QTreeWidgetItemIterator it(&tree); *it; ++it)
+    if (const TNodeDataItem* d = TFastTreeView::NodeDataOf(*it); d && d->Code == code) return *it;
+  return nullptr;
+}
+
+// Every node in tree order as "depth:code", with "+" for a checked node.
+inline QStringList outline(TFastTreeView& tree) {
+  QStringList out;
+  for (QTreeWidgetItemIterator it(&tree); *it; ++it) {
+    int depth = 0;
+    for (QTreeWidgetItem* p = (*it)->parent(); p; p = p->parent()) ++depth;
+    const TNodeDataItem* d = TFastTreeView::NodeDataOf(*it);
+    out << QStringLiteral("%1:%2%3")
+               .arg(depth)
+               .arg(d ? d->Code : QStringLiteral("?"), tree.IsNodeChecked(*it) ? "+" : "");
+  }
+  return out;
+}
+
+// The codes of the checked nodes, in tree order.
+inline QStringList checkedCodes(TFastTreeView& tree) {
+  QStringList out;
+  for (QTreeWidgetItemIterator it(&tree); *it; ++it)
+    if (tree.IsNodeChecked(*it)) out << TFastTreeView::NodeDataOf(*it)->Code;
+  return out;
+}
