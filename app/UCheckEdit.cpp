@@ -28,6 +28,10 @@ TFmCheckEdit::~TFmCheckEdit() = default;
 void TFmCheckEdit::createComponents() {
   setWindowTitle(texts::kMainCaption);
   resize(1149, 649);
+  // Centred on the screen: where the window comes up until it is maximised,
+  // and where it stays on a desktop without a window manager.
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
   QFont f(QStringLiteral("宋体"));
   f.setPixelSize(13);
   setFont(f);
