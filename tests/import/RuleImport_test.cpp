@@ -274,3 +274,14 @@ TEST_F(RuleImport, LastImportSqlNamesTheStatementToBlame) {
   EXPECT_ANY_THROW(ruleimport::importRuleFile(file("<p>"), qry, lists(), newId, &last));
   EXPECT_EQ(last, "from before");
 }
+
+// The side decides the counter: above 0 is the right side, 0 and below the left.
+TEST_F(RuleImport, LinesAreCountedPerSideByTheSignOfItype) {
+  std::string els;
+  for (const char* itype : {"-1", "0", "2", "1", "0"})
+    els += std::string("<element rptId=\"18000700\" row=\"1\" col=\"1\" itype=\"") + itype + "\"/>";
+  import(file(planWith("<content/><control/><item>" + els + "</item>")));
+  QStringList lines;
+  for (const QString& e : elements) lines << e.mid(E.size()).section(QLatin1Char(','), 0, 1);
+  EXPECT_EQ(lines, (QStringList{"'-1','0'", "'0','1'", "'2','0'", "'1','1'", "'0','2'"}));
+}
