@@ -7,3 +7,4 @@
 #include "xml/XmlNode.h"
 #include "xml/XmlStream.h"
 #include "xml/XmlText.h"
+#include "xml/XmlTyped.h"
