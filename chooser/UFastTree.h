@@ -18,7 +18,6 @@
 #include <list>
 #include <memory>
 #include <utility>
-#include <vector>
 
 class TFastTreeView;
 

@@ -40,7 +40,11 @@ class OrganisationChoice : public ::testing::Test {
   // modal loop. Returns whether a chooser was open for the script.
   bool choose(const std::function<void(TfrmChoosePartyOrg&)>& script) {
     bool found = false;
-    QTimer::singleShot(0, window.get(), [&] {
+    // A timer of this call's own: when the chooser never shows, it must not
+    // fire later with the captures gone.
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
       auto* chooser = qobject_cast<TfrmChoosePartyOrg*>(QApplication::activeModalWidget());
       if (!chooser) return;
       found = true;
@@ -48,6 +52,7 @@ class OrganisationChoice : public ::testing::Test {
       script(*chooser);
       if (chooser->isVisible()) chooser->reject();
     });
+    timer.start(0);
     window->picture("imgCheckUnit")->click();
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     return found;
