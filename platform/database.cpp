@@ -115,4 +115,19 @@ QString Query::value(int index) const {
   return rows_[current_][index];
 }
 
+Transaction::Transaction(Connection& connection) : connection_(connection) {
+  QSqlDatabase db = database(connection_);
+  if (!db.transaction()) throw DbError(errorText(db.lastError()));
+}
+
+Transaction::~Transaction() {
+  if (open_) database(connection_).rollback();
+}
+
+void Transaction::commit() {
+  QSqlDatabase db = database(connection_);
+  if (!db.commit()) throw DbError(errorText(db.lastError()));
+  open_ = false;
+}
+
 }  // namespace platform::db

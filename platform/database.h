@@ -62,6 +62,8 @@ class Query {
   void setSql(const QString& sql) { sql_ = sql; }
   const QString& sql() const { return sql_; }
 
+  Connection& connection() const { return connection_; }
+
   void open();     // runs the statement and reads every row; positions on the first
   void execSql();  // runs a statement without a result set
 
@@ -84,6 +86,24 @@ class Query {
   QStringList columns_;
   std::vector<std::vector<QString>> rows_;
   size_t current_ = 0;
+};
+
+// The statements sent over a connection between construction and commit()
+// take effect together or not at all: a transaction that is not committed is
+// rolled back when the object goes. Raises DbError when the database refuses
+// to begin or commit.
+class Transaction {
+ public:
+  explicit Transaction(Connection& connection);
+  ~Transaction();
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+
+  void commit();
+
+ private:
+  Connection& connection_;
+  bool open_ = true;
 };
 
 }  // namespace platform::db

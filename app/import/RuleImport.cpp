@@ -161,7 +161,11 @@ void importRuleFile(const QString& path, platform::db::Query& qry, StatementList
                     const NewId& newId, QString* lastImportSql) {
   try {
     importCheckPlan(path, qry, lists, newId);
+    // A file goes into the working tables whole or not at all: a formula that
+    // kept only the elements sent before a refusal would be checked wrongly.
+    platform::db::Transaction transaction(qry.connection());
     runImportStatements(qry, lists, lastImportSql);
+    transaction.commit();
   } catch (...) {
     lists.formulas.clear();
     lists.elements.clear();

@@ -56,9 +56,10 @@ void importCheckPlan(const QString& path, platform::db::Query& qry, StatementLis
 void runImportStatements(platform::db::Query& qry, StatementLists lists,
                          QString* lastImportSql = nullptr);
 
-// importCheckPlan and runImportStatements of one file. On any failure both
-// lists are emptied before the failure is passed on, so that the statements
-// of a failed file never reach the tables with the next file's.
+// importCheckPlan and runImportStatements of one file, whose statements take
+// effect together or not at all. On any failure both lists are emptied before
+// the failure is passed on, so that the statements of a failed file never
+// reach the tables with the next file's.
 void importRuleFile(const QString& path, platform::db::Query& qry, StatementLists lists,
                     const NewId& newId, QString* lastImportSql = nullptr);
 

@@ -107,7 +107,7 @@ TEST_F(ImportCommand, FailingFilesAreReportedAndTheNextFileStillImported) {
   writeBytes(ruleFile(11), "<checkplan><formula id=\"X\">");  // not well formed
   // checkRuler_12.xml is missing: skipped without a word.
   copyDemoRule(13);
-  // The database refuses the second element: its formula row is in, the file failed.
+  // The database refuses the second element: the file failed and none of it stays.
   writeBytes(ruleFile(14), planWith("<content>$D</content><control/><item operator=\"2\">"
                                     "<element rptId=\"18000700\" itype=\"0\" row=\"1\" col=\"1\"/>"
                                     "<element rptId=\"18000700\" itype=\"1\" row=\"x\" col=\"1\"/>"
@@ -130,7 +130,7 @@ TEST_F(ImportCommand, FailingFilesAreReportedAndTheNextFileStillImported) {
 
   // File 13 came in whole, and the check ran to the end.
   EXPECT_EQ(count("SELECT COUNT(*) FROM TMP_FORMULA WHERE S_FID LIKE 'F13%'"), 21);
-  EXPECT_EQ(count("SELECT COUNT(*) FROM TMP_FORMULA WHERE S_FID LIKE 'BAD\\_%'"), 1);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM TMP_FORMULA WHERE S_FID LIKE 'BAD\\_%'"), 0);
   EXPECT_EQ(count("SELECT COUNT(*) FROM TMP_FORMULAELEMENT WHERE S_FRMLID LIKE 'BAD\\_%'"), 0);
   EXPECT_GT(count("SELECT COUNT(*) FROM TMP_CONTENT WHERE CONTENTSCR LIKE '%第16表A20应大于等于B20'"), 0);
   EXPECT_EQ(registerRows(), count("SELECT COUNT(*) FROM TMP_CONTENT"));

@@ -267,6 +267,9 @@ TEST_F(RuleImport, LastImportSqlNamesTheStatementToBlame) {
     EXPECT_THROW(ruleimport::importRuleFile(path, qry, lists(), newId, &last), platform::db::DbError);
     EXPECT_TRUE(formulas.isEmpty());
     EXPECT_TRUE(elements.isEmpty());
+    // ... and nothing of the failed file stays in the tables.
+    EXPECT_EQ(db.column("SELECT COUNT(*) FROM TMP_FORMULA"), QStringList{"0"});
+    EXPECT_EQ(db.column("SELECT COUNT(*) FROM TMP_FORMULAELEMENT"), QStringList{"0"});
   }
 
   // A file that fails before any statement is sent leaves it as it was.

@@ -53,3 +53,19 @@ TEST(database_db, WrongPasswordIsRefused) {
   platform::db::Connection c;
   EXPECT_THROW(c.open(BuildConnectionString(s)), DbError);
 }
+
+TEST(database_db, TransactionTakesEffectOnCommitOnly) {
+  TestDatabase db;
+  db.exec(QStringLiteral("CREATE TABLE T3 (A INT)"));
+  {
+    platform::db::Transaction t(db.connection());
+    db.exec(QStringLiteral("INSERT INTO T3 VALUES (1)"));
+  }  // not committed: rolled back
+  {
+    platform::db::Transaction t(db.connection());
+    db.exec(QStringLiteral("INSERT INTO T3 VALUES (2)"));
+    t.commit();
+  }
+  db.exec(QStringLiteral("INSERT INTO T3 VALUES (3)"));  // back to one statement at a time
+  EXPECT_EQ(db.column(QStringLiteral("SELECT A FROM T3 ORDER BY A")), (QStringList{"2", "3"}));
+}
