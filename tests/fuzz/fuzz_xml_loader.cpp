@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "xml/Xml.h"
@@ -32,8 +33,14 @@ void walk(const xml::TXmlDocument& doc) {
   (void)doc.DeclaredEncoding();
 }
 
+// A stylesheet's value is its tag text as read, but the writer rebuilds the
+// tag from the attribute lines, one blank apart: only those lines must survive.
+bool sameValue(const xml::TXmlNode& a, const xml::TXmlNode& b) {
+  return a.Type() == xml::ElementType::Stylesheet || a.Value() == b.Value();
+}
+
 bool sameTree(const xml::TXmlNode& a, const xml::TXmlNode& b) {
-  if (a.Type() != b.Type() || a.Name() != b.Name() || a.Value() != b.Value() ||
+  if (a.Type() != b.Type() || a.Name() != b.Name() || !sameValue(a, b) ||
       a.AttributeCount() != b.AttributeCount() || a.ChildCount() != b.ChildCount())
     return false;
   for (int i = 0; i < a.AttributeCount(); ++i)
@@ -44,11 +51,18 @@ bool sameTree(const xml::TXmlNode& a, const xml::TXmlNode& b) {
 }
 
 // An element without a name has no markup ("</>" reads as a close tag); the
-// parser lets "< x" through as one, so such trees are written but not compared.
+// parser lets "< x" through as one. Names are tag tokens as read, so one may
+// also start other markup or hold markup characters ("<</!/>" names an
+// element "</!"). Such trees are written but not compared.
+bool unwritableName(const std::string& name) {
+  return name.empty() || std::string_view("!?/=").find(name.front()) != std::string_view::npos ||
+         name.back() == '/' || name.find_first_of("<>\"'") != std::string::npos;
+}
+
 bool hasNamelessElement(const xml::TXmlNode& n) {
   for (int i = 0; i < n.ChildCount(); ++i) {
     const xml::TXmlNode& c = *n.ChildAt(i);
-    if ((c.Type() == xml::ElementType::Element && c.Name().empty()) || hasNamelessElement(c)) return true;
+    if ((c.Type() == xml::ElementType::Element && unwritableName(c.Name())) || hasNamelessElement(c)) return true;
   }
   return false;
 }
