@@ -263,18 +263,28 @@ void TAnsiStream::PutChar(unsigned char c) {
     return;
   }
   if (e != CodecEncoding::Utf8 && !Is16Bit()) raise(XmlErrc::UnsupportedEncoding);
-  // A GBK lead byte waits for its trail byte; the pair converts as one character.
+  auto put = [&](const std::string& text) {
+    if (e == CodecEncoding::Utf8) {
+      const std::string utf8 = AnsiTextToUtf8(text);
+      if (utf8.empty()) raise(XmlErrc::CannotWriteOutput);
+      WriteInner(utf8.data(), utf8.size());
+      return;
+    }
+    for (char16_t u : cp::ansiToWide(text)) WriteUnit(u);
+  };
+  // A GBK lead byte waits for its trail byte; the pair converts as one
+  // character. A byte that cannot be a trail byte (markup such as "<") is no
+  // part of it: the lone lead byte goes out by itself, so nothing is swallowed.
+  if (!pending_.empty() && !isGbkTrail(c)) {
+    const std::string lone = std::move(pending_);
+    pending_.clear();
+    put(lone);
+  }
   pending_.push_back(static_cast<char>(c));
   if (pending_.size() == 1 && cp::isAnsiLeadByte(c)) return;
   const std::string text = std::move(pending_);
   pending_.clear();
-  if (e == CodecEncoding::Utf8) {
-    const std::string utf8 = AnsiTextToUtf8(text);
-    if (utf8.empty()) raise(XmlErrc::CannotWriteOutput);
-    WriteInner(utf8.data(), utf8.size());
-    return;
-  }
-  for (char16_t u : cp::ansiToWide(text)) WriteUnit(u);
+  put(text);
 }
 
 // ---- TUtf8Stream ----

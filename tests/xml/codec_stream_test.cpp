@@ -218,6 +218,10 @@ TEST(CodecStream, OutputInEachEncoding) {
   // GBK text leaves as whole characters.
   EXPECT_EQ(writeThrough<TAnsiStream>(E::Utf8, "\xD6\xD0"), "\xEF\xBB\xBF\xE4\xB8\xAD");
   EXPECT_EQ(writeThrough<TAnsiStream>(E::Utf16LittleEndian, "\xD6\xD0"), "\xFF\xFE\x2D\x4E");
+  // A byte that starts a GBK pair but is followed by no trail byte (a stray
+  // Latin-1 letter before markup) goes out alone: the "<" after it survives.
+  EXPECT_EQ(writeThrough<TAnsiStream>(E::Utf8, "caf\xE9</r>\n"), "\xEF\xBB\xBF" "caf\xEF\xBF\xBD</r>\n");
+  EXPECT_EQ(writeThrough<TAnsiStream>(E::Utf16LittleEndian, "\xE9<"), std::string("\xFF\xFE\xFD\xFF<\x00", 6));
   // UTF-8 document text to GBK and to UTF-16, four-byte sequences included.
   EXPECT_EQ(writeThrough<TUtf8Stream>(E::Ansi, "\xE4\xB8\xAD"), "\xD6\xD0");
   EXPECT_EQ(writeThrough<TUtf8Stream>(E::Utf16LittleEndian, "\xF0\x9F\x98\x80"),
