@@ -30,8 +30,11 @@ const Relation kRelations[] = {
 
 QString removeAll(QString text, const QString& what) { return text.remove(what); }
 
-// The character for a column number: 1 is "A", 26 is "Z".
-QString columnChar(int column) { return QString(QChar(static_cast<char16_t>((64 + column) & 0xFF))); }
+// The character for a column number: 1 is "A", 26 is "Z"; other numbers keep
+// the low byte of 64 + column (worked unsigned, so no number overflows).
+QString columnChar(int column) {
+  return QString(QChar(static_cast<char16_t>((64u + static_cast<unsigned>(column)) & 0xFFu)));
+}
 
 // "12C3" (the "R" already gone) -> "C12".
 QString renderRowColumn(const QString& cellPart, const QString& ref) {

@@ -67,6 +67,9 @@ TEST(texts_problem, MarkersAndRenderedRelations) {
       {"3", "R1C1<R2C1", "X", "", "X A1小于A2"},
       {"3", "R1C1 = R2C1", "X", "", "X A1等于A2"},
       {"3", "R05C1=R1C26", "X", "", "X A05等于Z1"},
+      // A column past 26 keeps the low byte of 64 + column, without
+      // overflowing on the largest integer.
+      {"3", "R1C27=R1C2147483647", "X", "", "X [1等于?1"},
       // Type 4.
       {"4", "T17000400R12C3=T17000500R3C3+T17000500R4C3", "X", "", "X 4表C12等于5表C3+5表C4"},
       {"4", "T17001500R1C1>T17000900R2C2", "X", "", "X 15表A1大于9表B2"},
