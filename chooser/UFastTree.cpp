@@ -258,7 +258,11 @@ QTreeWidgetItem* TFastTreeView::HitTestItem(const QPoint& pos) const {
   const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
   int right = rect.left();
   if (!node->icon(0).isNull()) right += iconSize().width() + 2 * margin;
-  right += QFontMetrics(node->font(0)).horizontalAdvance(node->text(0)) + 2 * margin;
+  // A node without a font of its own is drawn in the tree's font; its
+  // font(0) would give the application's.
+  const QVariant own = node->data(0, Qt::FontRole);
+  const QFont labelFont = own.isValid() ? own.value<QFont>() : font();
+  right += QFontMetrics(labelFont).horizontalAdvance(node->text(0)) + 2 * margin;
   return pos.x() >= rect.left() && pos.x() < right ? node : nullptr;
 }
 

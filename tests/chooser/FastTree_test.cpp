@@ -1,5 +1,7 @@
 // The check-box tree: building from a flat coded list, check states with
 // their cascades, the code index, the pending queue and the selection images.
+#include <QApplication>
+#include <QFontMetrics>
 #include <QPixmap>
 
 #include <gtest/gtest.h>
@@ -308,6 +310,22 @@ TEST_F(FastTree, HitTestCoversTheItemOnly) {
   EXPECT_EQ(tree.HitTestItem(spotOf(tree, n, Spot::RightOfLabel)), nullptr);
   EXPECT_EQ(tree.HitTestItem(spotOf(tree, n, Spot::Indent)), nullptr);
   EXPECT_EQ(tree.HitTestItem(QPoint(5, 290)), nullptr);  // below the last node
+}
+
+// The label is measured in the font the tree draws it in, not the
+// application's: a press on the end of a label in a larger font still hits.
+TEST_F(FastTree, HitTestMeasuresTheLabelInTheTreesFont) {
+  QFont large = tree.font();
+  large.setPixelSize(3 * QFontMetrics(QApplication::font()).height());
+  tree.setFont(large);
+  build({{"001", ""}});
+  tree.resize(900, 300);
+  tree.show();
+  QTreeWidgetItem* n = node("001");
+  const QRect r = tree.visualItemRect(n);
+  const int labelEnd = r.left() + QFontMetrics(large).horizontalAdvance(n->text(0));
+  EXPECT_EQ(tree.HitTestItem(QPoint(labelEnd - 3, r.center().y())), n);
+  EXPECT_EQ(tree.HitTestItem(QPoint(labelEnd + 40, r.center().y())), nullptr);
 }
 
 }  // namespace
