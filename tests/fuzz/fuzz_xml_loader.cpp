@@ -53,10 +53,12 @@ bool sameTree(const xml::TXmlNode& a, const xml::TXmlNode& b) {
 // An element without a name has no markup ("</>" reads as a close tag); the
 // parser lets "< x" through as one. Names are tag tokens as read, so one may
 // also start other markup or hold markup characters ("<</!/>" names an
-// element "</!"). Such trees are written but not compared.
+// element "</!"), or end in a control byte that the close tag's trim drops.
+// Such trees are written but not compared.
 bool unwritableName(const std::string& name) {
   return name.empty() || std::string_view("!?/=").find(name.front()) != std::string_view::npos ||
-         name.back() == '/' || name.find_first_of("<>\"'") != std::string::npos;
+         name.back() == '/' || name.find_first_of("<>\"'") != std::string::npos ||
+         static_cast<unsigned char>(name.front()) <= 32 || static_cast<unsigned char>(name.back()) <= 32;
 }
 
 bool hasNamelessElement(const xml::TXmlNode& n) {

@@ -262,10 +262,12 @@ TEST(WriteDocument, SaveOverwritesAnExistingFile) {
 
 namespace {
 // Names the writer's markup does not give back: none at all, or a tag token
-// that starts other markup or holds markup characters ("<</!/>" names "</!").
+// that starts other markup or holds markup characters ("<</!/>" names "</!"),
+// or ends in a control byte that the close tag's trim drops.
 bool unwritableName(const std::string& name) {
   return name.empty() || std::string_view("!?/=").find(name.front()) != std::string_view::npos ||
-         name.back() == '/' || name.find_first_of("<>\"'") != std::string::npos;
+         name.back() == '/' || name.find_first_of("<>\"'") != std::string::npos ||
+         static_cast<unsigned char>(name.front()) <= 32 || static_cast<unsigned char>(name.back()) <= 32;
 }
 
 bool hasNamelessElement(const TXmlNode& n) {
