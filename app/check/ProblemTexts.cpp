@@ -160,7 +160,12 @@ QString renderCellRef(const QString& checkType, const QString& ref) {
   QString r = removeAll(removeAll(ref, QStringLiteral("(")), QStringLiteral(")"));
   if (checkType == QLatin1String("3")) return renderRowColumn(removeAll(r, QStringLiteral("R")), ref);
   if (checkType == QLatin1String("4")) {
-    r = removeAll(removeAll(r, QStringLiteral("T1700")), QStringLiteral("00"));
+    r = removeAll(r, QStringLiteral("T1700"));
+    // The "00" around the table number goes; the row and column after "R" keep
+    // theirs (row 100 is row 100, not row 1).
+    const qsizetype cellStart = r.indexOf(QLatin1Char('R'));
+    const qsizetype split = cellStart < 0 ? r.size() : cellStart;
+    r = removeAll(r.left(split), QStringLiteral("00")) + r.mid(split);
     const int table = readInteger(r.left(2));
     return QString::number(table) + QStringLiteral("表") +
            renderRowColumn(removeAll(r.mid(2), QStringLiteral("R")), ref);

@@ -73,6 +73,8 @@ TEST(texts_problem, MarkersAndRenderedRelations) {
       // Type 4.
       {"4", "T17000400R12C3=T17000500R3C3+T17000500R4C3", "X", "", "X 4表C12等于5表C3+5表C4"},
       {"4", "T17001500R1C1>T17000900R2C2", "X", "", "X 15表A1大于9表B2"},
+      // Rows with "00" in them keep it; only the table number loses its zeros.
+      {"4", "T17001000R100C3=T17002000R1001C1", "X", "", "X 10表C100等于20表A1001"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(TFmCheckEdit::BuildProblemText(c.type, c.describe, c.org, c.value), c.text)
