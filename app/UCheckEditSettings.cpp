@@ -14,13 +14,25 @@ constexpr const char* kSection = "ValidDataBase";
 // The stored (scrambled) default of LogPassword; it unscrambles to "reportcheck".
 constexpr const char* kScrambledDefaultPassword = "n_gb`oWg[b_";
 
+// Whether v is one braced value already: "{", then text whose every "}" is
+// doubled, then the closing "}".
+bool isBraced(const QString& v) {
+  if (v.size() < 2 || !v.startsWith(QLatin1Char('{')) || !v.endsWith(QLatin1Char('}'))) return false;
+  const QString inner = v.mid(1, v.size() - 2);
+  for (qsizetype i = 0; i < inner.size(); ++i) {
+    if (inner[i] != QLatin1Char('}')) continue;
+    if (i + 1 >= inner.size() || inner[i + 1] != QLatin1Char('}')) return false;
+    ++i;
+  }
+  return true;
+}
+
 // A value that would change the meaning of the connection string (";" ends a
 // piece, a leading "{" starts a braced value) is braced, with "}" doubled, so
 // it reaches the driver whole. Every other value goes in unchanged.
 QString connectionValue(const QString& v) {
   if (!v.contains(QLatin1Char(';')) && !v.startsWith(QLatin1Char('{'))) return v;
-  if (v.startsWith(QLatin1Char('{')) && v.endsWith(QLatin1Char('}')) && !v.contains(QLatin1Char(';')))
-    return v;  // already braced, as "{PostgreSQL Unicode}" is
+  if (isBraced(v) && !v.contains(QLatin1Char(';'))) return v;  // already braced, as "{PostgreSQL Unicode}" is
   return QLatin1Char('{') + QString(v).replace(QLatin1Char('}'), QStringLiteral("}}")) +
          QLatin1Char('}');
 }

@@ -84,6 +84,8 @@ TEST(settings, ValuesThatWouldBreakTheStringAreBraced) {
       {"a;b}c", ";PWD={a;b}}c};"},
       {"{abc", ";PWD={{abc};"},
       {"{x}", ";PWD={x};"},  // already braced, as driver names are
+      {"{a}}b}", ";PWD={a}}b};"},  // braced, with its inner brace doubled
+      {"{a}b}", ";PWD={{a}}b}}};"},  // not a braced value: its inner brace would end it
       {"it's \"q\"", ";PWD=it's \"q\";"},
   };
   for (const Case& c : cases) {
