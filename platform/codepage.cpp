@@ -86,8 +86,13 @@ std::u16string ansiToWide(std::string_view ansi) {
       ++i;
       continue;
     }
-    // A double-byte character converts as a unit; anything else is U+FFFD.
-    size_t len = (isAnsiLeadByte(b) && i + 1 < ansi.size()) ? 2 : 1;
+    // A double-byte character converts as a unit; anything else is U+FFFD. A
+    // lead byte takes only a byte that can trail it, so "<" after it survives.
+    const auto trail = [&](size_t k) {
+      const unsigned char t = static_cast<unsigned char>(ansi[k]);
+      return t >= 0x40 && t <= 0xFE && t != 0x7F;
+    };
+    size_t len = (isAnsiLeadByte(b) && i + 1 < ansi.size() && trail(i + 1)) ? 2 : 1;
     if (!convertChunk(cd.get(), ansi.data() + i, len, le)) {
       if (b == 0x80) len = 1;  // CP936 maps 0x80 to the euro sign; iconv may not
       appendWide(le, u'\uFFFD');

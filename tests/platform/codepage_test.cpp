@@ -41,6 +41,7 @@ TEST(codepage, UnmappableCharactersBecomeQuestionMarksAndAreReported) {
 TEST(codepage, InvalidInputBecomesReplacementCharacter) {
   EXPECT_EQ(cp::ansiToWide("a\xFF" "b"), u"a\uFFFD" "b");
   EXPECT_EQ(cp::ansiToWide("a\xD6"), u"a\uFFFD");  // lead byte at the end
+  EXPECT_EQ(cp::ansiToWide("\xE9</r>"), u"\uFFFD</r>");  // a lead byte never eats markup
   EXPECT_EQ(cp::utf8ToWide("a\xC3"), u"a\uFFFD");
   EXPECT_EQ(cp::utf8ToWide("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
 }
