@@ -100,19 +100,20 @@ void TXmlDocument::LoadFromFile(const std::string& path) {
   LoadFromStream(file);
 }
 
-void TXmlDocument::LoadFromStream(TStream& stream) {
-  TBufferedReadStream buffered(stream);
+std::unique_ptr<TCodecStream> TXmlDocument::OpenCodec(TStream* inner) {
   std::unique_ptr<TCodecStream> codec;
   if (Utf8Mode)
-    codec = std::make_unique<TUtf8Stream>(&buffered);
+    codec = std::make_unique<TUtf8Stream>(inner);
   else
-    codec = std::make_unique<TAnsiStream>(&buffered);
+    codec = std::make_unique<TAnsiStream>(inner);
   codec->OnCharacterLoss = [this](TCodecStream&) { NotifyCharacterLoss(); };
-  struct ActiveReset {
-    TCodecStream*& slot;
-    ~ActiveReset() { slot = nullptr; }
-  } reset{activeCodec_};
-  activeCodec_ = codec.get();
+  return codec;
+}
+
+void TXmlDocument::LoadFromStream(TStream& stream) {
+  TBufferedReadStream buffered(stream);
+  const std::unique_ptr<TCodecStream> codec = OpenCodec(&buffered);
+  ActiveCodecScope active(activeCodec_, codec.get());
   ParseStream(*codec);
   FileEncoding = codec->ActiveEncoding();
   // A 16-bit file was converted to GBK whatever its declaration says.
@@ -127,17 +128,8 @@ void TXmlDocument::SaveToFile(const std::string& path) {
 
 void TXmlDocument::SaveToStream(TStream& stream) {
   TBufferedWriteStream buffered(stream);
-  std::unique_ptr<TCodecStream> codec;
-  if (Utf8Mode)
-    codec = std::make_unique<TUtf8Stream>(&buffered);
-  else
-    codec = std::make_unique<TAnsiStream>(&buffered);
-  codec->OnCharacterLoss = [this](TCodecStream&) { NotifyCharacterLoss(); };
-  struct ActiveReset {
-    TCodecStream*& slot;
-    ~ActiveReset() { slot = nullptr; }
-  } reset{activeCodec_};
-  activeCodec_ = codec.get();
+  const std::unique_ptr<TCodecStream> codec = OpenCodec(&buffered);
+  ActiveCodecScope active(activeCodec_, codec.get());
   codec->SetActiveEncoding(FileEncoding);
   WriteStream(*codec);
   // The last page goes out here, where a refusal can still be reported.

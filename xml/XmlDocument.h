@@ -112,6 +112,18 @@ class TXmlDocument {
   bool WantsProgress() const { return static_cast<bool>(OnStreamProgress); }
 
  private:
+  // The codec of the document's text form (Utf8Mode) over inner, reporting
+  // character loss through the document.
+  std::unique_ptr<TCodecStream> OpenCodec(TStream* inner);
+  // Makes a codec the active one for the length of a load or save.
+  struct ActiveCodecScope {
+    ActiveCodecScope(TCodecStream*& slot, TCodecStream* codec) : slot_(slot) { slot_ = codec; }
+    ~ActiveCodecScope() { slot_ = nullptr; }
+    ActiveCodecScope(const ActiveCodecScope&) = delete;
+    ActiveCodecScope& operator=(const ActiveCodecScope&) = delete;
+    TCodecStream*& slot_;
+  };
+
   void CheckRoot();
   std::unique_ptr<TXmlNode> topLevel_;
   TCodecStream* activeCodec_ = nullptr;
