@@ -20,6 +20,7 @@
 #include "tests/check/CheckFixture.h"
 #include "tests/check/FormulaStatementText.h"
 #include "tests/check/QStringPrint.h"
+#include "tests/support/MainWindowTest.h"
 #include "tests/support/ScriptedDialogs.h"
 
 namespace {
@@ -29,17 +30,13 @@ struct Pump {
   int maximum, progress;
 };
 
-class CheckCommand : public ::testing::Test {
+class CheckCommand : public MainWindowTest {
  protected:
   explicit CheckCommand(TestDatabase::Content content = TestDatabase::Content::Empty)
-      : db(content) {}
+      : MainWindowTest(content) {}
 
   void SetUp() override {
-    ASSERT_TRUE(dir.isValid());
-    db.writeStatisticsIni(dir.path());
-    window = std::make_unique<TFmCheckEdit>(dir.path());
-    ASSERT_TRUE(window->dbConnected());
-    window->show();
+    MainWindowTest::SetUp();
     ProgressWindow::setObserver([this](const TFmProgressBar& p) {
       pumps.push_back({p.LabInfo->text(), p.Gauge1->maxValue(), p.Gauge1->progress()});
       if (onPump) onPump(pumps.back());
@@ -47,7 +44,6 @@ class CheckCommand : public ::testing::Test {
   }
   void TearDown() override { ProgressWindow::setObserver(nullptr); }
 
-  const cell::Sheet& sheet() { return window->cell().sheet(); }
   QString rowText(int row) {
     QStringList cells;
     for (int c = 1; c <= 3; ++c) cells << sheet().text(c, row);
@@ -66,10 +62,6 @@ class CheckCommand : public ::testing::Test {
     return n;
   }
 
-  ScriptedDialogs dialogs;
-  TestDatabase db;
-  QTemporaryDir dir;
-  std::unique_ptr<TFmCheckEdit> window;
   std::vector<Pump> pumps;
   std::function<void(const Pump&)> onPump;
 };

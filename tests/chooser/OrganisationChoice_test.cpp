@@ -17,23 +17,19 @@
 #include "app/check/FormulaCheck.h"
 #include "chooser/uChoosePartyOrg.h"
 #include "tests/chooser/TreeInput.h"
+#include "tests/support/MainWindowTest.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDatabase.h"
 
 namespace {
 
-class OrganisationChoice : public ::testing::Test {
+class OrganisationChoice : public MainWindowTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir.isValid());
+  void prepare() override {
     db.exec(
         "INSERT INTO D01 (D0107, D0127, D0101, useful) VALUES "
         "('001', '', '东川市委', '0'), ('001.001', '001', '东川一支部', '0'),"
         "('002', '', '西山市委', '0'), ('003', '', '南湖市委', '0')");
-    db.writeStatisticsIni(dir.path());
-    window = std::make_unique<TFmCheckEdit>(dir.path());
-    ASSERT_TRUE(window->dbConnected());
-    window->show();
   }
 
   // Clicks the choose picture; the script acts on the chooser inside its
@@ -74,11 +70,6 @@ class OrganisationChoice : public ::testing::Test {
     window->connection().setStatementObserver(nullptr);
     return sent;
   }
-
-  ScriptedDialogs dialogs;
-  TestDatabase db;
-  QTemporaryDir dir;
-  std::unique_ptr<TFmCheckEdit> window;
 };
 
 TEST_F(OrganisationChoice, OkReplacesTheChoiceAndRestrictsTheNextCheck) {

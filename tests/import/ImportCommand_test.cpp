@@ -14,6 +14,7 @@
 #include "app/cell/TCell.h"
 #include "tests/check/CheckFixture.h"
 #include "tests/import/ImportTestUtil.h"
+#include "tests/support/MainWindowTest.h"
 #include "tests/support/ScriptedDialogs.h"
 
 namespace {
@@ -31,17 +32,10 @@ const char* kF1101Problems =
     "SELECT CONTENTSCR FROM TMP_CONTENT WHERE RPTID = '18000700' AND RPTSCR = '第7表' AND "
     "CONTENTTYPE = '校核未通过' AND CONTENTSCR LIKE '%：第7表B1应大于等于B2'";
 
-class ImportCommand : public ::testing::Test {
+class ImportCommand : public MainWindowTest {
  protected:
-  ImportCommand() : db(TestDatabase::Content::Demo) {}
-  void SetUp() override {
-    ASSERT_TRUE(dir.isValid());
-    db.writeStatisticsIni(dir.path());
-    ASSERT_TRUE(QDir(dir.path()).mkdir("2016XML"));
-    window = std::make_unique<TFmCheckEdit>(dir.path());
-    ASSERT_TRUE(window->dbConnected());
-    window->show();
-  }
+  ImportCommand() : MainWindowTest(TestDatabase::Content::Demo) {}
+  void prepare() override { ASSERT_TRUE(QDir(dir.path()).mkdir("2016XML")); }
 
   QString ruleFile(int n) { return dir.filePath(QStringLiteral("2016XML/checkRuler_%1.xml").arg(n)); }
   void copyDemoRule(int n) {
@@ -64,11 +58,6 @@ class ImportCommand : public ::testing::Test {
       if (s.startsWith("SELECT I_CHECKTYPE")) return true;
     return false;
   }
-
-  ScriptedDialogs dialogs;
-  TestDatabase db;
-  QTemporaryDir dir;
-  std::unique_ptr<TFmCheckEdit> window;
 };
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "app/UCheckEdit.h"
 #include "app/cell/Sheet.h"
 #include "app/cell/TCell.h"
+#include "tests/support/MainWindowTest.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDatabase.h"
 
@@ -31,15 +32,8 @@ struct Problem {
   QString category;
 };
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public MainWindowTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir.isValid());
-    db.writeStatisticsIni(dir.path());
-    window = std::make_unique<TFmCheckEdit>(dir.path());
-    ASSERT_TRUE(window->dbConnected());
-    window->show();
-  }
 
   void createProblemTable() { db.exec(kCreateProblemTable); }
 
@@ -58,8 +52,6 @@ class WindowTest : public ::testing::Test {
     db.exec(QStringLiteral("INSERT INTO TMP_CONTENT VALUES ") + values.join(QLatin1Char(',')));
   }
 
-  const cell::Sheet& sheet() { return window->cell().sheet(); }
-
   // The texts of data columns 1..4 of a row, joined by "|".
   QString rowText(int row) {
     QStringList cells;
@@ -75,11 +67,6 @@ class WindowTest : public ::testing::Test {
       out << rowText(r) + QStringLiteral("|h=") + QString::number(sheet().rowHeight(r));
     return out;
   }
-
-  ScriptedDialogs dialogs;  // first: installed before the window exists
-  TestDatabase db;
-  QTemporaryDir dir;
-  std::unique_ptr<TFmCheckEdit> window;
 
  private:
   int lastId_ = 0;
