@@ -2,7 +2,9 @@
 // TFmCheckEdit: the program's one main window. It owns the database
 // connection, the two query objects, the spreadsheet control with the problem
 // register and the statement and organisation lists, and carries the commands.
-// The heavy work lives in units that know nothing of widgets (app/check/...);
+// The heavy work lives in units that know nothing of widgets: app/check/
+// (working tables, formula checks, problem texts, built-in rules, problem
+// rows), app/import/ (rule files), app/ProblemRegister (the register's rows);
 // the methods here gather, call and report.
 //
 // Where the methods live:
