@@ -43,6 +43,7 @@ enum : std::uint16_t {
 constexpr int kMaxRecordBody = 8224;
 constexpr int kMaxRows = 65536;
 constexpr int kMaxColumns = 256;
+constexpr int kMaxCellText = 32767;  // characters in one cell
 constexpr int kStyleXfCount = 15;  // XF 0..14 are style XFs, 15 the default cell XF
 constexpr int kFirstCellXf = 16;
 constexpr int kFirstOwnFont = 5;  // font index 4 does not exist in the format
@@ -230,6 +231,9 @@ class WorkbookBuilder {
   }
 
   int sstIndex(const QString& s) {
+    // The string table's length field has 16 bits, and a cell holds at most
+    // 32,767 characters: a longer text would make a corrupt workbook.
+    if (s.size() > kMaxCellText) throw TCellError(texts::kTextTooLong);
     ++references_;
     auto it = strings_.find(s);
     if (it == strings_.end()) {

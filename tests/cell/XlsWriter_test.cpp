@@ -294,3 +294,11 @@ TEST(xls_export, a_sheet_past_the_worksheet_limits_raises) {
   s.setColumnCount(258);
   EXPECT_THROW(cell::workbookStream(s), TCellError);
 }
+
+TEST(xls_export, a_text_longer_than_a_cell_holds_raises) {
+  cell::Sheet s;
+  s.setText(1, 1, QString(32767, QChar(u'长')));
+  EXPECT_NO_THROW(cell::workbookStream(s));
+  s.setText(1, 1, QString(70000, QLatin1Char('x')));  // would wrap the 16-bit length
+  EXPECT_THROW(cell::workbookStream(s), TCellError);
+}
