@@ -88,18 +88,31 @@ void TFmCheckEdit::createComponents() {
   dlgSavePlan.confirmOverwrite = true;
   dlgOpenPlan.filter = texts::kOpenFilter;
 
-  // Each picture runs the click action of its hidden button.
-  connect(imgCheckUnit, &TPicture::clicked, this, &TFmCheckEdit::imgCheckUnitClick);
-  connect(imgJH, &TPicture::clicked, this, &TFmCheckEdit::imgJHClick);
-  connect(imgExport, &TPicture::clicked, this, &TFmCheckEdit::imgExportClick);
-  connect(imgPrint, &TPicture::clicked, this, &TFmCheckEdit::imgPrintClick);
-  connect(Image4, &TPicture::clicked, this, &TFmCheckEdit::btnCloseClick);
-  connect(btnCheckUnit, &QPushButton::clicked, this, [this] { guarded([this] { btnCheckUnitClick(); }); });
-  connect(btnCheck, &QPushButton::clicked, this, [this] { guarded([this] { btnCheckClick(); }); });
-  connect(btnExport, &QPushButton::clicked, this, [this] { guarded([this] { btnExportClick(); }); });
-  connect(btnPrint, &QPushButton::clicked, this, [this] { guarded([this] { btnPrintClick(); }); });
-  connect(btnClose, &QPushButton::clicked, this, &TFmCheckEdit::btnCloseClick);
-  connect(btnReadXML, &QPushButton::clicked, this, [this] { guarded([this] { btnReadXMLClick(); }); });
+  // Each picture runs the click action of its hidden button; each button runs
+  // its command under the guard that shows a failure.
+  using Handler = void (TFmCheckEdit::*)();
+  const struct {
+    TPicture* picture;
+    Handler click;
+  } pictureCommands[] = {{imgCheckUnit, &TFmCheckEdit::imgCheckUnitClick},
+                         {imgJH, &TFmCheckEdit::imgJHClick},
+                         {imgExport, &TFmCheckEdit::imgExportClick},
+                         {imgPrint, &TFmCheckEdit::imgPrintClick},
+                         {Image4, &TFmCheckEdit::btnCloseClick}};
+  for (const auto& c : pictureCommands) connect(c.picture, &TPicture::clicked, this, c.click);
+
+  const struct {
+    QPushButton* button;
+    Handler click;
+  } buttonCommands[] = {{btnCheckUnit, &TFmCheckEdit::btnCheckUnitClick},
+                        {btnCheck, &TFmCheckEdit::btnCheckClick},
+                        {btnExport, &TFmCheckEdit::btnExportClick},
+                        {btnPrint, &TFmCheckEdit::btnPrintClick},
+                        {btnClose, &TFmCheckEdit::btnCloseClick},
+                        {btnReadXML, &TFmCheckEdit::btnReadXMLClick}};
+  for (const auto& c : buttonCommands)
+    connect(c.button, &QPushButton::clicked, this,
+            [this, click = c.click] { guarded([this, click] { (this->*click)(); }); });
 }
 
 TPicture* TFmCheckEdit::picture(const char* name) const {
