@@ -20,7 +20,9 @@
 TFmCheckEdit::TFmCheckEdit(const QString& programDir, QWidget* parent)
     : QWidget(parent), ProgramDir(programDir) {
   createComponents();
-  FormCreate();
+  // A failure outside the connection attempt is shown as any other; the
+  // connection then stays closed and the entry reports that as well.
+  guarded([this] { FormCreate(); });
 }
 
 TFmCheckEdit::~TFmCheckEdit() = default;
