@@ -15,16 +15,6 @@ using platform::db::Query;
 
 namespace {
 
-// Values of one column (read by name, as the program reads fields) over all rows.
-QStringList fieldValues(TestDatabase& db, const QString& sql, const QString& field) {
-  Query q(db.connection());
-  q.setSql(sql);
-  q.open();
-  QStringList out;
-  for (; !q.eof(); q.next()) out << q.fieldByName(field);
-  return out;
-}
-
 int rowCount(TestDatabase& db, const QString& sql) {
   Query q(db.connection());
   q.setSql(sql);
@@ -59,7 +49,7 @@ TEST_F(CompatTest, RoundOfAFloatPrintsAsTheRoundedDecimal) {
     const QString sql = QStringLiteral("select cast(round(cast('%1' as float)/cast('%2' as float),%3) as text) as val")
                             .arg(QLatin1String(c.num), QLatin1String(c.den))
                             .arg(c.decimals);
-    EXPECT_EQ(fieldValues(db, sql, "val"), QStringList{QString::fromLatin1(c.text)}) << sql.toStdString();
+    EXPECT_EQ(db.fields(sql, {"val"}), QStringList{QString::fromLatin1(c.text)}) << sql.toStdString();
   }
   // The one-argument and numeric forms keep their own meaning.
   EXPECT_EQ(db.rows("SELECT round(2.567, 1), round(cast(3.7 as float))"), QStringList{"2.6|4"});
@@ -97,7 +87,7 @@ TEST_F(CompatTest, UpperCaseTableNamesAreFoundInInformationSchema) {
       "VARCHAR(1000),CONTENTTYPE VARCHAR(1000),CONTENTREVERT VARCHAR(500),PRIMARY KEY(id))");
   EXPECT_EQ(rowCount(db, test), 0);
   db.exec(create);
-  EXPECT_EQ(fieldValues(db, test, "TABLE_NAME"), QStringList{"TMP_CONTENT"});
+  EXPECT_EQ(db.fields(test, {"TABLE_NAME"}), QStringList{"TMP_CONTENT"});
   // The name as PostgreSQL stores it stays listed too.
   EXPECT_EQ(rowCount(db, "SELECT * FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME ='tmp_content'"), 1);
   // The schema's own tables answer in upper case as well.

@@ -16,20 +16,6 @@ using namespace dbtest;
 
 namespace {
 
-// Rows of a query as "field|field|..." of the named fields, read by name.
-QStringList fields(TestDatabase& db, const QString& sql, const QStringList& names) {
-  Query q(db.connection());
-  q.setSql(sql);
-  q.open();
-  QStringList out;
-  for (; !q.eof(); q.next()) {
-    QStringList row;
-    for (const QString& n : names) row << q.fieldByName(n);
-    out << row.join(QLatin1Char('|'));
-  }
-  return out;
-}
-
 QString withFilter(QString sql, const QString& after, const QString& fragment) {
   for (int at = sql.indexOf(after); at >= 0; at = sql.indexOf(after, at + after.size() + fragment.size()))
     sql.insert(at + after.size(), fragment);
@@ -80,29 +66,29 @@ class StatementsTest : public ::testing::Test {
 
 TEST_F(StatementsTest, PresenceRuleListsTriggerWithoutCheckValue) {
   const QStringList names{"temid", "d0101", "d0107"};
-  EXPECT_EQ(fields(db, kRule1, names), QStringList{QString::fromUtf8("18000700|乙区委|001.001")});
+  EXPECT_EQ(db.fields(kRule1, names), QStringList{QString::fromUtf8("18000700|乙区委|001.001")});
   // The filtered variants put the fragment into both halves.
   const QString after = QStringLiteral("a.orgid = c.d0107");
-  EXPECT_EQ(fields(db, withFilter(kRule1, after, " and a.orgid = '001.001'"), {"d0107"}), QStringList{"001.001"});
-  EXPECT_TRUE(fields(db, withFilter(kRule1, after, " and a.orgid = '001.002'"), {"d0107"}).isEmpty());
-  EXPECT_EQ(fields(db, withFilter(kRule1, after, " and a.orgid in ('001.002','001.001','1')"), {"d0107"}),
+  EXPECT_EQ(db.fields(withFilter(kRule1, after, " and a.orgid = '001.001'"), {"d0107"}), QStringList{"001.001"});
+  EXPECT_TRUE(db.fields(withFilter(kRule1, after, " and a.orgid = '001.002'"), {"d0107"}).isEmpty());
+  EXPECT_EQ(db.fields(withFilter(kRule1, after, " and a.orgid in ('001.002','001.001','1')"), {"d0107"}),
             QStringList{"001.001"});
   EXPECT_EQ(dbtest::presenceStatement({"3", "4", "5"}, "14").simplified(), QString(kRule1).simplified());
 }
 
 TEST_F(StatementsTest, EqualityRuleListsEqualFirstPairWithUnequalSecondPair) {
-  EXPECT_EQ(fields(db, kRule6, {"d0107", "d0101"}),
+  EXPECT_EQ(db.fields(kRule6, {"d0107", "d0101"}),
             (QStringList{QString::fromUtf8("001|甲市委"), QString::fromUtf8("001.001|乙区委")}));
   EXPECT_EQ(dbtest::equalityStatement("1").simplified(), QString(kRule6).simplified());
 }
 
 TEST_F(StatementsTest, RatioRulesGiveTheRoundedRatioAsText) {
-  EXPECT_EQ(fields(db, kRule13, {"d0107", "val"}), (QStringList{"001.001|0.123457", "001.002|1.5"}));
-  EXPECT_EQ(fields(db, withFilter(kRule13, "y.val >'0'", " and a.orgid = '001.002'"), {"val"}), QStringList{"1.5"});
+  EXPECT_EQ(db.fields(kRule13, {"d0107", "val"}), (QStringList{"001.001|0.123457", "001.002|1.5"}));
+  EXPECT_EQ(db.fields(withFilter(kRule13, "y.val >'0'", " and a.orgid = '001.002'"), {"val"}), QStringList{"1.5"});
   EXPECT_EQ(dbtest::ratioStatement("18001500", "1", "7", "1", "1", 6).simplified(), QString(kRule13).simplified());
   // Summed numerators (rule 12 in column val1, rule 14 over one cell).
-  EXPECT_EQ(fields(db, dbtest::rule12Statement(), {"d0107", "val1"}), QStringList{"001.001|0.5"});
-  EXPECT_EQ(fields(db, dbtest::ratio16Statement("2"), {"d0107", "val"}), QStringList{"001.001|0.333333"});
+  EXPECT_EQ(db.fields(dbtest::rule12Statement(), {"d0107", "val1"}), QStringList{"001.001|0.5"});
+  EXPECT_EQ(db.fields(dbtest::ratio16Statement("2"), {"d0107", "val"}), QStringList{"001.001|0.333333"});
 }
 
 class FormulaQueryTest : public StatementsTest {
@@ -137,7 +123,7 @@ class FormulaQueryTest : public StatementsTest {
 
 TEST_F(FormulaQueryTest, ReportsEachBrokenFormulaPerOrganisation) {
   const QStringList names{"D0107", "S_FID", "I_LEFT", "I_RIGHT", "I_CHECKTYPE", "I_FRELATE", "S_FTMID", "D0101"};
-  EXPECT_EQ(fields(db, kFormulaQuery, names),
+  EXPECT_EQ(db.fields(kFormulaQuery, names),
             (QStringList{QString::fromUtf8("001.001|fA|5|0|14|1|18000700|乙区委"),
                          QString::fromUtf8("001.002|fB|0|0|11|4|18000800|丙区委"),
                          QString::fromUtf8("001.002|fD|3|0|12|2|18001500|丙区委")}));
@@ -145,9 +131,9 @@ TEST_F(FormulaQueryTest, ReportsEachBrokenFormulaPerOrganisation) {
 
 TEST_F(FormulaQueryTest, OrganisationFilterGoesIntoTheInnermostSelection) {
   const QString after = QStringLiteral("(A.I_ORELATE - 8)*4 -1)))");
-  EXPECT_EQ(fields(db, withFilter(kFormulaQuery, after, " AND D0107 = '001.002'"), {"S_FID"}),
+  EXPECT_EQ(db.fields(withFilter(kFormulaQuery, after, " AND D0107 = '001.002'"), {"S_FID"}),
             (QStringList{"fB", "fD"}));
-  EXPECT_EQ(fields(db, withFilter(kFormulaQuery, after, " and D0107 IN ( '001.001','001','1')"), {"S_FID"}),
+  EXPECT_EQ(db.fields(withFilter(kFormulaQuery, after, " and D0107 IN ( '001.001','001','1')"), {"S_FID"}),
             QStringList{"fA"});
 }
 
@@ -184,7 +170,7 @@ TEST_F(StatementsTest, DatabaseRulesAreCopiedIntoTheWorkingTables) {
 TEST_F(StatementsTest, TemplateQueryAndChooserQuery) {
   EXPECT_EQ(db.column("SELECT RPTID  FROM RPTTEMPLATE WHERE TYPE ='1800' AND RPTID  LIKE '%00' order by rptid"),
             (QStringList{"18000400", "18000700", "18000800"}));
-  EXPECT_EQ(fields(db, "select D0107,D0127,D0101 from D01 where useful='0' ORDER BY D0107", {"D0107", "D0127"}),
+  EXPECT_EQ(db.fields("select D0107,D0127,D0101 from D01 where useful='0' ORDER BY D0107", {"D0107", "D0127"}),
             (QStringList{"001|", "001.001|001", "001.001.001|001.001", "001.002|001"}));
 }
 

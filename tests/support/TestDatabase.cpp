@@ -105,6 +105,19 @@ QStringList TestDatabase::rows(const QString& sql) {
   return out;
 }
 
+QStringList TestDatabase::fields(const QString& sql, const QStringList& names) {
+  platform::db::Query q(*conn_);
+  q.setSql(sql);
+  q.open();
+  QStringList out;
+  for (; !q.eof(); q.next()) {
+    QStringList row;
+    for (const QString& n : names) row << q.fieldByName(n);
+    out << row.join(QLatin1Char('|'));
+  }
+  return out;
+}
+
 std::string ScrambleSetting(std::string s) {
   int k = static_cast<int>(s.size()) + 11;
   for (size_t i = 1; i <= s.size(); ++i) {

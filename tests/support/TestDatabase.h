@@ -38,6 +38,9 @@ class TestDatabase {
   QStringList column(const QString& sql);
   // Rows of a query as "a|b|c" lines (NULL as empty).
   QStringList rows(const QString& sql);
+  // Rows of a query as lines of the named fields, read by name as the program
+  // reads them, joined by "|".
+  QStringList fields(const QString& sql, const QStringList& names);
 
   platform::db::Connection& connection() { return *conn_; }
 

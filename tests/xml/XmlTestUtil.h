@@ -2,6 +2,8 @@
 // Helpers shared by the XML tests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -10,6 +12,21 @@
 #include "xml/Xml.h"
 
 namespace xmltest {
+
+// A memory stream that takes at most `room` bytes in all, then reports short
+// writes (a full disk, as the writers see it).
+class LimitedStream : public xml::TMemoryStream {
+ public:
+  explicit LimitedStream(int64_t room) : room_(room) {}
+  int64_t Write(const void* buffer, int64_t count) override {
+    const int64_t n = std::min(count, room_);
+    room_ -= n;
+    return n > 0 ? xml::TMemoryStream::Write(buffer, n) : 0;
+  }
+
+ private:
+  int64_t room_;
+};
 
 inline std::string dataPath(const std::string& name) { return std::string(RC_XML_DATA_DIR) + "/" + name; }
 

@@ -30,20 +30,6 @@ class ShortReadStream : public TMemoryStream {
   int64_t chunk_;
 };
 
-// Takes at most `room` bytes in all.
-class FullStream : public TMemoryStream {
- public:
-  explicit FullStream(int64_t room) : room_(room) {}
-  int64_t Write(const void* buffer, int64_t count) override {
-    const int64_t n = std::min(count, room_);
-    room_ -= n;
-    return n > 0 ? TMemoryStream::Write(buffer, n) : 0;
-  }
-
- private:
-  int64_t room_;
-};
-
 std::string readAllByteWise(TStream& s) {
   std::string out;
   char c;
@@ -165,7 +151,7 @@ TEST(StreamBuffered, WriterSeeksAreQueriesOnly) {
 }
 
 TEST(StreamBuffered, RefusedFlushIsReported) {
-  FullStream inner(100);
+  xmltest::LimitedStream inner(100);
   TBufferedWriteStream w(inner);
   w.Write(pattern(200).data(), 200);
   const XmlError e = xmltest::caught([&] { w.FlushPage(); });

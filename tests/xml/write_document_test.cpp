@@ -13,20 +13,6 @@ using xmltest::readBytes;
 
 namespace {
 
-// Takes at most `limit` bytes in all, then reports short writes.
-class ShortStream : public TMemoryStream {
- public:
-  explicit ShortStream(int64_t limit) : limit_(limit) {}
-  int64_t Write(const void* buffer, int64_t count) override {
-    const int64_t n = std::min(count, limit_);
-    limit_ -= n;
-    return n > 0 ? TMemoryStream::Write(buffer, n) : 0;
-  }
-
- private:
-  int64_t limit_;
-};
-
 // Same kinds, names, values, attribute lines and children, at every depth.
 void expectSameTree(const TXmlNode& a, const TXmlNode& b, const std::string& path = "") {
   SCOPED_TRACE(path + "/" + a.Name());
@@ -236,7 +222,7 @@ TEST(WriteDocument, RefusedWritesRaise) {
     TXmlDocument doc("r");
     doc.FileEncoding = c.encoding;
     for (int i = 0; i < c.items; ++i) doc.RootElement()->AddNewChild("i")->SetValue("12345");
-    ShortStream out(c.limit);
+    xmltest::LimitedStream out(c.limit);
     const XmlError e = caught([&] { doc.SaveToStream(out); });
     EXPECT_EQ(e.kind(), ErrorKind::Stream);
     EXPECT_STREQ(e.what(), "Cannot write to output stream");
