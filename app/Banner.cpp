@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
 
 #include "app/Jpeg.h"
 #include "app/TPicture.h"
@@ -23,7 +22,7 @@ struct Slot {
   const char* name;
   int left;  // tiles only
 };
-constexpr std::array<Slot, 8> kSlots = {{{"Image1", 0},
+constexpr std::array<Slot, std::tuple_size_v<Pictures>> kSlots = {{{"Image1", 0},
                                          {"img1", 0},
                                          {"img2", 0},
                                          {"imgCheckUnit", 623},
@@ -39,8 +38,8 @@ constexpr int kTileSize = 88;
 // Lays the pictures out whenever the banner panel changes size.
 class Layout : public QObject {
  public:
-  Layout(QWidget* panel, std::vector<TPicture*> pictures)
-      : QObject(panel), panel_(panel), pictures_(std::move(pictures)) {
+  Layout(QWidget* panel, const Pictures& pictures)
+      : QObject(panel), panel_(panel), pictures_(pictures) {
     panel->installEventFilter(this);
     apply();
   }
@@ -54,7 +53,7 @@ class Layout : public QObject {
   void apply() {
     const int w = panel_->width();
     const int h = panel_->height();
-    for (size_t i = 0; i < pictures_.size() && i < kSlots.size(); ++i) {
+    for (size_t i = 0; i < pictures_.size(); ++i) {
       TPicture* p = pictures_[i];
       switch (i) {
         case 0:  // art, left
@@ -75,7 +74,7 @@ class Layout : public QObject {
   }
 
   QWidget* panel_;
-  std::vector<TPicture*> pictures_;
+  Pictures pictures_;
 };
 
 }  // namespace
@@ -87,13 +86,10 @@ QImage picture(const QString& name) {
   return decodeJpeg(f.readAll());
 }
 
-void loadArtwork(QWidget&, std::initializer_list<TPicture*> pictures) {
-  std::vector<TPicture*> list(pictures);
-  if (list.empty()) return;
-  for (size_t i = 0; i < list.size() && i < kSlots.size(); ++i)
-    list[i]->setImage(picture(QString::fromLatin1(kSlots[i].name)));
-  QWidget* panel = list.front()->parentWidget();
-  if (panel) new Layout(panel, std::move(list));  // owned by the panel
+void loadArtwork(QWidget& panel, const Pictures& pictures) {
+  for (size_t i = 0; i < pictures.size(); ++i)
+    pictures[i]->setImage(picture(QString::fromLatin1(kSlots[i].name)));
+  new Layout(&panel, pictures);  // owned by the panel
 }
 
 }  // namespace banner

@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QString>
 
-#include <initializer_list>
+#include <array>
 
 class QWidget;
 class TPicture;
@@ -17,11 +17,13 @@ namespace banner {
 // right edge that they have at this width.
 inline constexpr int kDesignedWidth = 1149;
 
-// Places the banner pictures (Image1, img1, img2, then the five command tiles
-// imgCheckUnit, imgJH, imgExport, imgPrint, Image4; all children of one
-// banner panel) and gives them their decoded artwork. The layout follows the
-// panel's size from then on.
-void loadArtwork(QWidget& window, std::initializer_list<TPicture*> pictures);
+// The banner pictures in their order: Image1, img1, img2, then the five
+// command tiles imgCheckUnit, imgJH, imgExport, imgPrint, Image4.
+using Pictures = std::array<TPicture*, 8>;
+
+// Gives the pictures (children of panel) their decoded artwork and places
+// them; the layout follows the panel's size from then on.
+void loadArtwork(QWidget& panel, const Pictures& pictures);
 
 // The built-in picture of that name ("Image1", "img1", ... "Image4"),
 // decoded; a null image when there is none or it does not decode.

@@ -1,9 +1,9 @@
 #pragma once
-// The problem register's problem rows: fills the sheet under its title and
-// header rows from the problems in register order, then adds the signature
-// row, the page texts and the print title rows. Knows the sheet only through
-// TCell's operations and the problems only through a row source, so it runs
-// against any query (or a plain list) without a window.
+// The problem register's one layout: the title and header rows, the column
+// widths, fonts and lines, then the problem rows in register order, the
+// signature row, the page texts and the print title rows. Knows the sheet only
+// through TCell's operations and the problems only through a row source, so
+// the window, the tests and the benchmarks all lay out the same register.
 #include <QString>
 
 #include <functional>
@@ -33,6 +33,10 @@ using RowSource = std::function<bool(ProblemRow&)>;
 // Walks an open query from its current row, reading RPTSCR, CONTENTSCR and
 // CONTENTTYPE by name (NULL reads as ""). The query must outlive the source.
 RowSource rowsOf(platform::db::Query& query);
+
+// Lays out an empty register: title row, header row, column widths, fixed
+// rows, the grid under the header; 3 rows (label, title, header).
+void layOut(TCell& cell);
 
 // Fills the sheet, whose row count is 3 (title and header rows), with one row
 // per problem from row 3 on, the signature row under them, the page texts and

@@ -10,11 +10,13 @@
 #include <QVBoxLayout>
 
 #include <exception>
+#include <utility>
 
 #include "app/Banner.h"
+#include "app/ProblemRegister.h"
 #include "app/TPicture.h"
 #include "app/Texts.h"
-#include "app/cell/TCell.h"
+#include "cell/TCell.h"
 #include "app/uProgressBar.h"
 
 TFmCheckEdit::TFmCheckEdit(const QString& programDir, QWidget* parent)
@@ -58,7 +60,7 @@ void TFmCheckEdit::createComponents() {
   imgExport = new TPicture(Panel1);
   imgPrint = new TPicture(Panel1);
   Image4 = new TPicture(Panel1);
-  banner::loadArtwork(*this, {Image1, img1, img2, imgCheckUnit, imgJH, imgExport, imgPrint, Image4});
+  banner::loadArtwork(*Panel1, {Image1, img1, img2, imgCheckUnit, imgJH, imgExport, imgPrint, Image4});
 
   auto hidden = [](QWidget* parent, const QString& caption) {
     auto* b = new QPushButton(caption, parent);
@@ -164,6 +166,26 @@ void TFmCheckEdit::FormCreate() {
   }
 }
 
+void TFmCheckEdit::ReadDatabaseSettings(QString& Provider, QString& Driver, QString& ServerName,
+                                        QString& Database, QString& LogId, QString& Password,
+                                        QString& Port, QString& UserName, QString& VersionType) {
+  ProgramDir = settings::programFolder(ProgramDir);
+  DatabaseSettings s = settings::readDatabaseSettings(ProgramDir);
+  Provider = std::move(s.Provider);
+  Driver = std::move(s.Driver);
+  ServerName = std::move(s.ServerName);
+  Database = std::move(s.Database);
+  LogId = std::move(s.LogId);
+  Password = std::move(s.Password);
+  Port = std::move(s.Port);
+  UserName = std::move(s.UserName);
+  VersionType = std::move(s.VersionType);
+}
+
+std::string TFmCheckEdit::UnscrambleSetting(std::string bytes) {
+  return settings::unscramble(std::move(bytes));
+}
+
 void TFmCheckEdit::ShowInfoMessage(QWidget* owner, const QString& text, const QString& caption) {
   platform::dialogs().informationBox(owner, text, caption);
 }
@@ -188,36 +210,9 @@ void TFmCheckEdit::closeEvent(QCloseEvent* e) {
 void TFmCheckEdit::FormShow() {
   FormulaSqlList.clear();
   ElementSqlList.clear();
-  TCell& c = *Cell1;
-  c.SetLanguage(2052);
-  c.SetColumnCount(5, 0);
-  c.setWorkbookReadonly(true);
-  c.SetRowHeight(0, 150, 1, 0);
-  c.SetCellText(1, 1, 0, texts::kRegisterTitle);
-  c.MergeRange(0, 1, 4, 1);
-  c.SetCellAlign(1, 1, 0, 36);
-  c.SetCellFontSize(1, 1, 0, 20.0f);
-  c.SetRowHeight(0, 100, 2, 0);
-  const QString headers[] = {QStringLiteral("表号"), QStringLiteral("问题描述"),
-                             QStringLiteral("类别"), QStringLiteral("回复情况")};
-  for (int col = 1; col <= 4; ++col) {
-    c.SetCellText(col, 2, 0, headers[col - 1]);
-    c.SetCellFontSize(col, 2, 0, 12.0f);
-    c.SetCellAlign(col, 2, 0, 36);
-  }
-  c.SetFixedRows(2, 0);
-  c.SetColumnWidth(0, 350, 1, 0);
-  c.SetColumnWidth(0, 1150, 2, 0);
-  c.SetColumnWidth(0, 650, 3, 0);
-  c.SetColumnWidth(0, 350, 4, 0);
-  c.SetViewSwitch(1);
-  c.SetRowCount(3, 0);
+  problem_register::layOut(*Cell1);
   SelectedOrgCodes.clear();
   SelectedOrgNames.clear();
-  c.DrawRangeLines(1, 2, 4, 2, 0, 2, -1);
-  c.ShowTopLabel(0, 0);
-  c.ShowSideLabel(0);
-  c.Redraw();
 }
 
 void TFmCheckEdit::FormClose() {

@@ -2,17 +2,17 @@
 // TFmCheckEdit: the program's one main window. It owns the database
 // connection, the two query objects, the spreadsheet control with the problem
 // register and the statement and organisation lists, and carries the commands.
-// The heavy work lives in units that know nothing of widgets: app/check/
+// The heavy work lives in units that know nothing of this window: check/
 // (working tables, formula checks, problem texts, built-in rules, problem
-// rows), app/import/ (rule files), app/ProblemRegister (the register's rows);
-// the methods here gather, call and report.
+// rows, rule files), app/Settings (statistics.ini, the connection string),
+// app/ProblemRegister (the register's layout and rows); the methods here
+// gather, call and report.
 //
 // Where the methods live:
 //   UCheckEdit.cpp          window life: construction, FormCreate, FormShow,
-//                           FormClose, the picture and close handlers, the
-//                           information box, the command guard
-//   UCheckEditSettings.cpp  ReadDatabaseSettings, UnscrambleSetting,
-//                           BuildConnectionString
+//                           FormClose, ReadDatabaseSettings, UnscrambleSetting,
+//                           the picture and close handlers, the information
+//                           box, the command guard
 //   UCheckEditRegister.cpp  Datetocell, btnExportClick, btnPrintClick
 //   UCheckEditRun.cpp       btnCheckClick, PrepareCheckTables, RunChecks,
 //                           ValuetoDate, NewIdText, SubText
@@ -27,6 +27,7 @@
 #include <memory>
 #include <string>
 
+#include "app/Settings.h"
 #include "platform/database.h"
 #include "platform/dialogs.h"
 
@@ -34,22 +35,6 @@ class QFrame;
 class QPushButton;
 class TCell;
 class TPicture;
-
-// The nine text settings that make the connection string.
-struct DatabaseSettings {
-  QString Provider;
-  QString Driver;
-  QString ServerName;
-  QString Database;
-  QString LogId;
-  QString Password;
-  QString Port;
-  QString UserName;
-  QString VersionType;
-};
-
-// The connection string handed to the ODBC driver manager.
-QString BuildConnectionString(const DatabaseSettings& s);
 
 class TFmCheckEdit : public QWidget {
   Q_OBJECT

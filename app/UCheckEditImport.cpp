@@ -2,7 +2,7 @@
 #include "app/UCheckEdit.h"
 
 #include "app/Texts.h"
-#include "app/import/RuleImport.h"
+#include "check/RuleImport.h"
 
 void TFmCheckEdit::btnReadXMLClick() {
   const std::optional<QString> file = platform::dialogs().openFileName(this, dlgOpenPlan);

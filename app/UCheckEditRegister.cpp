@@ -3,7 +3,7 @@
 
 #include "app/ProblemRegister.h"
 #include "app/Texts.h"
-#include "app/cell/TCell.h"
+#include "cell/TCell.h"
 
 void TFmCheckEdit::Datetocell() {
   qry2.close();

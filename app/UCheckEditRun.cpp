@@ -5,12 +5,12 @@
 #include <exception>
 
 #include "app/Texts.h"
-#include "app/cell/TCell.h"
-#include "app/check/BuiltinRules.h"
-#include "app/check/FormulaCheck.h"
-#include "app/check/ProblemStore.h"
-#include "app/check/WorkingTables.h"
-#include "app/import/RuleImport.h"
+#include "cell/TCell.h"
+#include "check/BuiltinRules.h"
+#include "check/FormulaCheck.h"
+#include "check/ProblemStore.h"
+#include "check/WorkingTables.h"
+#include "check/RuleImport.h"
 #include "app/uProgressBar.h"
 #include "platform/guid.h"
 
@@ -65,7 +65,8 @@ void TFmCheckEdit::RunChecks() {
 
 void TFmCheckEdit::ValuetoDate(const QString& rptId, const QString& rptLabel, const QString& text,
                                const QString& category, const QString& reply) {
-  check::storeProblem(qry2, rptId, rptLabel, text, category, reply);
+  check::storeProblem(qry2, rptId, rptLabel, text, category, reply,
+                      [](const QString& message) { platform::dialogs().plainMessage(message); });
 }
 
 QString TFmCheckEdit::NewIdText() { return platform::newGuidText(); }

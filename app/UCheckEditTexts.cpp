@@ -1,6 +1,6 @@
 // TFmCheckEdit: the problem-text functions (the work lives in app/check/ProblemTexts).
 #include "app/UCheckEdit.h"
-#include "app/check/ProblemTexts.h"
+#include "check/ProblemTexts.h"
 
 QString TFmCheckEdit::CheckTypeCaption(const QString& checkType) {
   return check::checkTypeCaption(checkType);

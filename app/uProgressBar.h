@@ -10,7 +10,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/ProgressSink.h"
+#include "check/ProgressSink.h"
 
 class QLabel;
 class QProgressBar;

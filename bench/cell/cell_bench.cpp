@@ -1,4 +1,4 @@
-// Fills the register the way the main window does (one SetRowCount per row,
+// Fills the register with the window's own layout (one SetRowCount per row,
 // fitted heights, signature row) for growing row counts, exports each to an
 // Excel workbook, and reports the times, the time per row and the peak memory.
 // Filling must grow linearly: the time per row should stay about the same.
@@ -11,44 +11,23 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/cell/TCell.h"
+#include "app/ProblemRegister.h"
+#include "cell/TCell.h"
 
 namespace {
 
 void fill(TCell& c, int rows) {
-  c.SetColumnCount(5, 0);
-  c.setWorkbookReadonly(true);
-  c.SetRowHeight(0, 150, 1, 0);
-  c.SetCellText(1, 1, 0, QStringLiteral("2016年党内统计年报表审核情况登记表"));
-  c.MergeRange(0, 1, 4, 1);
-  c.SetCellFontSize(1, 1, 0, 20.0f);
-  for (int col = 1; col <= 4; ++col) c.SetCellText(col, 2, 0, QStringLiteral("表头"));
-  c.SetColumnWidth(0, 350, 1, 0);
-  c.SetColumnWidth(0, 1150, 2, 0);
-  c.SetColumnWidth(0, 650, 3, 0);
-  c.SetColumnWidth(0, 350, 4, 0);
-  c.SetFixedRows(2, 0);
-  c.SetRowCount(3, 0);
-  for (int r = 3; r < rows + 3; ++r) {
-    c.SetRowCount(c.GetRowCount(0) + 1, 0);
-    c.SetCellAlign(1, r, 0, 32);
-    c.SetCellTextEx(1, r, 0, QStringLiteral("中组统%1表").arg(r % 14 + 1));
-    c.SetCellAlign(2, r, 0, 32);
-    c.SetCellTextStyle(2, r, 0, 2);
-    c.SetCellTextEx(2, r, 0,
-                    QStringLiteral("第%1项：本单位党员总数与各项分类合计不符，请核实后修改，必要时补报说明材料。").arg(r));
-    c.SetCellAlign(3, r, 0, 32);
-    c.SetCellTextEx(3, r, 0, QStringLiteral("逻辑"));
-  }
-  const int g = c.GetRowCount(0);
-  c.DrawRangeLines(1, 2, 4, g, 0, 2, -1);
-  for (int i = 2; i <= g; ++i) c.SetRowHeight(1, c.GetFitRowHeight(i), i, 0);
-  c.SetRowCount(g + 1, 0);
-  c.SetCellTextEx(1, g, 0, QStringLiteral("审核人签名："));
-  c.MergeRange(0, g, 4, g);
-  c.SetRangeEdge(0, g, 4, g, 5);
-  c.SetPageTexts(QString(), QStringLiteral("第&P页/共&S页"), QString());
-  c.SetPrintTitleRows(1, 2);
+  problem_register::layOut(c);
+  int r = 0;
+  problem_register::fill(c, [&](problem_register::ProblemRow& row) {
+    if (r == rows) return false;
+    ++r;
+    row.table = QStringLiteral("中组统%1表").arg(r % 14 + 1);
+    row.description =
+        QStringLiteral("第%1项：本单位党员总数与各项分类合计不符，请核实后修改，必要时补报说明材料。").arg(r);
+    row.category = QStringLiteral("逻辑");
+    return true;
+  });
 }
 
 long peakKb() {

@@ -30,8 +30,8 @@
 #include <cstdlib>
 
 #include "app/UCheckEdit.h"
-#include "app/cell/TCell.h"
-#include "app/check/SqlText.h"
+#include "cell/TCell.h"
+#include "check/SqlText.h"
 #include "platform/database.h"
 #include "platform/qtext.h"
 #include "tests/support/TestDatabase.h"

@@ -25,7 +25,7 @@
 
 #include "app/ProblemRegister.h"
 #include "app/UCheckEdit.h"
-#include "app/cell/TCell.h"
+#include "cell/TCell.h"
 #include "tests/support/TestDatabase.h"
 
 namespace {

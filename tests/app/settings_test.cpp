@@ -6,34 +6,30 @@
 
 #include <fstream>
 
-#include "app/UCheckEdit.h"
+#include "app/Settings.h"
 #include "tests/support/TestDatabase.h"
 
 namespace {
 
 DatabaseSettings readSettings(const QString& dir, const std::string& ini, bool writeIni = true) {
   if (writeIni) std::ofstream((dir + "/statistics.ini").toStdString(), std::ios::binary) << ini;
-  // A window whose connection fails quickly is enough to run the reader.
-  TFmCheckEdit w(dir);
-  DatabaseSettings s;
-  w.ReadDatabaseSettings(s.Provider, s.Driver, s.ServerName, s.Database, s.LogId, s.Password,
-                         s.Port, s.UserName, s.VersionType);
-  EXPECT_TRUE(w.programDir().endsWith('/'));
-  return s;
+  const QString folder = settings::programFolder(dir);
+  EXPECT_TRUE(folder.endsWith('/'));
+  return settings::readDatabaseSettings(folder);
 }
 
 }  // namespace
 
 TEST(settings, UnscrambleWorksOnBytes) {
-  EXPECT_EQ(TFmCheckEdit::UnscrambleSetting("abc"), "psd");
-  EXPECT_EQ(TFmCheckEdit::UnscrambleSetting(""), "");
+  EXPECT_EQ(settings::unscramble("abc"), "psd");
+  EXPECT_EQ(settings::unscramble(""), "");
   // An eight-byte value steps by 1, 3, 6, 10, ...: byte 250 at position 4 wraps to 4.
   std::string eight(8, 'a');
   eight[3] = static_cast<char>(250);
-  const std::string out = TFmCheckEdit::UnscrambleSetting(eight);
+  const std::string out = settings::unscramble(eight);
   EXPECT_EQ(static_cast<unsigned char>(out[3]), 4);
   EXPECT_EQ(out[0], 'b');
-  EXPECT_EQ(ScrambleSetting(TFmCheckEdit::UnscrambleSetting("any value")), "any value");
+  EXPECT_EQ(ScrambleSetting(settings::unscramble("any value")), "any value");
 }
 
 TEST(settings, MissingFileGivesTheDefaults) {
@@ -47,7 +43,7 @@ TEST(settings, MissingFileGivesTheDefaults) {
   EXPECT_EQ(s.Password, "reportcheck");
   EXPECT_EQ(s.Port, "54321");
   EXPECT_EQ(s.UserName, "admin");
-  EXPECT_EQ(s.VersionType, QString::fromStdString(TFmCheckEdit::UnscrambleSetting("vtSingle")));
+  EXPECT_EQ(s.VersionType, QString::fromStdString(settings::unscramble("vtSingle")));
   EXPECT_EQ(BuildConnectionString(s),
             "Provider=MSDASQL.1;DRIVER={KingbaseES 6 ODBC driver};Extended Properties='';"
             "PWD=reportcheck;Persist Security Info=True;UID=ADMIN;MaxVarcharSize=8000 ;"

@@ -9,9 +9,9 @@
 
 #include <set>
 
-#include "app/cell/Sheet.h"
-#include "app/cell/SheetPrinter.h"
-#include "app/cell/TCell.h"
+#include "cell/Sheet.h"
+#include "cell/SheetPrinter.h"
+#include "cell/TCell.h"
 #include "tests/cell/Register.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 
-#include "app/cell/Sheet.h"
-#include "app/cell/SheetView.h"
-#include "app/cell/TCell.h"
+#include "cell/Sheet.h"
+#include "cell/SheetView.h"
+#include "cell/TCell.h"
 #include "tests/cell/Register.h"
 
 namespace {

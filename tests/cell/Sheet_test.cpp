@@ -1,8 +1,8 @@
 // The sheet model under the control's operations.
 #include <gtest/gtest.h>
 
-#include "app/cell/Sheet.h"
-#include "app/cell/TCell.h"
+#include "cell/Sheet.h"
+#include "cell/TCell.h"
 
 using cell::Edge;
 using cell::Range;

@@ -11,10 +11,10 @@
 #include <csignal>
 #include <sys/resource.h>
 
-#include "app/cell/CompoundFile.h"
-#include "app/cell/Sheet.h"
-#include "app/cell/TCell.h"
-#include "app/cell/XlsWriter.h"
+#include "cell/CompoundFile.h"
+#include "cell/Sheet.h"
+#include "cell/TCell.h"
+#include "cell/XlsWriter.h"
 #include "tests/cell/Register.h"
 #include "tests/cell/XlsReader.h"
 

@@ -13,13 +13,13 @@
 
 #include "app/TPicture.h"
 #include "app/UCheckEdit.h"
-#include "app/cell/Sheet.h"
-#include "app/cell/TCell.h"
-#include "app/check/BuiltinRules.h"
+#include "cell/Sheet.h"
+#include "cell/TCell.h"
+#include "check/BuiltinRules.h"
 #include "app/uProgressBar.h"
 #include "tests/check/CheckFixture.h"
 #include "tests/check/FormulaStatementText.h"
-#include "tests/check/QStringPrint.h"
+#include "tests/support/QStringPrint.h"
 #include "tests/support/MainWindowTest.h"
 #include "tests/support/ScriptedDialogs.h"
 

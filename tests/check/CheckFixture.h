@@ -7,9 +7,9 @@
 
 #include <vector>
 
-#include "app/ProgressSink.h"
-#include "app/check/SqlText.h"
-#include "app/check/WorkingTables.h"
+#include "check/ProgressSink.h"
+#include "check/SqlText.h"
+#include "check/WorkingTables.h"
 #include "platform/database.h"
 #include "tests/support/TestDatabase.h"
 

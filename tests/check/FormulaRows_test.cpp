@@ -5,10 +5,10 @@
 
 #include <vector>
 
-#include "app/check/FormulaCheck.h"
-#include "app/check/ProblemTexts.h"
+#include "check/FormulaCheck.h"
+#include "check/ProblemTexts.h"
 #include "tests/check/FormulaStatementText.h"
-#include "tests/check/QStringPrint.h"
+#include "tests/support/QStringPrint.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <map>
 #include <set>
 
-#include "app/check/FormulaCheck.h"
-#include "app/check/ProblemStore.h"
+#include "check/FormulaCheck.h"
+#include "check/ProblemStore.h"
 #include "tests/check/CheckFixture.h"
 #include "tests/check/FormulaStatementText.h"
-#include "tests/check/QStringPrint.h"
+#include "tests/support/QStringPrint.h"
 #include "tests/support/ScriptedDialogs.h"
 
 namespace {
@@ -265,15 +265,16 @@ TEST(problem_store, RowsQuotesAndRefusedInserts) {
   TestDatabase db;
   Fixture f(db);
   f.workingTables();
-  ScriptedDialogs dialogs;
+  QStringList refused;
+  auto report = [&refused](const QString& message) { refused << message; };
   platform::db::Query qry(db.connection());
-  check::storeProblem(qry, "18000700", "第7表", "O'Neil's \"text\"", "类别", "");
+  check::storeProblem(qry, "18000700", "第7表", "O'Neil's \"text\"", "类别", "", report);
   // RPTID holds 10 characters: the database refuses, the call returns.
   StatementLog log(db.connection());
-  check::storeProblem(qry, "18000700000", "第7表", "too long", "类别", "");
-  check::storeProblem(qry, "18000400", "第4表", "next", "类别", "");
-  ASSERT_EQ(dialogs.texts(DialogCall::Plain).size(), 1u);
-  EXPECT_EQ(dialogs.texts(DialogCall::Plain)[0], "SQL已异常: " + log.sent[0]);
+  check::storeProblem(qry, "18000700000", "第7表", "too long", "类别", "", report);
+  check::storeProblem(qry, "18000400", "第4表", "next", "类别", "", report);
+  ASSERT_EQ(refused.size(), 1);
+  EXPECT_EQ(refused[0], "SQL已异常: " + log.sent[0]);
   EXPECT_TRUE(log.sent[0].startsWith(
       "insert into TMP_CONTENT (id,RPTID,RPTSCR,CONTENTSCR,CONTENTTYPE,CONTENTREVERT) values ('"));
   EXPECT_TRUE(log.sent[0].endsWith("','18000700000','第7表','too long','类别','')"));

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "app/UCheckEdit.h"
-#include "app/check/ProblemTexts.h"
-#include "tests/check/QStringPrint.h"
+#include "check/ProblemTexts.h"
+#include "tests/support/QStringPrint.h"
 
 using check::TextError;
 

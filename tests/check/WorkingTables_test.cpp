@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/check/WorkingTables.h"
+#include "check/WorkingTables.h"
 #include "tests/check/CheckFixture.h"
-#include "tests/check/QStringPrint.h"
+#include "tests/support/QStringPrint.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 
 #include "app/TPicture.h"
 #include "app/UCheckEdit.h"
-#include "app/check/BuiltinRules.h"
-#include "app/check/FormulaCheck.h"
+#include "check/BuiltinRules.h"
+#include "check/FormulaCheck.h"
 #include "chooser/uChoosePartyOrg.h"
 #include "tests/chooser/TreeInput.h"
 #include "tests/support/MainWindowTest.h"

@@ -10,8 +10,7 @@
 #include <ostream>
 
 #include "chooser/UFastTree.h"
-
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "tests/support/QStringPrint.h"
 
 // Where on a node's row a press lands.
 enum class Spot { Label, RightOfLabel, Indent };

@@ -10,8 +10,8 @@
 
 #include "app/TPicture.h"
 #include "app/UCheckEdit.h"
-#include "app/cell/Sheet.h"
-#include "app/cell/TCell.h"
+#include "cell/Sheet.h"
+#include "cell/TCell.h"
 #include "tests/check/CheckFixture.h"
 #include "tests/import/ImportTestUtil.h"
 #include "tests/support/MainWindowTest.h"

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "tests/support/QStringPrint.h"
 
 inline QString importData(const char* name) {
   return QStringLiteral(RC_IMPORT_DATA_DIR "/") + QString::fromUtf8(name);

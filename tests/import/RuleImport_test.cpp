@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/import/RuleImport.h"
+#include "check/RuleImport.h"
 #include "tests/check/CheckFixture.h"
 #include "tests/import/ImportTestUtil.h"
 #include "xml/XmlErrors.h"

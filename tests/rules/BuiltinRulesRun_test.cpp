@@ -11,11 +11,11 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/ProgressSink.h"
-#include "app/check/BuiltinRules.h"
-#include "app/check/SqlText.h"
+#include "check/ProgressSink.h"
+#include "check/BuiltinRules.h"
+#include "check/SqlText.h"
 #include "platform/database.h"
-#include "tests/rules/QStringPrint.h"
+#include "tests/support/QStringPrint.h"
 #include "tests/support/TestDatabase.h"
 
 namespace {

@@ -7,8 +7,8 @@
 
 #include <stdexcept>
 
-#include "app/check/BuiltinRules.h"
-#include "tests/rules/QStringPrint.h"
+#include "check/BuiltinRules.h"
+#include "tests/support/QStringPrint.h"
 
 namespace {
 

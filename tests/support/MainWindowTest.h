@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "app/UCheckEdit.h"
-#include "app/cell/Sheet.h"
-#include "app/cell/TCell.h"
+#include "cell/Sheet.h"
+#include "cell/TCell.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDatabase.h"
 

@@ -11,13 +11,12 @@
 #include <ostream>
 
 #include "app/UCheckEdit.h"
-#include "app/cell/Sheet.h"
-#include "app/cell/TCell.h"
+#include "cell/Sheet.h"
+#include "cell/TCell.h"
 #include "tests/support/MainWindowTest.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDatabase.h"
-
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "tests/support/QStringPrint.h"
 
 // The problem table as the check command creates it.
 inline const QString kCreateProblemTable = QStringLiteral(

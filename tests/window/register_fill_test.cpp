@@ -3,8 +3,8 @@
 
 #include "app/ProblemRegister.h"
 #include "app/Texts.h"
-#include "app/cell/Sheet.h"
-#include "app/cell/TCell.h"
+#include "cell/Sheet.h"
+#include "cell/TCell.h"
 #include "platform/database.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include <functional>
 
-#include "app/ProgressSink.h"
+#include "check/ProgressSink.h"
 #include "platform/database.h"
 
 namespace check {

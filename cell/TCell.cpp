@@ -1,11 +1,11 @@
-#include "app/cell/TCell.h"
+#include "cell/TCell.h"
 
 #include <QVBoxLayout>
 
-#include "app/cell/Sheet.h"
-#include "app/cell/SheetPrinter.h"
-#include "app/cell/SheetView.h"
-#include "app/cell/XlsWriter.h"
+#include "cell/Sheet.h"
+#include "cell/SheetPrinter.h"
+#include "cell/SheetView.h"
+#include "cell/XlsWriter.h"
 
 class TCell::View : public cell::SheetView {
  public:

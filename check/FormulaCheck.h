@@ -7,8 +7,8 @@
 
 #include <functional>
 
-#include "app/ProgressSink.h"
-#include "app/check/BuiltinRules.h"
+#include "check/ProgressSink.h"
+#include "check/BuiltinRules.h"
 #include "platform/database.h"
 
 namespace check {

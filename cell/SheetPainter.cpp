@@ -1,11 +1,11 @@
-#include "app/cell/SheetPainter.h"
+#include "cell/SheetPainter.h"
 
 #include <QLineF>
 #include <QPainter>
 #include <QPen>
 
-#include "app/cell/CellText.h"
-#include "app/cell/Sheet.h"
+#include "cell/CellText.h"
+#include "cell/Sheet.h"
 
 namespace cell {
 namespace {

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QTextLayout>
 
-#include "app/cell/Sheet.h"
+#include "cell/Sheet.h"
 
 class QPainter;
 class QRectF;

@@ -1,4 +1,4 @@
-#include "app/check/SqlText.h"
+#include "check/SqlText.h"
 
 namespace check {
 

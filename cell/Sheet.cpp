@@ -1,9 +1,9 @@
-#include "app/cell/Sheet.h"
+#include "cell/Sheet.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "app/cell/CellText.h"
+#include "cell/CellText.h"
 
 namespace cell {
 

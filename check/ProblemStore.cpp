@@ -1,8 +1,7 @@
-#include "app/check/ProblemStore.h"
+#include "check/ProblemStore.h"
 
-#include "app/Texts.h"
-#include "app/check/SqlText.h"
-#include "platform/dialogs.h"
+#include "check/CheckTexts.h"
+#include "check/SqlText.h"
 #include "platform/guid.h"
 
 namespace check {
@@ -17,13 +16,14 @@ QString problemInsertStatement(const QString& id, const QString& rptId, const QS
 }
 
 void storeProblem(platform::db::Query& qry, const QString& rptId, const QString& label,
-                  const QString& text, const QString& category, const QString& reply) {
+                  const QString& text, const QString& category, const QString& reply,
+                  const RefusedRow& refused) {
   qry.close();
   qry.setSql(problemInsertStatement(platform::newGuidText(), rptId, label, text, category, reply));
   try {
     qry.execSql();
   } catch (const platform::db::DbError&) {
-    platform::dialogs().plainMessage(texts::kSqlFailed + qry.sql());
+    refused(texts::kSqlFailed + qry.sql());
   }
 }
 

@@ -19,19 +19,14 @@
 #include <QWidget>
 
 #include <memory>
-#include <stdexcept>
+
+#include "cell/CellError.h"
 
 class QPrinter;
 
 namespace cell {
 class Sheet;
 }
-
-// Failure of a TCell operation; what() is UTF-8.
-class TCellError : public std::runtime_error {
- public:
-  explicit TCellError(const QString& message) : std::runtime_error(message.toStdString()) {}
-};
 
 class TCell : public QWidget {
   Q_OBJECT

@@ -1,4 +1,4 @@
-#include "app/check/ProblemTexts.h"
+#include "check/ProblemTexts.h"
 
 namespace check {
 namespace {

@@ -2,13 +2,13 @@
 // builder and one problem-text builder per kind (presence, equality, ratio).
 // The statements keep their runs of blanks exactly, so that a statement
 // captured from the query layer compares byte for byte.
-#include "app/check/BuiltinRules.h"
+#include "check/BuiltinRules.h"
 
 #include <cmath>
 #include <stdexcept>
 #include <vector>
 
-#include "app/check/SqlText.h"
+#include "check/SqlText.h"
 
 namespace check {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/cell/SheetPrinter.h"
+#include "cell/SheetPrinter.h"
 
 #include <QPageLayout>
 #include <QPageSize>
@@ -8,11 +8,11 @@
 
 #include <algorithm>
 
-#include "app/cell/CellText.h"
-#include "app/cell/CellTexts.h"
-#include "app/cell/Sheet.h"
-#include "app/cell/SheetPainter.h"
-#include "app/cell/TCell.h"
+#include "cell/CellText.h"
+#include "cell/CellTexts.h"
+#include "cell/Sheet.h"
+#include "cell/SheetPainter.h"
+#include "cell/CellError.h"
 
 namespace cell {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/cell/SheetView.h"
+#include "cell/SheetView.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/cell/CellText.h"
-#include "app/cell/Sheet.h"
-#include "app/cell/SheetPainter.h"
+#include "cell/CellText.h"
+#include "cell/Sheet.h"
+#include "cell/SheetPainter.h"
 
 namespace cell {
 namespace {

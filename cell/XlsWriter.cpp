@@ -1,4 +1,4 @@
-#include "app/cell/XlsWriter.h"
+#include "cell/XlsWriter.h"
 
 #include <QHash>
 #include <QSaveFile>
@@ -10,10 +10,10 @@
 #include <tuple>
 #include <vector>
 
-#include "app/cell/CellTexts.h"
-#include "app/cell/CompoundFile.h"
-#include "app/cell/Sheet.h"
-#include "app/cell/TCell.h"
+#include "cell/CellTexts.h"
+#include "cell/CompoundFile.h"
+#include "cell/Sheet.h"
+#include "cell/CellError.h"
 
 namespace cell {
 namespace {

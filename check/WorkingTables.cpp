@@ -1,8 +1,8 @@
-#include "app/check/WorkingTables.h"
+#include "check/WorkingTables.h"
 
 #include <QFileInfo>
 
-#include "app/Texts.h"
+#include "check/CheckTexts.h"
 
 namespace check {
 

@@ -1,8 +1,8 @@
-#include "app/check/FormulaCheck.h"
+#include "check/FormulaCheck.h"
 
-#include "app/Texts.h"
-#include "app/check/ProblemTexts.h"
-#include "app/check/SqlText.h"
+#include "check/CheckTexts.h"
+#include "check/ProblemTexts.h"
+#include "check/SqlText.h"
 
 namespace check {
 namespace {

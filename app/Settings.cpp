@@ -1,9 +1,9 @@
-// TFmCheckEdit: statistics.ini and the connection string.
+// statistics.ini and the connection string.
 #include <QCoreApplication>
 #include <QDir>
 #include <QSysInfo>
 
-#include "app/UCheckEdit.h"
+#include "app/Settings.h"
 #include "platform/inifile.h"
 #include "platform/qtext.h"
 
@@ -39,34 +39,41 @@ QString connectionValue(const QString& v) {
 
 }  // namespace
 
-void TFmCheckEdit::ReadDatabaseSettings(QString& Provider, QString& Driver, QString& ServerName,
-                                        QString& Database, QString& LogId, QString& Password,
-                                        QString& Port, QString& UserName, QString& VersionType) {
-  if (ProgramDir.isEmpty())
-    ProgramDir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
-  if (!ProgramDir.endsWith(QDir::separator())) ProgramDir += QDir::separator();
+namespace settings {
 
-  const platform::IniFile ini(QString(ProgramDir + QStringLiteral("statistics.ini")).toStdString());
+QString programFolder(const QString& programDir) {
+  QString folder = programDir.isEmpty()
+                       ? QDir::toNativeSeparators(QCoreApplication::applicationDirPath())
+                       : programDir;
+  if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
+  return folder;
+}
+
+DatabaseSettings readDatabaseSettings(const QString& programFolder) {
+  const platform::IniFile ini(QString(programFolder + QStringLiteral("statistics.ini")).toStdString());
   const std::string host = platform::toAnsi(QSysInfo::machineHostName());
   auto read = [&](const char* key, std::string_view def) {
     return ini.readString(kSection, key, def);
   };
-  Provider = platform::fromAnsi(read("Provider", "MSDASQL.1"));
-  Driver = platform::fromAnsi(read("DRIVER", "{KingbaseES 6 ODBC driver}"));
-  ServerName = platform::fromAnsi(read("ServerName", host));
-  Database = platform::fromAnsi(read("Database", "KELDOVAR"));
-  LogId = platform::fromAnsi(read("LogId", "ADMIN"));
+  DatabaseSettings s;
+  s.Provider = platform::fromAnsi(read("Provider", "MSDASQL.1"));
+  s.Driver = platform::fromAnsi(read("DRIVER", "{KingbaseES 6 ODBC driver}"));
+  s.ServerName = platform::fromAnsi(read("ServerName", host));
+  s.Database = platform::fromAnsi(read("Database", "KELDOVAR"));
+  s.LogId = platform::fromAnsi(read("LogId", "ADMIN"));
   // Unscrambled on its bytes, before any conversion to wide text.
-  Password = platform::fromAnsi(UnscrambleSetting(read("LogPassword", kScrambledDefaultPassword)));
-  Port = platform::fromAnsi(read("PORT", "54321"));
-  UserName = platform::fromAnsi(read("UserName", "admin"));
-  VersionType = platform::fromAnsi(UnscrambleSetting(read("VersionType", "vtSingle")));
+  s.Password = platform::fromAnsi(unscramble(read("LogPassword", kScrambledDefaultPassword)));
+  s.Port = platform::fromAnsi(read("PORT", "54321"));
+  s.UserName = platform::fromAnsi(read("UserName", "admin"));
+  s.VersionType = platform::fromAnsi(unscramble(read("VersionType", "vtSingle")));
+  // Read and not used, as the settings always were.
   read("Fetch", "5000");
   read("InitRecordCount", "1000");
   read("ChangeDegree", "10");
+  return s;
 }
 
-std::string TFmCheckEdit::UnscrambleSetting(std::string s) {
+std::string unscramble(std::string s) {
   // Works on the GBK bytes of the value, as the settings file stores them.
   int k = static_cast<int>(s.size()) + 11;
   for (size_t i = 1; i <= s.size(); ++i) {
@@ -75,6 +82,8 @@ std::string TFmCheckEdit::UnscrambleSetting(std::string s) {
   }
   return s;
 }
+
+}  // namespace settings
 
 QString BuildConnectionString(const DatabaseSettings& s) {
   return QStringLiteral("Provider=") + connectionValue(s.Provider) +

@@ -1,11 +1,11 @@
-#include "app/import/RuleImport.h"
+#include "check/RuleImport.h"
 
 #include <QFile>
 
 #include <string>
 #include <vector>
 
-#include "app/check/SqlText.h"
+#include "check/SqlText.h"
 #include "platform/qtext.h"
 #include "xml/XmlDocument.h"
 #include "xml/XmlErrors.h"

@@ -1,4 +1,4 @@
-#include "app/cell/CompoundFile.h"
+#include "cell/CompoundFile.h"
 
 #include <QtEndian>
 

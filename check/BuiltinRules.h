@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
-#include "app/ProgressSink.h"
+#include "check/ProgressSink.h"
 #include "platform/database.h"
 namespace check {
 using StoreProblem = std::function<void(const QString& rptId, const QString& label, const QString& text,

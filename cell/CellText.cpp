@@ -1,4 +1,4 @@
-#include "app/cell/CellText.h"
+#include "cell/CellText.h"
 
 #include <QPainter>
 #include <QTextLine>

@@ -2,6 +2,8 @@
 // Storing one problem row in TMP_CONTENT.
 #include <QString>
 
+#include <functional>
+
 #include "platform/database.h"
 
 namespace check {
@@ -10,10 +12,15 @@ namespace check {
 QString problemInsertStatement(const QString& id, const QString& rptId, const QString& label,
                                const QString& text, const QString& category, const QString& reply);
 
+// Told of a problem row the database refused, with the message for the user:
+// "SQL已异常: " and the statement.
+using RefusedRow = std::function<void(const QString& message)>;
+
 // Stores one problem row with a new identifier through qry (close, set, execute).
-// A statement the database refuses is shown as "SQL已异常: " and the statement
-// in the plain message dialog; the call then returns normally, so a run goes on.
+// A statement the database refuses goes to refused; the call then returns
+// normally, so a run goes on.
 void storeProblem(platform::db::Query& qry, const QString& rptId, const QString& label,
-                  const QString& text, const QString& category, const QString& reply);
+                  const QString& text, const QString& category, const QString& reply,
+                  const RefusedRow& refused);
 
 }  // namespace check
