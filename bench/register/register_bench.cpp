@@ -26,6 +26,7 @@
 #include "app/ProblemRegister.h"
 #include "app/UCheckEdit.h"
 #include "cell/TCell.h"
+#include "tests/support/GoldenSql.h"
 #include "tests/support/TestDatabase.h"
 
 namespace {
@@ -52,10 +53,7 @@ int runOne(int n) {
   TestDatabase db;
   QTemporaryDir dir;
   db.writeStatisticsIni(dir.path());
-  db.exec(QStringLiteral(
-      "CREATE TABLE TMP_CONTENT(id varchar(100),RPTID VARCHAR(10),RPTSCR VARCHAR(1000),"
-      "CONTENTSCR VARCHAR(1000),CONTENTTYPE VARCHAR(1000),CONTENTREVERT VARCHAR(500),"
-      "PRIMARY KEY(id))"));
+  testsupport::createProblemTable(db);
   std::vector<problem_register::ProblemRow> rows;
   rows.reserve(n);
   for (int i = 0; i < n; ++i) rows.push_back(makeRow(i));

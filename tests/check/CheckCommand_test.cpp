@@ -18,7 +18,7 @@
 #include "check/BuiltinRules.h"
 #include "app/uProgressBar.h"
 #include "tests/check/CheckFixture.h"
-#include "tests/check/FormulaStatementText.h"
+#include "tests/support/GoldenSql.h"
 #include "tests/support/QStringPrint.h"
 #include "tests/support/MainWindowTest.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -124,7 +124,7 @@ TEST_F(DemoCheckCommand, ClickListsTheDemoProblems) {
   EXPECT_EQ(pumps.back().message, "正在进行校核...");
   EXPECT_EQ(pumps.back().progress, pumps.back().maximum);
   EXPECT_EQ(pumps.back().maximum, 28);  // the database's own formulas pair with no element
-  EXPECT_TRUE(log.sent.contains(testsql::formulaStatement(QString())));
+  EXPECT_TRUE(log.sent.contains(golden::formulaStatement(QString())));
 
   // The register: every stored problem, then the signature row.
   const QStringList rows = registerRows();
@@ -173,7 +173,7 @@ TEST_F(DemoCheckCommand, OrganisationChoiceIsReadOnceForTheRun) {
     if (s.startsWith("select a.temid") || s.startsWith("select * from (select a.temid") ||
         s.startsWith("SELECT I_CHECKTYPE"))
       selects << s;
-  QStringList expected{testsql::formulaStatement(" and D0107 IN ( '001','002','1')")};
+  QStringList expected{golden::formulaStatement(" and D0107 IN ( '001','002','1')")};
   for (int n = 1; n <= 26; ++n) expected << check::builtinRuleStatement(n, {"001", "002"});
   EXPECT_EQ(selects, expected);
   for (const QString& row : registerRows())
@@ -186,7 +186,7 @@ TEST_F(CheckCommand, FailingPreparationShowsTheErrorAndRunsNoCheck) {
   window->picture("imgJH")->click();
   ASSERT_EQ(dialogs.texts(DialogCall::Failure).size(), 1u);
   EXPECT_TRUE(dialogs.texts(DialogCall::Failure)[0].contains("rptformula", Qt::CaseInsensitive));
-  EXPECT_FALSE(log.sent.contains(testsql::formulaStatement(QString())));
+  EXPECT_FALSE(log.sent.contains(golden::formulaStatement(QString())));
   EXPECT_EQ(progressWindows(), 0);
   EXPECT_TRUE(window->picture("imgJH")->isEnabled());
 }
@@ -203,7 +203,7 @@ TEST_F(CheckCommand, FailingFormulaQueryShowsItsMessageAndLeavesTheEmptyRegister
   window->RunChecks();
   ASSERT_EQ(dialogs.texts(DialogCall::Failure).size(), 1u);
   EXPECT_TRUE(dialogs.texts(DialogCall::Failure)[0].contains("abc")) << dialogs.calls[0].text.toStdString();
-  EXPECT_EQ(log.sent, QStringList{testsql::formulaStatement(QString())});  // no rule ran
+  EXPECT_EQ(log.sent, QStringList{golden::formulaStatement(QString())});  // no rule ran
   EXPECT_EQ(sheet().rowCount(), 3);
   EXPECT_EQ(progressWindows(), 0);
 }

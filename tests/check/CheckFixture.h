@@ -11,6 +11,7 @@
 #include "check/SqlText.h"
 #include "check/WorkingTables.h"
 #include "platform/database.h"
+#include "tests/support/GoldenSql.h"
 #include "tests/support/TestDatabase.h"
 
 // Holds the gauge within its bounds as the real gauge does.
@@ -75,9 +76,7 @@ class Fixture {
   }
   // The three working tables as the check makes them, empty.
   void workingTables() {
-    db_.exec(check::kCreateContentSql);
-    db_.exec(check::kCreateElementSql);
-    db_.exec(check::kCreateFormulaSql);
+    testsupport::createWorkingTables(db_);
   }
   struct Formula {
     QString id;

@@ -7,7 +7,7 @@
 
 #include "check/FormulaCheck.h"
 #include "check/ProblemTexts.h"
-#include "tests/check/FormulaStatementText.h"
+#include "tests/support/GoldenSql.h"
 #include "tests/support/QStringPrint.h"
 
 namespace {
@@ -33,14 +33,14 @@ std::vector<Stored> rowsFor(const check::FormulaBreach& b) {
 }  // namespace
 
 TEST(formula_statement, ThreeFilterForms) {
-  EXPECT_EQ(check::formulaStatement({}), testsql::formulaStatement(QString()));
+  EXPECT_EQ(check::formulaStatement({}), golden::formulaStatement(QString()));
   EXPECT_EQ(check::formulaStatement({"001.002"}),
-            testsql::formulaStatement(" AND D0107 = '001.002'"));
+            golden::formulaStatement(" AND D0107 = '001.002'"));
   EXPECT_EQ(check::formulaStatement({"A", "B"}),
-            testsql::formulaStatement(" and D0107 IN ( 'A','B','1')"));
-  EXPECT_EQ(check::formulaStatement({"O'Neil"}), testsql::formulaStatement(" AND D0107 = 'O''Neil'"));
+            golden::formulaStatement(" and D0107 IN ( 'A','B','1')"));
+  EXPECT_EQ(check::formulaStatement({"O'Neil"}), golden::formulaStatement(" AND D0107 = 'O''Neil'"));
   EXPECT_EQ(check::formulaStatement({"a'b", "c''d", "e"}),
-            testsql::formulaStatement(" and D0107 IN ( 'a''b','c''''d','e','1')"));
+            golden::formulaStatement(" and D0107 IN ( 'a''b','c''''d','e','1')"));
 }
 
 TEST(formula_rows, RowRulesTable) {

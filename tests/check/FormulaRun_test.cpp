@@ -8,7 +8,7 @@
 #include "check/FormulaCheck.h"
 #include "check/ProblemStore.h"
 #include "tests/check/CheckFixture.h"
-#include "tests/check/FormulaStatementText.h"
+#include "tests/support/GoldenSql.h"
 #include "tests/support/QStringPrint.h"
 #include "tests/support/ScriptedDialogs.h"
 
@@ -208,7 +208,7 @@ TEST(formula_run, StatementsSentForTheOrganisationChoice) {
     StatementLog log(db.connection());
     QStringList names;
     for (const Problem& p : runFormulas(db, c.codes)) names << p.text;
-    EXPECT_EQ(log.sent, QStringList{testsql::formulaStatement(c.filter)});
+    EXPECT_EQ(log.sent, QStringList{golden::formulaStatement(c.filter)});
     EXPECT_EQ(names, c.names);  // ordered by organisation code
   }
 }

@@ -8,6 +8,7 @@
 
 #include "check/WorkingTables.h"
 #include "tests/check/CheckFixture.h"
+#include "tests/support/GoldenSql.h"
 #include "tests/support/QStringPrint.h"
 
 namespace {
@@ -30,10 +31,10 @@ TEST(working_tables, AbsentTablesAreMadeWithoutDrops) {
   RecordingProgress progress;
   StatementLog log(db.connection());
   prepare(db, progress, programDir(dir));
-  EXPECT_EQ(log.sent, (QStringList{check::kContentExistsSql, check::kCreateContentSql,
-                                   check::kElementExistsSql, check::kCreateElementSql,
-                                   check::kFormulaExistsSql, check::kCreateFormulaSql,
-                                   check::kCopyFormulasSql, check::kCopyElementsSql}));
+  EXPECT_EQ(log.sent, (QStringList{check::kContentExistsSql, golden::sql("create_tmp_content"),
+                                   check::kElementExistsSql, golden::sql("create_tmp_formulaelement"),
+                                   check::kFormulaExistsSql, golden::sql("create_tmp_formula"),
+                                   golden::sql("copy_formulas"), golden::sql("copy_elements")}));
   EXPECT_EQ(progress.message, "正在解析校核公式");
   EXPECT_EQ(progress.maximum, 100);
   // A pump after the first settings, then one per step; 95 before the end sets 100.
@@ -58,10 +59,10 @@ TEST(working_tables, PresentTablesAreDroppedAndMadeAgain) {
   StatementLog log(db.connection());
   prepare(db, progress, programDir(dir));
   EXPECT_EQ(log.sent,
-            (QStringList{check::kContentExistsSql, "drop table TMP_CONTENT;", check::kCreateContentSql,
+            (QStringList{check::kContentExistsSql, "drop table TMP_CONTENT;", golden::sql("create_tmp_content"),
                          check::kElementExistsSql, "drop table TMP_FORMULAELEMENT",
-                         check::kCreateElementSql, check::kFormulaExistsSql, "drop table TMP_FORMULA",
-                         check::kCreateFormulaSql, check::kCopyFormulasSql, check::kCopyElementsSql}));
+                         golden::sql("create_tmp_formulaelement"), check::kFormulaExistsSql, "drop table TMP_FORMULA",
+                         golden::sql("create_tmp_formula"), golden::sql("copy_formulas"), golden::sql("copy_elements")}));
   // The drop of TMP_CONTENT takes a step of its own: 105, held at 100.
   EXPECT_EQ(progress.pumped, (std::vector<int>{0, 15, 25, 35, 45, 55, 65, 75, 85, 95, 100}));
   for (const char* table : {"TMP_CONTENT", "TMP_FORMULA", "TMP_FORMULAELEMENT"})
@@ -140,6 +141,6 @@ TEST(working_tables, FailureLeavesWithTheDatabaseError) {
   } catch (const platform::db::DbError& e) {
     EXPECT_TRUE(e.message().contains("rptformula", Qt::CaseInsensitive)) << e.what();
   }
-  EXPECT_EQ(log.sent.back(), check::kCopyFormulasSql);  // nothing after the failing statement
+  EXPECT_EQ(log.sent.back(), golden::sql("copy_formulas"));  // nothing after the failing statement
   EXPECT_EQ(db.column("SELECT COUNT(*) FROM TMP_FORMULA"), QStringList{"0"});
 }

@@ -17,6 +17,7 @@
 #include "check/FormulaCheck.h"
 #include "chooser/uChoosePartyOrg.h"
 #include "tests/chooser/TreeInput.h"
+#include "tests/support/GoldenSql.h"
 #include "tests/support/MainWindowTest.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDatabase.h"
@@ -79,7 +80,7 @@ TEST_F(OrganisationChoice, OkReplacesTheChoiceAndRestrictsTheNextCheck) {
 
   const QStringList sent = checkStatements();
   EXPECT_TRUE(dialogs.calls.empty());
-  EXPECT_TRUE(sent.contains(check::formulaStatement({"001", "003"})));
+  EXPECT_TRUE(sent.contains(golden::formulaStatement(" and D0107 IN ( '001','003','1')")));
   for (int n = 1; n <= 26; ++n)
     EXPECT_TRUE(sent.contains(check::builtinRuleStatement(n, {"001", "003"}))) << n;
 
@@ -88,7 +89,7 @@ TEST_F(OrganisationChoice, OkReplacesTheChoiceAndRestrictsTheNextCheck) {
   EXPECT_EQ(window->selectedOrgCodes(), (QStringList{"001.001"}));
   EXPECT_EQ(window->selectedOrgNames(), (QStringList{"东川一支部"}));
   const QStringList one = checkStatements();
-  EXPECT_TRUE(one.contains(check::formulaStatement({"001.001"})));
+  EXPECT_TRUE(one.contains(golden::formulaStatement(" AND D0107 = '001.001'")));
   EXPECT_TRUE(one.contains(check::builtinRuleStatement(1, {"001.001"})));
 }
 
@@ -100,14 +101,14 @@ TEST_F(OrganisationChoice, CancelKeepsTheEarlierChoice) {
   }));
   EXPECT_EQ(window->selectedOrgCodes(), (QStringList{"002"}));
   EXPECT_EQ(window->selectedOrgNames(), (QStringList{"西山市委"}));
-  EXPECT_TRUE(checkStatements().contains(check::formulaStatement({"002"})));
+  EXPECT_TRUE(checkStatements().contains(golden::formulaStatement(" AND D0107 = '002'")));
 }
 
 TEST_F(OrganisationChoice, CancelOfTheFirstChoiceKeepsAllOrganisations) {
   ASSERT_TRUE(choose([](TfrmChoosePartyOrg& c) { c.cancelButton().click(); }));
   EXPECT_TRUE(window->selectedOrgCodes().isEmpty());
   EXPECT_TRUE(window->selectedOrgNames().isEmpty());
-  EXPECT_TRUE(checkStatements().contains(check::formulaStatement({})));
+  EXPECT_TRUE(checkStatements().contains(golden::formulaStatement(QString())));
 }
 
 TEST_F(OrganisationChoice, FailingLoadIsShownAndKeepsTheChoice) {

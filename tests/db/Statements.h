@@ -1,83 +1,14 @@
 #pragma once
-// Statements of the check run as the checks send them, written out here on
+// The 26 built-in rule statements (all-organisations variant), built here on
 // their own so that the database tests hold the stand-in database to them,
-// independently of the program's own statement builders: exact texts, and the
-// 26 built-in rule statements (all-organisations variant).
+// independently of the program's own statement builders. The exact texts of
+// the fixed statements are the golden copies in tests/data/sql.
 #include <QString>
 #include <QStringList>
 
 #include <vector>
 
 namespace dbtest {
-
-inline const char* const kFormulaQuery =
-    "SELECT I_CHECKTYPE,D0107,D0101,S_FID,S_FDESCRIBE,S_FSORT,S_FTMID,I_FRELATE,I_LEFT,I_RIGHT FROM ( SELECT "
-    "AD.I_CHECKTYPE,AD.D0107,AD.D0101,AD.S_FID,AD.S_FDESCRIBE,AD.S_FSORT,AD.S_FTMID,AD.I_FRELATE,CAST(SUM(CASE I_TYPE "
-    "WHEN 0 THEN CAST(ISNULL(D.VAL,'0') AS INT) *ISNULL(B.I_BALANCE,1) ELSE 0 END) AS INT) AS I_LEFT,CAST(SUM(CASE "
-    "I_TYPE WHEN 0 THEN 0 ELSE CAST(ISNULL(D.VAL,'0') AS INT) *ISNULL(B.I_BALANCE,1) END) AS INT) AS I_RIGHT  FROM "
-    "(SELECT I_CHECKTYPE,D0107,D0101,S_FID,S_FDESCRIBE,S_FSORT,S_FTMID,I_FRELATE FROM TMP_FORMULA A, D01 WHERE "
-    "(SUBSTR(D01.D0107, 1, 11) <> A.S_OEXCEPT1) AND (SUBSTR(D01.D0107, 1, 11) <> A.S_OEXCEPT2) AND ((A.S_OSTINT = "
-    "'') OR ((A.I_ORELATE = 0 AND SUBSTR(D01.D0107, 1, 11) < A.S_OSTINT) OR (A.I_ORELATE = 1 AND SUBSTR(D01.D0107, "
-    "1, 11) <= A.S_OSTINT) OR  (A.I_ORELATE = 2 AND SUBSTR(D01.D0107, 1, 11) = A.S_OSTINT) OR (A.I_ORELATE = 3 AND "
-    "SUBSTR(D01.D0107, 1, 11) >= A.S_OSTINT) OR (A.I_ORELATE = 4 AND SUBSTR(D01.D0107, 1, 11) > A.S_OSTINT)   OR "
-    "(A.I_ORELATE >= 10 AND A.I_ORELATE <= 19 AND LENGTH(D01.D0107) = (A.I_ORELATE - 8)*4 -1)))  ) AS AD INNER "
-    "JOIN TMP_FORMULAELEMENT B ON AD.S_FID = B.S_FRMLID LEFT JOIN RPTREPORT C ON B.S_TEMID = C.TEMID AND B.S_BTIME "
-    "= C.TIMEBEGIN AND B.S_ETIME = C.TIMEEND AND AD.D0107  = C.ORGID LEFT JOIN RPTREPORTDATA D ON  B.I_COL = D.COL "
-    "AND B.I_ROW = D.ROW AND C.REPORTID = D.REPORTID GROUP BY AD.I_CHECKTYPE,AD.D0107, AD.D0101, AD.S_FID, "
-    "AD.S_FDESCRIBE, AD.I_FRELATE, AD.S_FSORT,AD.S_FTMID, AD.I_FRELATE) AS WW WHERE  (I_FRELATE = 0 AND I_LEFT >= "
-    "I_RIGHT) OR (I_FRELATE = 1 AND I_LEFT > I_RIGHT) OR (I_FRELATE = 2 AND I_LEFT <> I_RIGHT) OR (I_FRELATE = 3 AND "
-    "I_LEFT < I_RIGHT) OR (I_FRELATE = 4 AND I_LEFT <= I_RIGHT) ORDER BY D0107,S_FTMID,I_CHECKTYPE";
-
-inline const char* const kRule1 =
-    "select * from (select a.temid, c.d0101,c.d0107 from rptreport a,rptreportdata b,d01 c where a.reportid = "
-    "b.reportid and  a.timebegin ='20160101' and a.timeend ='20161231' and a.orgid = c.d0107  and a.temid "
-    "='18000700' and ((row = '3' and col ='1' and val >'0') or (row = '4' and col ='1' and  val >'0') or (row = '5' "
-    "and col ='1' and  val >'0'))  except select a.temid,c.d0101,c.d0107 from rptreport a,rptreportdata b,d01 c "
-    "where a.reportid = b.reportid and  a.timebegin ='20160101' and a.timeend ='20161231' and a.orgid = c.d0107  "
-    "and a.temid ='18000700' and (row = '14' and col ='1' and val > '0')) yy order by d0107,temid ";
-
-inline const char* const kRule6 =
-    "select * from (select a.temid, c.d0101,c.d0107 from rptreport a,rptreportdata b,d01 c where a.reportid = "
-    "b.reportid and  a.timebegin ='20160101' and a.timeend ='20161231' and a.orgid = c.d0107  and a.temid "
-    "='18000800' and ((row = '1' and col ='1' ) or (row = '2' and col ='1'))  group by  a.temid,c.d0101,c.d0107  "
-    "having(sum((case when (row = '2' and col = '1') then -1 else 1 end) * val) = 0) except select "
-    "a.temid,c.d0101,c.d0107 from rptreport a,rptreportdata b,d01 c where a.reportid = b.reportid and  a.timebegin "
-    "='20160101' and a.timeend ='20161231' and a.orgid = c.d0107  and a.temid ='18000800' and  ((row = '3' and col "
-    "='1' ) or (row = '4' and col ='1')) group by  a.temid,c.d0101,c.d0107  having(sum((case when (row = '4' and col "
-    "= '1') then -1 else 1 end) * val) = 0)) yy order by d0107,temid ";
-
-inline const char* const kRule13 =
-    "select a.temid, c.d0101,c.d0107,cast(round(cast(w.val as float)/cast(y.val as float),6) as text) as val from "
-    "rptreport a,d01 c,(select * from rptreportdata where row ='1' and col ='7' ) w,(select * from rptreportdata "
-    "where row ='1' and col ='1' ) y  where a.reportid = w.reportid and w.reportid = y.reportid and a.orgid = "
-    "c.d0107  and  w.val >'0' and y.val >'0'  and a.timebegin ='20160101' and a.timeend ='20161231' and a.temid "
-    "='18001500'  order by d0107,temid ";
-
-inline const char* const kCreateFormula =
-    "CREATE TABLE TMP_FORMULA(S_FID VARCHAR(300), I_CHECKTYPE INTEGER, S_FDESCRIBE VARCHAR(1000), I_FRELATE "
-    "INTEGER, S_FSORT INTEGER, S_FTMID VARCHAR(100),S_OSTINT VARCHAR(500), I_ORELATE INTEGER, S_OEXCEPT1 "
-    "VARCHAR(500), S_OEXCEPT2 VARCHAR(500),PRIMARY KEY(S_FID));";
-inline const char* const kCreateElement =
-    "CREATE TABLE TMP_FORMULAELEMENT(S_FRMLID VARCHAR(200), I_TYPE INTEGER DEFAULT 0, I_LINE INTEGER, S_BTIME "
-    "VARCHAR(100), S_ETIME VARCHAR(100), S_TIME VARCHAR(100), S_DESCRIBE VARCHAR(200), S_TEMID VARCHAR(100), I_COL "
-    "INTEGER, I_ROW INTEGER, I_BALANCE INTEGER DEFAULT 1, S_LFIX VARCHAR(100), S_RFIX VARCHAR(100), PRIMARY "
-    "KEY(S_FRMLID, I_TYPE, I_LINE))";
-
-inline const char* const kCopyFormulas =
-    "INSERT INTO TMP_FORMULA SELECT A.RPTID||'_'||CAST(A.CHECKID AS TEXT)||'_'||CAST(B.FORMULAID AS "
-    "TEXT),A.CHECKTYPE, B.EXPRESSION,CASE B.RELATION WHEN '<' THEN 0 WHEN '<=' THEN 1 WHEN '=' THEN 2 WHEN '>=' "
-    "THEN 3 WHEN '>' THEN 4 WHEN '<>' THEN 5 END, 0,A.RPTID, '', '99999', '', '' FROM RPTCHECKRULE A, RPTFORMULA B "
-    "WHERE A.RPTID = B.RPTID AND A.CHECKID = B.CHECKID AND A.CHECKTYPE IN ('3', '4')AND A.RPTID LIKE '17%'";
-inline const char* const kCopyElements =
-    "INSERT INTO TMP_FORMULAELEMENT SELECT FRML_ID, ITYPE, ILINE, '20160101', '20161231', '2016', '', "
-    "TABLENAME,SUBSTR(F.ELMNT_EX, STRPOS(F.ELMNT_EX, 'C')+1) AS SCOL,SUBSTR(F.ELMNT_EX, 2, STRPOS(F.ELMNT_EX, "
-    "'C')-2) AS SROW ,SYMBOL,PREFIX,POSTFIX FROM (SELECT CASE WHEN LENGTH(A.EXPRESSION) >= 10 THEN "
-    "SUBSTR(TRANSLATE(A.EXPRESSION, '()+-', ''), 10) ELSE TRANSLATE(A.EXPRESSION, '()+-', '') END AS ELMNT_EX , "
-    "A.RPTID||'_'||CAST(A.CHECKID AS TEXT)||'_'||CAST(A.FORMULAID AS TEXT) AS FRML_ID , A.ID ILINE, A.TYPE ITYPE, "
-    "A.TABLENAME, CASE OPERATOR WHEN '-' THEN -1 ELSE 1 END AS SYMBOL , PREFIX , POSTFIX FROM RPTFORMULAELEMENT "
-    "A, RPTCHECKRULE B  WHERE A.RPTID = B.RPTID AND A.CHECKID = B.CHECKID AND A.RPTID LIKE '1800%' AND "
-    "B.CHECKTYPE IN ('3', '4') ) AS F";
-
 
 enum class RuleKind { Presence, Equality, Ratio };
 

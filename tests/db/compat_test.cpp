@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include "platform/database.h"
+#include "tests/support/GoldenSql.h"
 #include "tests/support/TestDatabase.h"
 
 using platform::db::DbError;
@@ -82,9 +83,7 @@ TEST_F(CompatTest, SubstrResultsGoIntoIntegerColumns) {
 
 TEST_F(CompatTest, UpperCaseTableNamesAreFoundInInformationSchema) {
   const QString test = QStringLiteral("SELECT * FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME ='TMP_CONTENT'");
-  const QString create = QStringLiteral(
-      "CREATE TABLE TMP_CONTENT(id varchar(100),RPTID VARCHAR(10),RPTSCR VARCHAR(1000),CONTENTSCR "
-      "VARCHAR(1000),CONTENTTYPE VARCHAR(1000),CONTENTREVERT VARCHAR(500),PRIMARY KEY(id))");
+  const QString create = golden::sql("create_tmp_content");
   EXPECT_EQ(rowCount(db, test), 0);
   db.exec(create);
   EXPECT_EQ(db.fields(test, {"TABLE_NAME"}), QStringList{"TMP_CONTENT"});
@@ -176,8 +175,7 @@ TEST_F(CompatTest, TheStartupConnectionStringReachesTheDriverUnchanged) {
 }
 
 TEST_F(CompatTest, ProblemRowLongerThanItsColumnIsRefused) {
-  db.exec("CREATE TABLE TMP_CONTENT(id varchar(100),RPTID VARCHAR(10),RPTSCR VARCHAR(1000),CONTENTSCR "
-          "VARCHAR(1000),CONTENTTYPE VARCHAR(1000),CONTENTREVERT VARCHAR(500),PRIMARY KEY(id))");
+  testsupport::createProblemTable(db);
   db.exec(QString::fromUtf8("insert into TMP_CONTENT (id,RPTID,RPTSCR,CONTENTSCR,CONTENTTYPE,CONTENTREVERT) values "
                             "('6F9619FF-8B86-D011-B42D-00C04FC964FF','18000700','第7表','甲 (A11>0) 补充资料1-4 =0',"
                             "'不应为零(应该有数据)','')"));

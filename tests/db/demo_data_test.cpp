@@ -13,6 +13,7 @@
 
 #include "platform/database.h"
 #include "tests/db/Statements.h"
+#include "tests/support/GoldenSql.h"
 #include "tests/support/TestDatabase.h"
 
 using platform::db::Query;
@@ -89,10 +90,10 @@ TEST_F(DemoDataTest, OrganisationsFormFourLevelsOfDottedCodes) {
 }
 
 TEST_F(DemoDataTest, DatabaseRulesOfBothTypesAreCopiedAndSomeAreBroken) {
-  db.exec(dbtest::kCreateFormula);
-  db.exec(dbtest::kCreateElement);
-  db.exec(dbtest::kCopyFormulas);
-  db.exec(dbtest::kCopyElements);
+  db.exec(golden::sql("create_tmp_formula"));
+  db.exec(golden::sql("create_tmp_formulaelement"));
+  db.exec(golden::sql("copy_formulas"));
+  db.exec(golden::sql("copy_elements"));
   EXPECT_EQ(db.column("SELECT DISTINCT I_CHECKTYPE FROM TMP_FORMULA ORDER BY 1"), (QStringList{"3", "4"}));
   EXPECT_EQ(db.column("SELECT count(*) FROM TMP_FORMULA WHERE I_FRELATE = 5"), QStringList{"1"});
   EXPECT_EQ(db.column("SELECT count(*) FROM TMP_FORMULAELEMENT WHERE I_BALANCE = -1"), QStringList{"1"});
@@ -104,7 +105,7 @@ TEST_F(DemoDataTest, DatabaseRulesOfBothTypesAreCopiedAndSomeAreBroken) {
   QMap<QString, int> broken;
   {
     Query q(db.connection());
-    q.setSql(dbtest::kFormulaQuery);
+    q.setSql(golden::formulaStatement(QString()));
     q.open();
     for (; !q.eof(); q.next()) ++broken[q.fieldByName("S_FID")];
   }

@@ -9,12 +9,18 @@
 
 #include "platform/database.h"
 #include "tests/db/Statements.h"
+#include "tests/support/GoldenSql.h"
 #include "tests/support/TestDatabase.h"
 
 using platform::db::Query;
 using namespace dbtest;
 
 namespace {
+
+const QString kRule1 = golden::sql("rule01");
+const QString kRule6 = golden::sql("rule06");
+const QString kRule13 = golden::sql("rule13");
+const QString kFormulaQuery = golden::formulaStatement(QString());
 
 QString withFilter(QString sql, const QString& after, const QString& fragment) {
   for (int at = sql.indexOf(after); at >= 0; at = sql.indexOf(after, at + after.size() + fragment.size()))
@@ -73,19 +79,19 @@ TEST_F(StatementsTest, PresenceRuleListsTriggerWithoutCheckValue) {
   EXPECT_TRUE(db.fields(withFilter(kRule1, after, " and a.orgid = '001.002'"), {"d0107"}).isEmpty());
   EXPECT_EQ(db.fields(withFilter(kRule1, after, " and a.orgid in ('001.002','001.001','1')"), {"d0107"}),
             QStringList{"001.001"});
-  EXPECT_EQ(dbtest::presenceStatement({"3", "4", "5"}, "14").simplified(), QString(kRule1).simplified());
+  EXPECT_EQ(dbtest::presenceStatement({"3", "4", "5"}, "14").simplified(), kRule1.simplified());
 }
 
 TEST_F(StatementsTest, EqualityRuleListsEqualFirstPairWithUnequalSecondPair) {
   EXPECT_EQ(db.fields(kRule6, {"d0107", "d0101"}),
             (QStringList{QString::fromUtf8("001|甲市委"), QString::fromUtf8("001.001|乙区委")}));
-  EXPECT_EQ(dbtest::equalityStatement("1").simplified(), QString(kRule6).simplified());
+  EXPECT_EQ(dbtest::equalityStatement("1").simplified(), kRule6.simplified());
 }
 
 TEST_F(StatementsTest, RatioRulesGiveTheRoundedRatioAsText) {
   EXPECT_EQ(db.fields(kRule13, {"d0107", "val"}), (QStringList{"001.001|0.123457", "001.002|1.5"}));
   EXPECT_EQ(db.fields(withFilter(kRule13, "y.val >'0'", " and a.orgid = '001.002'"), {"val"}), QStringList{"1.5"});
-  EXPECT_EQ(dbtest::ratioStatement("18001500", "1", "7", "1", "1", 6).simplified(), QString(kRule13).simplified());
+  EXPECT_EQ(dbtest::ratioStatement("18001500", "1", "7", "1", "1", 6).simplified(), kRule13.simplified());
   // Summed numerators (rule 12 in column val1, rule 14 over one cell).
   EXPECT_EQ(db.fields(dbtest::rule12Statement(), {"d0107", "val1"}), QStringList{"001.001|0.5"});
   EXPECT_EQ(db.fields(dbtest::ratio16Statement("2"), {"d0107", "val"}), QStringList{"001.001|0.333333"});
@@ -95,8 +101,8 @@ class FormulaQueryTest : public StatementsTest {
  protected:
   void SetUp() override {
     StatementsTest::SetUp();
-    db.exec(kCreateElement);
-    db.exec(kCreateFormula);
+    db.exec(golden::sql("create_tmp_formulaelement"));
+    db.exec(golden::sql("create_tmp_formula"));
     const QString formula = QString::fromUtf8(
         "insert into TMP_FORMULA (I_CHECKTYPE,S_FDESCRIBE,I_FRELATE,S_FSORT,S_FTMID,S_OSTINT,I_ORELATE,S_OEXCEPT1,"
         "S_OEXCEPT2,S_FID) values ('%1','描述$V','%2','0','%3','%4','%5','%6','%7','%8')");
@@ -130,10 +136,9 @@ TEST_F(FormulaQueryTest, ReportsEachBrokenFormulaPerOrganisation) {
 }
 
 TEST_F(FormulaQueryTest, OrganisationFilterGoesIntoTheInnermostSelection) {
-  const QString after = QStringLiteral("(A.I_ORELATE - 8)*4 -1)))");
-  EXPECT_EQ(db.fields(withFilter(kFormulaQuery, after, " AND D0107 = '001.002'"), {"S_FID"}),
+  EXPECT_EQ(db.fields(golden::formulaStatement(" AND D0107 = '001.002'"), {"S_FID"}),
             (QStringList{"fB", "fD"}));
-  EXPECT_EQ(db.fields(withFilter(kFormulaQuery, after, " and D0107 IN ( '001.001','001','1')"), {"S_FID"}),
+  EXPECT_EQ(db.fields(golden::formulaStatement(" and D0107 IN ( '001.001','001','1')"), {"S_FID"}),
             QStringList{"fA"});
 }
 
@@ -150,10 +155,10 @@ TEST_F(StatementsTest, DatabaseRulesAreCopiedIntoTheWorkingTables) {
           "('18000400', 2, 1, 1, 0, '18000400', 'T18000400R19C1', '', NULL, NULL), "
           "('18000400', 2, 1, 2, 1, '18001600', '(T18001600R21C1)', '+', '', ''), "
           "('18000700', 3, 1, 1, 0, '18000700', 'R1C1', '', '', '')");
-  db.exec(kCreateFormula);
-  db.exec(kCreateElement);
-  db.exec(kCopyFormulas);
-  db.exec(kCopyElements);
+  db.exec(golden::sql("create_tmp_formula"));
+  db.exec(golden::sql("create_tmp_formulaelement"));
+  db.exec(golden::sql("copy_formulas"));
+  db.exec(golden::sql("copy_elements"));
   EXPECT_EQ(db.rows("SELECT S_FID, I_CHECKTYPE, S_FDESCRIBE, I_FRELATE, S_FSORT, S_FTMID, S_OSTINT, I_ORELATE, "
                     "S_OEXCEPT1, S_OEXCEPT2 FROM TMP_FORMULA ORDER BY S_FID"),
             (QStringList{"17000400_2_1|4|T17000400R19C1>=T17001600R21C1|3|0|17000400||99999||",

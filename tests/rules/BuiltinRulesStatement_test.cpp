@@ -8,39 +8,16 @@
 #include <stdexcept>
 
 #include "check/BuiltinRules.h"
+#include "tests/support/GoldenSql.h"
 #include "tests/support/QStringPrint.h"
 
 namespace {
 
 using check::builtinRuleStatement;
 
-const QString kRule1All = QStringLiteral(
-    "select * from (select a.temid, c.d0101,c.d0107 from rptreport a,rptreportdata b,d01 c where "
-    "a.reportid = b.reportid and  a.timebegin ='20160101' and a.timeend ='20161231' and a.orgid = "
-    "c.d0107  and a.temid ='18000700' and ((row = '3' and col ='1' and val >'0') or (row = '4' and "
-    "col ='1' and  val >'0') or (row = '5' and col ='1' and  val >'0'))  except select "
-    "a.temid,c.d0101,c.d0107 from rptreport a,rptreportdata b,d01 c where a.reportid = b.reportid "
-    "and  a.timebegin ='20160101' and a.timeend ='20161231' and a.orgid = c.d0107  and a.temid "
-    "='18000700' and (row = '14' and col ='1' and val > '0')) yy order by d0107,temid ");
-
-const QString kRule6All = QStringLiteral(
-    "select * from (select a.temid, c.d0101,c.d0107 from rptreport a,rptreportdata b,d01 c where "
-    "a.reportid = b.reportid and  a.timebegin ='20160101' and a.timeend ='20161231' and a.orgid = "
-    "c.d0107  and a.temid ='18000800' and ((row = '1' and col ='1' ) or (row = '2' and col ='1'))  "
-    "group by  a.temid,c.d0101,c.d0107  having(sum((case when (row = '2' and col = '1') then -1 "
-    "else 1 end) * val) = 0) except select a.temid,c.d0101,c.d0107 from rptreport a,rptreportdata "
-    "b,d01 c where a.reportid = b.reportid and  a.timebegin ='20160101' and a.timeend ='20161231' "
-    "and a.orgid = c.d0107  and a.temid ='18000800' and  ((row = '3' and col ='1' ) or (row = '4' "
-    "and col ='1')) group by  a.temid,c.d0101,c.d0107  having(sum((case when (row = '4' and col = "
-    "'1') then -1 else 1 end) * val) = 0)) yy order by d0107,temid ");
-
-const QString kRule13All = QStringLiteral(
-    "select a.temid, c.d0101,c.d0107,cast(round(cast(w.val as float)/cast(y.val as float),6) as "
-    "text) as val from rptreport a,d01 c,(select * from rptreportdata where row ='1' and col ='7' ) "
-    "w,(select * from rptreportdata where row ='1' and col ='1' ) y  where a.reportid = w.reportid "
-    "and w.reportid = y.reportid and a.orgid = c.d0107  and  w.val >'0' and y.val >'0'  and "
-    "a.timebegin ='20160101' and a.timeend ='20161231' and a.temid ='18001500'  order by "
-    "d0107,temid ");
+const QString kRule1All = golden::sql("rule01");
+const QString kRule6All = golden::sql("rule06");
+const QString kRule13All = golden::sql("rule13");
 
 TEST(RulesStatement, WholeTextsForAllOrganisations) {
   EXPECT_EQ(builtinRuleStatement(1, {}), kRule1All);

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "platform/qtext.h"
+#include "tests/support/GoldenSql.h"
 
 namespace {
 
@@ -126,3 +127,15 @@ std::string ScrambleSetting(std::string s) {
   }
   return s;
 }
+
+namespace testsupport {
+
+void createWorkingTables(TestDatabase& db) {
+  createProblemTable(db);
+  db.exec(golden::sql("create_tmp_formulaelement"));
+  db.exec(golden::sql("create_tmp_formula"));
+}
+
+void createProblemTable(TestDatabase& db) { db.exec(golden::sql("create_tmp_content")); }
+
+}  // namespace testsupport

@@ -13,16 +13,11 @@
 #include "app/UCheckEdit.h"
 #include "cell/Sheet.h"
 #include "cell/TCell.h"
+#include "tests/support/GoldenSql.h"
 #include "tests/support/MainWindowTest.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/QStringPrint.h"
-
-// The problem table as the check command creates it.
-inline const QString kCreateProblemTable = QStringLiteral(
-    "CREATE TABLE TMP_CONTENT(id varchar(100),RPTID VARCHAR(10),RPTSCR VARCHAR(1000),"
-    "CONTENTSCR VARCHAR(1000),CONTENTTYPE VARCHAR(1000),CONTENTREVERT VARCHAR(500),"
-    "PRIMARY KEY(id))");
 
 struct Problem {
   QString rptId;
@@ -34,7 +29,7 @@ struct Problem {
 class WindowTest : public MainWindowTest {
  protected:
 
-  void createProblemTable() { db.exec(kCreateProblemTable); }
+  void createProblemTable() { testsupport::createProblemTable(db); }
 
   // Adds the problems in one statement; ids continue from earlier calls.
   void addProblems(const std::vector<Problem>& problems) {

@@ -245,7 +245,7 @@ TEST_F(WindowTest, printed_register_repeats_title_rows_and_numbers_its_pages) {
 TEST_F(WindowTest, print_without_a_printer_reports_once_and_keeps_the_sheet) {
   if (!QPrinterInfo::defaultPrinter().isNull())
     GTEST_SKIP() << "this machine has a default printer; the test would print on it";
-  db.exec(kCreateProblemTable);
+  testsupport::createProblemTable(db);
   db.exec(QStringLiteral("INSERT INTO TMP_CONTENT VALUES ('1','17000001','第1表','问题','表内审核','')"));
   window->Datetocell();
   const QStringList before = snapshot();
