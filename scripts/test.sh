@@ -4,6 +4,7 @@
 #   2. the whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer
 #      (leaks fail a test);
 #   3. the whole suite in an optimised build.
+# Compiler warnings fail the build.
 # ctest starts and stops a throwaway PostgreSQL cluster for the database tests.
 # RC_SKIP_INSTALL=1 skips the package installation; RC_SKIP_SANITIZE=1 and
 # RC_FUZZ_SECONDS=0 skip stages 2 and 1.
@@ -19,7 +20,7 @@ jobs=$(nproc)
 run_suite() {  # build folder, then extra cmake arguments
   local dir=$1
   shift
-  cmake -S "$root" -B "$dir" -DRC_TEST_PGPORT="$port" "$@" >/dev/null
+  cmake -S "$root" -B "$dir" -DRC_TEST_PGPORT="$port" -DRC_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j"$jobs"
   # A cluster left behind by an interrupted run would hold the test port.
   bash db/cluster.sh stop "$dir/testcluster" >/dev/null 2>&1 || true
