@@ -19,6 +19,20 @@ QString errorText(const QSqlError& e) {
 
 QSqlDatabase database(const Connection& c) { return QSqlDatabase::database(c.name(), false); }
 
+// Tells the connection's done-observer when a statement has finished, on
+// every way out.
+class StatementDone {
+ public:
+  StatementDone(const Connection& c, const QString& sql) : c_(c), sql_(sql) {}
+  ~StatementDone() { c_.notifyDone(sql_); }
+  StatementDone(const StatementDone&) = delete;
+  StatementDone& operator=(const StatementDone&) = delete;
+
+ private:
+  const Connection& c_;
+  const QString& sql_;
+};
+
 }  // namespace
 
 DbError::DbError(const QString& message)
@@ -65,6 +79,7 @@ void Query::close() {
 void Query::open() {
   close();
   connection_.notify(sql_);
+  const StatementDone done(connection_, sql_);
   QSqlQuery q(database(connection_));
   q.setForwardOnly(true);
   // Numbers arrive as the database's own text (no rounding through double).
@@ -88,6 +103,7 @@ void Query::open() {
 void Query::execSql() {
   close();
   connection_.notify(sql_);
+  const StatementDone done(connection_, sql_);
   QSqlQuery q(database(connection_));
   if (!q.exec(sql_)) throw DbError(errorText(q.lastError()));
 }

@@ -1,24 +1,34 @@
 // Benchmark: the check command's two phases on a generated database, beside
-// the time the same statements take when psql sends them to the server, so
-// the program's own overhead shows as a ratio.
+// psql sending statements to the same server, so the program's own overhead
+// and the gain of its statements over the literal ones both show as ratios.
 //
-// Needs the test cluster and a generated database:
-//   bash db/cluster.sh start /tmp/rc-bench 55433
-//   bash db/cluster.sh createdb /tmp/rc-bench 55433 rc_bench 5000
-//   RC_TEST_PGPORT=55433 build/bench/check/check_bench rc_bench [formulas]
+// Needs its own cluster and a generated database:
+//   bash db/cluster.sh start /tmp/rc-bench 55515
+//   bash db/cluster.sh createdb /tmp/rc-bench 55515 rc_bench_5000 5000
+//   RC_TEST_PGPORT=55515 build/bench/check/check_bench rc_bench_5000 [formulas] [repeat]
 //   bash db/cluster.sh stop /tmp/rc-bench
+// The cluster runs with fsync and synchronous_commit off; for the durable
+// variant turn them on and restart before the run:
+//   psql ... -c "ALTER SYSTEM SET fsync = on" -c "ALTER SYSTEM SET synchronous_commit = on"
+//            -c "ALTER SYSTEM SET full_page_writes = on"; pg_ctl restart
 //
 // The database holds 2016 reports of every template for each organisation and
 // the database's own rules. Between the two phases the bench adds generated
 // formulas (300 by default) to the working tables, as a rule file would, so
-// that the formula statement has work to do. Then:
-//   prepare  TFmCheckEdit::PrepareCheckTables (progress window included)
-//   run      TFmCheckEdit::RunChecks: formula statement, one INSERT per
-//            problem, the 26 built-in rules, the register filled
-//   psql     the statements each phase sent, captured and replayed by psql
-//            from a file (psql's start-up time taken off)
-// and the peak resident memory of the process.
+// that the formula statement has work to do. Then, repeat times (best of them
+// reported, 1 by default):
+//   program  TFmCheckEdit::PrepareCheckTables and RunChecks (progress window
+//            and register fill included), per phase and per statement kind
+//   own      psql replaying the statements the program sent, from a file
+//   literal  psql replaying the statements one row at a time as the check
+//            was first written: every multi-row INSERT split into its
+//            single-row INSERTs, no ANALYZE
+// (psql's start-up time taken off), the peak resident memory, and the longest
+// gap between two passes of the event loop during the check, beside the same
+// gap less the longest single statement inside it.
 #include <QApplication>
+#include <QEvent>
+#include <QRegularExpression>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -26,8 +36,10 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "app/UCheckEdit.h"
 #include "cell/TCell.h"
@@ -107,8 +119,121 @@ QStringList formulaInserts(int count) {
   return out;
 }
 
-// Runs a file of statements through psql; returns the wall time in ms.
-double psqlMs(const QString& database, const QString& file) {
+// What a statement is, for the break-down of the run.
+enum Kind { Formula, Insert, Rule, Register, Analyze, Other, Kinds };
+const char* const kKindNames[Kinds] = {"formula statement and its rows", "problem INSERTs",
+                                       "built-in rule statements and rows", "register fill",
+                                       "ANALYZE", "other"};
+
+Kind kindOf(const QString& sql) {
+  if (sql.startsWith(QLatin1String("insert into TMP_CONTENT"))) return Insert;
+  if (sql.startsWith(QLatin1String("SELECT I_CHECKTYPE"))) return Formula;
+  if (sql.startsWith(QLatin1String("select * from TMP_CONTENT"))) return Register;
+  if (sql.startsWith(QLatin1String("ANALYZE"), Qt::CaseInsensitive)) return Analyze;
+  if (sql.startsWith(QLatin1String("select"))) return Rule;
+  return Other;
+}
+
+// The statements as first written: a multi-row INSERT becomes one INSERT per
+// row (the values are quoted literals, so a parenthesis counts only outside
+// quotes), ANALYZE goes.
+QStringList literalStatements(const QStringList& statements) {
+  QStringList out;
+  for (const QString& sql : statements) {
+    if (kindOf(sql) == Analyze) continue;
+    const qsizetype values = sql.indexOf(QLatin1String(" values ("));
+    if (kindOf(sql) != Insert || values < 0) {
+      out << sql;
+      continue;
+    }
+    const QString head = sql.left(values + 8);  // up to "values "
+    bool quoted = false;
+    qsizetype open = -1;
+    for (qsizetype i = values + 8; i < sql.size(); ++i) {
+      const QChar c = sql[i];
+      if (c == QLatin1Char('\'')) quoted = !quoted;
+      if (quoted) continue;
+      if (c == QLatin1Char('(')) open = i;
+      if (c == QLatin1Char(')') && open >= 0) {
+        out << head + sql.mid(open, i - open + 1);
+        open = -1;
+      }
+    }
+  }
+  return out;
+}
+
+// Sends every event-loop pass a note of its time, by an event that posts its
+// successor: Qt delivers an event posted during a pass in the next one.
+class LoopPasses final : public QObject {
+ public:
+  explicit LoopPasses(const QElapsedTimer& clock) : clock_(clock) { post(); }
+  std::vector<double> at;  // ms on the clock
+
+ protected:
+  bool event(QEvent* e) override {
+    if (e->type() != QEvent::User) return QObject::event(e);
+    at.push_back(static_cast<double>(clock_.nsecsElapsed()) / 1e6);
+    post();
+    return true;
+  }
+
+ private:
+  // Qt takes the event over.
+  void post() { QCoreApplication::postEvent(this, new QEvent(QEvent::User)); }
+  const QElapsedTimer& clock_;
+};
+
+struct Interval {
+  double from = 0, to = 0;
+  QString sql;
+};
+
+struct Gap {
+  double length = 0;     // between two passes
+  double net = 0;        // less the longest single statement inside it
+  QString longest;       // that statement, its start
+  int statements = 0;    // statements started in the gap
+};
+
+// The gaps between consecutive passes (the check's start and end count as
+// passes), each with the longest statement that overlaps it.
+std::vector<Gap> loopGaps(std::vector<double> passes, double start, double end,
+                          const std::vector<Interval>& statements) {
+  passes.push_back(start);
+  passes.push_back(end);
+  std::sort(passes.begin(), passes.end());
+  std::vector<Gap> gaps;
+  size_t s = 0;
+  for (size_t i = 1; i < passes.size(); ++i) {
+    const double a = passes[i - 1], b = passes[i];
+    if (b < start || a > end) continue;
+    Gap g;
+    g.length = b - a;
+    double longest = 0;
+    while (s < statements.size() && statements[s].to < a) ++s;
+    for (size_t k = s; k < statements.size() && statements[k].from <= b; ++k) {
+      const double overlap = std::min(b, statements[k].to) - std::max(a, statements[k].from);
+      if (statements[k].from >= a) ++g.statements;
+      if (overlap > longest) {
+        longest = overlap;
+        g.longest = statements[k].sql.left(40);
+      }
+    }
+    g.net = g.length - longest;
+    gaps.push_back(g);
+  }
+  return gaps;
+}
+
+struct Psql {
+  double ms = 0;
+  double kindMs[Kinds] = {};
+};
+
+// Runs a file of statements through psql with its per-statement timing on;
+// returns the wall time and the statements' own times summed by kind.
+Psql psql(const QString& database, const QString& file, const QStringList& statements) {
   QProcess p;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("PGPASSWORD", kPassword);
@@ -117,14 +242,23 @@ double psqlMs(const QString& database, const QString& file) {
   QElapsedTimer t;
   t.start();
   p.start("psql", {"-X", "-q", "-h", "127.0.0.1", "-p", QString::number(port()), "-U", "ADMIN", "-d",
-                   database, "-v", "ON_ERROR_STOP=1", "-o", "/dev/null", "-f", file});
+                   database, "-v", "ON_ERROR_STOP=1", "-o", "/dev/null", "-c", "\\timing on", "-f", file});
   p.waitForFinished(-1);
-  const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
+  Psql out;
+  out.ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
   if (p.exitCode() != 0) {
     std::fprintf(stderr, "psql failed: %s\n", p.readAllStandardError().constData());
     std::exit(3);
   }
-  return ms;
+  static const QRegularExpression timing(QStringLiteral("^Time: ([0-9.]+) ms"),
+                                         QRegularExpression::MultilineOption);
+  const QString text = QString::fromUtf8(p.readAllStandardOutput());
+  qsizetype n = 0;
+  for (auto m = timing.globalMatch(text); m.hasNext(); ++n) {
+    const double ms = m.next().captured(1).toDouble();
+    if (n < statements.size()) out.kindMs[kindOf(statements[n])] += ms;
+  }
+  return out;
 }
 
 QString writeStatements(const QString& dir, const char* name, const QStringList& statements) {
@@ -137,6 +271,82 @@ QString writeStatements(const QString& dir, const char* name, const QStringList&
 
 double msSince(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e6; }
 
+// The figures of one repetition.
+struct Figures {
+  double prepare = 0, run = 0;
+  double kindMs[Kinds] = {};
+  int kindCount[Kinds] = {};
+  Psql own[2], literal[2];  // prepare, run
+  Gap longestGap, longestNetGap;
+  qsizetype prepareStatements = 0, runStatements = 0, literalRunStatements = 0;
+};
+
+Figures measure(TFmCheckEdit& w, const QString& database, const QString& dir, const QStringList& formulaSql) {
+  Figures f;
+  platform::db::Connection& c = w.connection();
+  QElapsedTimer clock;
+  clock.start();
+  std::vector<Interval> statements;
+  c.setStatementObserver([&](const QString& sql) { statements.push_back({msSince(clock), 0, sql}); });
+  c.setStatementDoneObserver([&](const QString&) {
+    if (!statements.empty()) statements.back().to = msSince(clock);
+  });
+  LoopPasses passes(clock);
+
+  const double prepareStart = msSince(clock);
+  w.PrepareCheckTables();
+  const double prepareEnd = msSince(clock);
+  f.prepare = prepareEnd - prepareStart;
+  const size_t prepareCount = statements.size();
+  {
+    platform::db::Query q(c);
+    q.setSql(formulaSql.join(QStringLiteral(";\n")));
+    q.execSql();
+  }
+  statements.pop_back();  // the formulas are the bench's, not the program's
+  const double runStart = msSince(clock);
+  w.RunChecks();
+  const double runEnd = msSince(clock);
+  f.run = runEnd - runStart;
+  c.setStatementObserver(nullptr);
+  c.setStatementDoneObserver(nullptr);
+
+  QStringList prepareSql, runSql;
+  for (size_t i = 0; i < statements.size(); ++i) (i < prepareCount ? prepareSql : runSql) << statements[i].sql;
+  // Each interval between two statements of the run is put down to the
+  // earlier one (its round trip and the program's work on its rows).
+  for (size_t i = prepareCount; i < statements.size(); ++i) {
+    const Kind k = kindOf(statements[i].sql);
+    const double next = i + 1 < statements.size() ? statements[i + 1].from : runEnd;
+    f.kindMs[k] += next - statements[i].from;
+    ++f.kindCount[k];
+  }
+  std::vector<Gap> gaps = loopGaps(passes.at, prepareStart, prepareEnd, statements);
+  for (const Gap& g : loopGaps(passes.at, runStart, runEnd, statements)) gaps.push_back(g);
+  for (const Gap& g : gaps) {
+    if (g.length > f.longestGap.length) f.longestGap = g;
+    if (g.net > f.longestNetGap.net) f.longestNetGap = g;
+  }
+
+  const QStringList literalPrepare = literalStatements(prepareSql);
+  const QStringList literalRun = literalStatements(runSql);
+  f.prepareStatements = prepareSql.size();
+  f.runStatements = runSql.size();
+  f.literalRunStatements = literalRun.size();
+  const QString formulas = writeStatements(dir, "formulas.sql", formulaSql);
+  const Psql startup = psql(database, writeStatements(dir, "empty.sql", {"SELECT 1"}), {"SELECT 1"});
+  const auto replay = [&](Psql* into, const QStringList& prepare, const QStringList& run) {
+    into[0] = psql(database, writeStatements(dir, "prepare.sql", prepare), prepare);
+    psql(database, formulas, formulaSql);
+    into[1] = psql(database, writeStatements(dir, "run.sql", run), run);
+    into[0].ms -= startup.ms;
+    into[1].ms -= startup.ms;
+  };
+  replay(f.own, prepareSql, runSql);
+  replay(f.literal, literalPrepare, literalRun);
+  return f;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,6 +354,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QString database = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("rc_bench");
   const int formulas = argc > 2 ? std::atoi(argv[2]) : 300;
+  const int repeat = argc > 3 ? std::max(1, std::atoi(argv[3])) : 1;
 
   QTemporaryDir dir;
   writeIni(dir.path(), database);
@@ -155,52 +366,12 @@ int main(int argc, char** argv) {
   w.show();
 
   // A first preparation leaves the working tables in place, as every check
-  // after the first finds them; the timed one and psql's replay then drop them.
+  // after the first finds them.
   w.PrepareCheckTables();
-
-  QStringList sent;
-  w.connection().setStatementObserver([&sent](const QString& sql) { sent << sql; });
-
-  QElapsedTimer t;
-  t.start();
-  w.PrepareCheckTables();
-  const double prepareMs = msSince(t);
-  const QStringList prepareSql = sent;
-
   const QStringList formulaSql = formulaInserts(formulas);
-  {
-    platform::db::Query q(w.connection());
-    q.setSql(formulaSql.join(QStringLiteral(";\n")));
-    q.execSql();
-  }
 
-  // Where the run's time goes: each interval between two statements is put
-  // down to the earlier one (its round trip and the program's work on it).
-  enum Kind { Formula, Insert, Rule, Register, Kinds };
-  const char* kindNames[] = {"formula statement and its rows", "problem INSERTs",
-                             "built-in rule statements and rows", "register fill"};
-  double kindMs[Kinds] = {};
-  int kindCount[Kinds] = {};
-  Kind last = Formula;
-  double lastAt = 0;
-  sent.clear();
-  t.restart();
-  w.connection().setStatementObserver([&](const QString& sql) {
-    const double now = msSince(t);
-    if (!sent.isEmpty()) kindMs[last] += now - lastAt;
-    sent << sql;
-    last = sql.startsWith(QLatin1String("insert")) ? Insert
-           : sql.startsWith(QLatin1String("SELECT I_CHECKTYPE")) ? Formula
-           : sql.startsWith(QLatin1String("select * from TMP_CONTENT")) ? Register
-                                                                          : Rule;
-    ++kindCount[last];
-    lastAt = now;
-  });
-  w.RunChecks();
-  const double runMs = msSince(t);
-  kindMs[last] += runMs - lastAt;
-  const QStringList runSql = sent;
-  w.connection().setStatementObserver(nullptr);
+  std::vector<Figures> runs;
+  for (int r = 0; r < repeat; ++r) runs.push_back(measure(w, database, dir.path(), formulaSql));
   const long peak = peakKiB();
 
   platform::db::Query count(w.connection());
@@ -211,24 +382,45 @@ int main(int argc, char** argv) {
   count.open();
   const QString problems = count.value(0);
 
-  // The same statements from psql: startup taken off, the formulas put back
-  // between the phases as before.
-  const double startupMs = psqlMs(database, writeStatements(dir.path(), "empty.sql", {"SELECT 1"}));
-  const double psqlPrepareMs = psqlMs(database, writeStatements(dir.path(), "prepare.sql", prepareSql)) - startupMs;
-  psqlMs(database, writeStatements(dir.path(), "formulas.sql", formulaSql));
-  const double psqlRunMs = psqlMs(database, writeStatements(dir.path(), "run.sql", runSql)) - startupMs;
-
-  std::printf("organisations %s, formulas %d, problem rows %s, statements: prepare %lld, run %lld\n",
-              qPrintable(orgs), formulas, qPrintable(problems), static_cast<long long>(prepareSql.size()),
-              static_cast<long long>(runSql.size()));
-  std::printf("%-8s %12s %12s %8s\n", "phase", "program ms", "psql ms", "ratio");
-  std::printf("%-8s %12.1f %12.1f %8.2f\n", "prepare", prepareMs, psqlPrepareMs, prepareMs / psqlPrepareMs);
-  std::printf("%-8s %12.1f %12.1f %8.2f\n", "run", runMs, psqlRunMs, runMs / psqlRunMs);
-  std::printf("%-8s %12.1f %12.1f %8.2f\n", "total", prepareMs + runMs, psqlPrepareMs + psqlRunMs,
-              (prepareMs + runMs) / (psqlPrepareMs + psqlRunMs));
-  std::printf("run, by statement kind (program):\n");
-  for (int k = 0; k < Kinds; ++k)
-    std::printf("  %-36s %7d statements %10.1f ms\n", kindNames[k], kindCount[k], kindMs[k]);
+  // Best of the repetitions, figure by figure; the event-loop gaps the worst.
+  const auto best = [&runs](auto get) {
+    double b = get(runs.front());
+    for (const Figures& f : runs) b = std::min(b, get(f));
+    return b;
+  };
+  const Figures& first = runs.front();
+  std::printf("organisations %s, formulas %d, problem rows %s, runs %d (best shown)\n", qPrintable(orgs),
+              formulas, qPrintable(problems), repeat);
+  std::printf("statements: prepare %lld, run %lld (literal run %lld)\n",
+              static_cast<long long>(first.prepareStatements), static_cast<long long>(first.runStatements),
+              static_cast<long long>(first.literalRunStatements));
+  std::printf("%-8s %11s %11s %11s %9s %9s\n", "phase", "program ms", "own ms", "literal ms", "/own", "/literal");
+  const char* phases[] = {"prepare", "run", "total"};
+  for (int ph = 0; ph < 3; ++ph) {
+    const auto prog = [ph](const Figures& f) { return ph == 0 ? f.prepare : ph == 1 ? f.run : f.prepare + f.run; };
+    const auto own = [ph](const Figures& f) { return ph < 2 ? f.own[ph].ms : f.own[0].ms + f.own[1].ms; };
+    const auto lit = [ph](const Figures& f) { return ph < 2 ? f.literal[ph].ms : f.literal[0].ms + f.literal[1].ms; };
+    const double p = best(prog), o = best(own), l = best(lit);
+    std::printf("%-8s %11.1f %11.1f %11.1f %9.2f %9.2f\n", phases[ph], p, o, l, p / o, p / l);
+  }
+  std::printf("run, by statement kind: program (statement to next statement), psql own, psql literal "
+              "(statement times):\n");
+  for (int k = 0; k < Kinds; ++k) {
+    if (first.kindCount[k] == 0 && first.literal[1].kindMs[k] == 0) continue;
+    std::printf("  %-34s %7d stmts %10.1f ms %10.1f ms %10.1f ms\n", kKindNames[k], first.kindCount[k],
+                best([k](const Figures& f) { return f.kindMs[k]; }),
+                best([k](const Figures& f) { return f.own[1].kindMs[k]; }),
+                best([k](const Figures& f) { return f.literal[1].kindMs[k]; }));
+  }
+  Gap worst, worstNet;
+  for (const Figures& f : runs) {
+    if (f.longestGap.length > worst.length) worst = f.longestGap;
+    if (f.longestNetGap.net > worstNet.net) worstNet = f.longestNetGap;
+  }
+  std::printf("longest gap between event-loop passes: %.1f ms (%d statements in it, longest \"%s\")\n",
+              worst.length, worst.statements, qPrintable(worst.longest));
+  std::printf("longest gap less its longest statement: %.1f ms (gap %.1f ms, %d statements, longest \"%s\")\n",
+              worstNet.net, worstNet.length, worstNet.statements, qPrintable(worstNet.longest));
   std::printf("peak resident memory %ld KiB\n", peak);
   return 0;
 }
