@@ -1,11 +1,14 @@
 #include "chooser/UFastTree.h"
 
 #include <QFontMetrics>
+#include <QHash>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
 #include <QStyle>
+
+#include <vector>
 
 namespace {
 
@@ -113,6 +116,58 @@ void TFastTreeView::QueueItem(std::unique_ptr<TNodeDataItem> item) {
   if (item) PendingItems.Append(std::move(item));
 }
 
+// The queue during a build: the items in queue order, linked through those
+// still waiting, and for each parent code the positions of the items that
+// name it. A pass over the queue attaches nothing until it meets an item whose
+// parent code is its node's own (the node attached last is unset until then,
+// and again after a failed walk), so it can jump from one such item to the
+// next and leave the rest of the queue alone.
+struct TFastTreeView::PendingIndex {
+  explicit PendingIndex(TLinkList& queue) : queue_(queue) {
+    queue.Rewind();
+    while (queue.MoveNext()) {
+      byParent[queue.Current()->ParentCode].push_back(static_cast<int>(items.size()));
+      items.push_back(queue.TakeCurrent());
+    }
+    const int n = static_cast<int>(items.size());
+    next.resize(items.size());
+    prev.resize(items.size());
+    for (int i = 0; i < n; ++i) {
+      next[static_cast<size_t>(i)] = i + 1 < n ? i + 1 : -1;
+      prev[static_cast<size_t>(i)] = i - 1;
+    }
+    waiting = n;
+  }
+  // What is still waiting goes back into the queue, in its order.
+  ~PendingIndex() {
+    for (std::unique_ptr<TNodeDataItem>& item : items)
+      if (item) queue_.Append(std::move(item));
+    queue_.Rewind();
+  }
+  PendingIndex(const PendingIndex&) = delete;
+  PendingIndex& operator=(const PendingIndex&) = delete;
+
+  bool isWaiting(int i) const { return items[static_cast<size_t>(i)] != nullptr; }
+  const TNodeDataItem& at(int i) const { return *items[static_cast<size_t>(i)]; }
+  int after(int i) const { return next[static_cast<size_t>(i)]; }
+
+  std::unique_ptr<TNodeDataItem> take(int i) {
+    const size_t k = static_cast<size_t>(i);
+    if (prev[k] >= 0) next[static_cast<size_t>(prev[k])] = next[k];
+    if (next[k] >= 0) prev[static_cast<size_t>(next[k])] = prev[k];
+    --waiting;
+    return std::move(items[k]);
+  }
+
+  std::vector<std::unique_ptr<TNodeDataItem>> items;  // nullptr once attached
+  std::vector<int> next, prev;                        // -1 past either end
+  QHash<QString, std::vector<int>> byParent;          // positions in queue order
+  int waiting = 0;
+
+ private:
+  TLinkList& queue_;
+};
+
 void TFastTreeView::BuildTree() {
   TNodeDataItem top;
   top.Code = RootParentId_;
@@ -122,58 +177,78 @@ void TFastTreeView::BuildTree() {
 }
 
 void TFastTreeView::AttachPending(QTreeWidgetItem* parentNode, const TNodeDataItem& parentData) {
-  // Last is the node attached most recently in this pass: an item ordered by
-  // code has its parent on Last's ancestor line, so no lookup is needed.
-  QTreeWidgetItem* last = nullptr;
-  PendingItems.Rewind();
-  while (PendingItems.MoveNext()) {
-    const TNodeDataItem* item = PendingItems.Current();
-    bool found = false;
-    QTreeWidgetItem* target = nullptr;
-    if (item->ParentCode == parentData.Code) {
-      found = true;
-      target = parentNode;
-    } else if (last) {
-      for (QTreeWidgetItem* n = last; n; n = n->parent()) {
-        const TNodeDataItem* d = NodeDataOf(n);
-        if (d && d->Code == item->ParentCode) {
-          found = true;
-          target = n;
-          break;
-        }
-      }
-      if (!found) last = nullptr;
-    }
-    if (!found) continue;
+  PendingIndex pending(PendingItems);
+  AttachPass(parentNode, parentData, pending);
+}
 
-    std::unique_ptr<TNodeDataItem> data = PendingItems.TakeCurrent();
-    const QString code = data->Code;
-    const bool initiallyChecked = data->InitiallyChecked;
-    const QString caption = data->Caption;
-    QTreeWidgetItem* node = target ? new FastTreeNode(target, this, std::move(data))
-                                   : new FastTreeNode(this, std::move(data));
-    node->setText(0, caption);
-    CodeIndex_.append({code, node});
-    if (CheckedOption_->ShowCheckBox())
-      SetStateIndex(node, initiallyChecked ? CheckedOption_->CheckedImageIndex()
-                                           : CheckedOption_->UnCheckedImageIndex());
-    last = node;
+void TFastTreeView::AttachPass(QTreeWidgetItem* parentNode, const TNodeDataItem& parentData,
+                               PendingIndex& pending) {
+  // Every waiting item that names this node's code is attached in this pass,
+  // so its positions are done with afterwards.
+  const auto direct = pending.byParent.find(parentData.Code);
+  if (direct != pending.byParent.end()) {
+    const std::vector<int> positions = std::move(*direct);
+    pending.byParent.erase(direct);
+    // The node attached most recently: an item ordered by code has its parent
+    // on Last's ancestor line, so no lookup is needed while the run lasts.
+    QTreeWidgetItem* last = nullptr;
+    int at = -1;  // queue position reached
+    for (const int start : positions) {
+      if (start <= at || !pending.isWaiting(start)) continue;
+      int i = start;
+      for (; i >= 0;) {
+        const int following = pending.after(i);
+        const TNodeDataItem& item = pending.at(i);
+        QTreeWidgetItem* target = nullptr;
+        bool found = item.ParentCode == parentData.Code;
+        if (found) {
+          target = parentNode;
+        } else {
+          for (QTreeWidgetItem* n = last; n && !found; n = n->parent()) {
+            const TNodeDataItem* d = NodeDataOf(n);
+            if (d && d->Code == item.ParentCode) {
+              found = true;
+              target = n;
+            }
+          }
+        }
+        if (!found) break;  // Last is unset until the next direct match
+        last = AttachNode(target, pending.take(i));
+        i = following;
+      }
+      if (i < 0) break;  // the run reached the end of the queue
+      at = i;
+    }
   }
-  PendingItems.Rewind();
-  if (PendingItems.IsEmpty()) return;
+  if (pending.waiting == 0) return;
 
   if (!parentNode) {
     for (int i = 0; i < topLevelItemCount(); ++i) {
       QTreeWidgetItem* top = topLevelItem(i);
-      if (const TNodeDataItem* d = NodeDataOf(top)) AttachPending(top, *d);
+      if (const TNodeDataItem* d = NodeDataOf(top)) AttachPass(top, *d, pending);
     }
   } else {
+    // Children that the passes below add to this node are not visited again.
     const int count = parentNode->childCount();
     for (int i = 0; i < count; ++i) {
       QTreeWidgetItem* child = parentNode->child(i);
-      if (const TNodeDataItem* d = NodeDataOf(child)) AttachPending(child, *d);
+      if (const TNodeDataItem* d = NodeDataOf(child)) AttachPass(child, *d, pending);
     }
   }
+}
+
+QTreeWidgetItem* TFastTreeView::AttachNode(QTreeWidgetItem* target, std::unique_ptr<TNodeDataItem> data) {
+  const QString code = data->Code;
+  const bool initiallyChecked = data->InitiallyChecked;
+  const QString caption = data->Caption;
+  QTreeWidgetItem* node = target ? new FastTreeNode(target, this, std::move(data))
+                                 : new FastTreeNode(this, std::move(data));
+  node->setText(0, caption);
+  CodeIndex_.append({code, node});
+  if (CheckedOption_->ShowCheckBox())
+    SetStateIndex(node, initiallyChecked ? CheckedOption_->CheckedImageIndex()
+                                         : CheckedOption_->UnCheckedImageIndex());
+  return node;
 }
 
 bool TFastTreeView::IsNodeChecked(const QTreeWidgetItem* node) const {

@@ -128,6 +128,8 @@ class TFastTreeView : public QTreeWidget {
   void BuildTree();
   // One pass over the queue below parentNode (nullptr: the top level), whose
   // direct children carry parentData's Code as ParentCode, then recursion.
+  // The passes look the queued items up by parent code, so a build costs in
+  // proportion to the items and nodes however many items stay queued.
   void AttachPending(QTreeWidgetItem* parentNode, const TNodeDataItem& parentData);
   int PendingCount() const { return PendingItems.Count(); }
 
@@ -169,6 +171,10 @@ class TFastTreeView : public QTreeWidget {
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
+  struct PendingIndex;
+  void AttachPass(QTreeWidgetItem* parentNode, const TNodeDataItem& parentData, PendingIndex& pending);
+  QTreeWidgetItem* AttachNode(QTreeWidgetItem* target, std::unique_ptr<TNodeDataItem> data);
+
   void selectionMoved(QTreeWidgetItem* current, QTreeWidgetItem* previous);
   void refreshIcon(QTreeWidgetItem* node);
 
