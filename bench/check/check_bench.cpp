@@ -13,9 +13,9 @@
 //            -c "ALTER SYSTEM SET full_page_writes = on"; pg_ctl restart
 //
 // The database holds 2016 reports of every template for each organisation and
-// the database's own rules. Between the two phases the bench adds generated
-// formulas (300 by default) to the working tables, as a rule file would, so
-// that the formula statement has work to do. Then, repeat times (best of them
+// the database's own rules; the bench adds a rule file of generated formulas
+// (300 by default) beside the program, which the preparation imports, so that
+// the formula statement has work to do. Then, repeat times (best of them
 // reported, 1 by default):
 //   program  TFmCheckEdit::PrepareCheckTables and RunChecks (progress window
 //            and register fill included), per phase and per statement kind
@@ -27,6 +27,7 @@
 // gap between two passes of the event loop during the check, beside the same
 // gap less the longest single statement inside it.
 #include <QApplication>
+#include <QDir>
 #include <QEvent>
 #include <QRegularExpression>
 #include <QElapsedTimer>
@@ -79,57 +80,63 @@ struct Cells {
 };
 const Cells kCells[] = {{"18000400", 19, 4}, {"18000700", 21, 2}, {"18000800", 4, 8}, {"18001500", 3, 7}};
 
-// Formulas in the shape of a rule file's: most hold almost everywhere
-// (a <= a + b), one in ten compares two cells over one level of the tree.
-QStringList formulaInserts(int count) {
-  QStringList out;
+// A rule file of count formulas, written as 2016XML/checkRuler_11.xml under
+// dir so that the preparation imports it as it would the users' files. Most
+// formulas hold almost everywhere (a <= a + b); one in ten compares two cells
+// over one level of the tree.
+void writeRuleFile(const QString& dir, int count) {
+  QDir(dir).mkpath(QStringLiteral("2016XML"));
+  QFile f(dir + QStringLiteral("/2016XML/checkRuler_11.xml"));
+  if (!f.open(QIODevice::WriteOnly)) std::exit(2);
   unsigned seed = 20160101;
   auto next = [&seed](int n) {
     seed = seed * 1103515245u + 12345u;
     return static_cast<int>((seed >> 8) % static_cast<unsigned>(n));
   };
   const char* describes[] = {"$D第%1条：左右两边应相等", "$D第%1条增幅为$V", "$D第%1条$V 比重大的要审核"};
+  QString xml = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<checkplan name=\"bench\">\n");
   for (int i = 0; i < count; ++i) {
     const Cells& c = kCells[next(4)];
-    const QString id = QStringLiteral("bench_%1").arg(i);
     const bool sharp = i % 10 == 0;
-    const QString describe = QString::fromUtf8(describes[i % 3]).arg(i);
-    out << QStringLiteral("INSERT INTO TMP_FORMULA VALUES (%1, %2, %3, %4, %5, %6, %7, %8, '', '')")
-               .arg(check::quoteLiteral(id), check::quoteLiteral(QString::number(11 + i % 4)),
-                    check::quoteLiteral(describe), check::quoteLiteral(sharp ? "2" : "1"),
-                    check::quoteLiteral(QString::number(i)), check::quoteLiteral(c.temId),
-                    check::quoteLiteral(sharp ? "x" : ""), check::quoteLiteral(sharp ? "10" : "99999"));
+    xml += QStringLiteral("  <formula id=\"bench_%1\" type=\"%2\">\n    <content>%3</content>\n"
+                          "    <control in=\"%4\" inrelate=\"%5\" out1=\"\" out2=\"\"/>\n"
+                          "    <item operator=\"%6\" expression=\"2016\">\n")
+               .arg(i)
+               .arg(11 + i % 4)
+               .arg(QString::fromUtf8(describes[i % 3]).arg(i), sharp ? "x" : "", sharp ? "10" : "99999",
+                    sharp ? "2" : "1");
     const int a = 1 + next(c.rows), b = 1 + next(c.rows), col = 1 + next(c.cols);
     const struct {
-      int side, line, row;
-    } elements[] = {{0, 1, a}, {1, 1, a}, {1, 2, b}};
+      int side, row;
+      bool always;
+    } elements[] = {{0, a, true}, {1, a, !sharp}, {1, b, true}};  // a = b when sharp
     for (const auto& e : elements) {
-      if (sharp && e.line == 1 && e.side == 1) continue;  // a = b
-      out << QStringLiteral("INSERT INTO TMP_FORMULAELEMENT (S_FRMLID, I_TYPE, I_LINE, S_BTIME, S_ETIME, "
-                            "S_TIME, S_TEMID, I_COL, I_ROW, I_BALANCE) VALUES (%1, '%2', '%3', "
-                            "'20160101', '20161231', '2016', %4, '%5', '%6', '1')")
-                 .arg(check::quoteLiteral(id))
+      if (!e.always) continue;
+      xml += QStringLiteral("      <element rptId=\"%1\" itype=\"%2\" rptDateB=\"20160101\" "
+                            "rptDateE=\"20161231\" row=\"%3\" col=\"%4\" balance=\"1\"/>\n")
+                 .arg(QLatin1String(c.temId))
                  .arg(e.side)
-                 .arg(e.line)
-                 .arg(check::quoteLiteral(c.temId))
-                 .arg(col)
-                 .arg(e.row);
+                 .arg(e.row)
+                 .arg(col);
     }
+    xml += QStringLiteral("    </item>\n  </formula>\n");
   }
-  return out;
+  xml += QStringLiteral("</checkplan>\n");
+  f.write(xml.toUtf8());
 }
 
 // What a statement is, for the break-down of the run.
-enum Kind { Formula, Insert, Rule, Register, Analyze, Other, Kinds };
+enum Kind { Formula, Insert, Rule, Register, Analyze, Import, Other, Kinds };
 const char* const kKindNames[Kinds] = {"formula statement and its rows", "problem INSERTs",
                                        "built-in rule statements and rows", "register fill",
-                                       "ANALYZE", "other"};
+                                       "ANALYZE", "rule-file INSERTs", "other"};
 
 Kind kindOf(const QString& sql) {
   if (sql.startsWith(QLatin1String("insert into TMP_CONTENT"))) return Insert;
   if (sql.startsWith(QLatin1String("SELECT I_CHECKTYPE"))) return Formula;
   if (sql.startsWith(QLatin1String("select * from TMP_CONTENT"))) return Register;
   if (sql.startsWith(QLatin1String("ANALYZE"), Qt::CaseInsensitive)) return Analyze;
+  if (sql.startsWith(QLatin1String("insert into TMP_FORMULA"))) return Import;
   if (sql.startsWith(QLatin1String("select"))) return Rule;
   return Other;
 }
@@ -261,12 +268,36 @@ Psql psql(const QString& database, const QString& file, const QStringList& state
   return out;
 }
 
+// Writes statements for psql. The program imports a rule file inside one
+// transaction, which the statements it sends do not show: a run of rule-file
+// INSERTs goes between BEGIN and COMMIT (psql times those two apart, as "other").
 QString writeStatements(const QString& dir, const char* name, const QStringList& statements) {
   const QString path = dir + QLatin1Char('/') + QLatin1String(name);
   QFile f(path);
   if (!f.open(QIODevice::WriteOnly)) std::exit(2);
-  for (const QString& s : statements) f.write((s + QStringLiteral(";\n")).toUtf8());
+  bool importing = false;
+  for (const QString& s : statements) {
+    const bool import = kindOf(s) == Import;
+    if (import != importing) f.write(import ? "BEGIN;\n" : "COMMIT;\n");
+    importing = import;
+    f.write((s + QStringLiteral(";\n")).toUtf8());
+  }
+  if (importing) f.write("COMMIT;\n");
   return path;
+}
+
+// The statements as psql sends them from the file writeStatements makes.
+QStringList asWritten(const QStringList& statements) {
+  QStringList out;
+  bool importing = false;
+  for (const QString& s : statements) {
+    const bool import = kindOf(s) == Import;
+    if (import != importing) out << (import ? QStringLiteral("BEGIN") : QStringLiteral("COMMIT"));
+    importing = import;
+    out << s;
+  }
+  if (importing) out << QStringLiteral("COMMIT");
+  return out;
 }
 
 double msSince(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e6; }
@@ -281,7 +312,7 @@ struct Figures {
   qsizetype prepareStatements = 0, runStatements = 0, literalRunStatements = 0;
 };
 
-Figures measure(TFmCheckEdit& w, const QString& database, const QString& dir, const QStringList& formulaSql) {
+Figures measure(TFmCheckEdit& w, const QString& database, const QString& dir) {
   Figures f;
   platform::db::Connection& c = w.connection();
   QElapsedTimer clock;
@@ -298,12 +329,6 @@ Figures measure(TFmCheckEdit& w, const QString& database, const QString& dir, co
   const double prepareEnd = msSince(clock);
   f.prepare = prepareEnd - prepareStart;
   const size_t prepareCount = statements.size();
-  {
-    platform::db::Query q(c);
-    q.setSql(formulaSql.join(QStringLiteral(";\n")));
-    q.execSql();
-  }
-  statements.pop_back();  // the formulas are the bench's, not the program's
   const double runStart = msSince(clock);
   w.RunChecks();
   const double runEnd = msSince(clock);
@@ -333,12 +358,10 @@ Figures measure(TFmCheckEdit& w, const QString& database, const QString& dir, co
   f.prepareStatements = prepareSql.size();
   f.runStatements = runSql.size();
   f.literalRunStatements = literalRun.size();
-  const QString formulas = writeStatements(dir, "formulas.sql", formulaSql);
   const Psql startup = psql(database, writeStatements(dir, "empty.sql", {"SELECT 1"}), {"SELECT 1"});
   const auto replay = [&](Psql* into, const QStringList& prepare, const QStringList& run) {
-    into[0] = psql(database, writeStatements(dir, "prepare.sql", prepare), prepare);
-    psql(database, formulas, formulaSql);
-    into[1] = psql(database, writeStatements(dir, "run.sql", run), run);
+    into[0] = psql(database, writeStatements(dir, "prepare.sql", prepare), asWritten(prepare));
+    into[1] = psql(database, writeStatements(dir, "run.sql", run), asWritten(run));
     into[0].ms -= startup.ms;
     into[1].ms -= startup.ms;
   };
@@ -358,6 +381,7 @@ int main(int argc, char** argv) {
 
   QTemporaryDir dir;
   writeIni(dir.path(), database);
+  writeRuleFile(dir.path(), formulas);
   TFmCheckEdit w(dir.path());
   if (!w.dbConnected()) {
     std::fprintf(stderr, "no connection to %s on port %d\n", qPrintable(database), port());
@@ -368,10 +392,9 @@ int main(int argc, char** argv) {
   // A first preparation leaves the working tables in place, as every check
   // after the first finds them.
   w.PrepareCheckTables();
-  const QStringList formulaSql = formulaInserts(formulas);
 
   std::vector<Figures> runs;
-  for (int r = 0; r < repeat; ++r) runs.push_back(measure(w, database, dir.path(), formulaSql));
+  for (int r = 0; r < repeat; ++r) runs.push_back(measure(w, database, dir.path()));
   const long peak = peakKiB();
 
   platform::db::Query count(w.connection());
