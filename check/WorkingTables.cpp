@@ -53,6 +53,12 @@ const QString kCopyElementsSql = QStringLiteral(
     "PREFIX , POSTFIX FROM RPTFORMULAELEMENT A, RPTCHECKRULE B  WHERE A.RPTID = B.RPTID AND "
     "A.CHECKID = B.CHECKID AND A.RPTID LIKE '1800%' AND B.CHECKTYPE IN ('3', '4') ) AS F");
 
+// Without statistics the planner takes the freshly filled tables for a few
+// rows and joins them to the reports by nested loops; the formula statement
+// then takes about twice as long.
+const QString kAnalyzeElementSql = QStringLiteral("ANALYZE TMP_FORMULAELEMENT");
+const QString kAnalyzeFormulaSql = QStringLiteral("ANALYZE TMP_FORMULA");
+
 namespace {
 
 bool hasRows(platform::db::Query& qry, const QString& sql) {
@@ -115,6 +121,8 @@ void prepareWorkingTables(platform::db::Query& qry, ProgressSink& progress,
     if (QFileInfo(path).isFile() && importRuleFile) importRuleFile(path);
     progressStep(progress);
   }
+  run(qry, kAnalyzeElementSql);
+  run(qry, kAnalyzeFormulaSql);
   progress.setProgress(100);
 }
 

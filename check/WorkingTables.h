@@ -25,6 +25,8 @@ extern const QString kCreateElementSql;
 extern const QString kCreateFormulaSql;
 extern const QString kCopyFormulasSql;
 extern const QString kCopyElementsSql;
+extern const QString kAnalyzeElementSql;
+extern const QString kAnalyzeFormulaSql;
 
 // The four rule files of a check, relative to the program folder, in import order.
 QStringList ruleFileNames();
@@ -35,7 +37,8 @@ using ImportRuleFile = std::function<void(const QString& path)>;
 // Makes the working tables afresh and copies the database's rules, reporting to
 // progress under "正在解析校核公式": 5 at the start, +10 after each table made,
 // after the drop of TMP_CONTENT, after each copy and after each rule file
-// (present or not), 100 at the end. programDir ends with the path separator;
+// (present or not), 100 at the end. Once filled, the two formula tables get
+// planner statistics (no gauge step). programDir ends with the path separator;
 // importRuleFile is called for each rule file that exists there. Database
 // failures are not caught: they raise DbError and leave the tables as far as
 // the statements before got.

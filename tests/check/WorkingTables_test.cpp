@@ -34,7 +34,8 @@ TEST(working_tables, AbsentTablesAreMadeWithoutDrops) {
   EXPECT_EQ(log.sent, (QStringList{check::kContentExistsSql, golden::sql("create_tmp_content"),
                                    check::kElementExistsSql, golden::sql("create_tmp_formulaelement"),
                                    check::kFormulaExistsSql, golden::sql("create_tmp_formula"),
-                                   golden::sql("copy_formulas"), golden::sql("copy_elements")}));
+                                   golden::sql("copy_formulas"), golden::sql("copy_elements"),
+                                   "ANALYZE TMP_FORMULAELEMENT", "ANALYZE TMP_FORMULA"}));
   EXPECT_EQ(progress.message, "正在解析校核公式");
   EXPECT_EQ(progress.maximum, 100);
   // A pump after the first settings, then one per step; 95 before the end sets 100.
@@ -62,7 +63,8 @@ TEST(working_tables, PresentTablesAreDroppedAndMadeAgain) {
             (QStringList{check::kContentExistsSql, "drop table TMP_CONTENT;", golden::sql("create_tmp_content"),
                          check::kElementExistsSql, "drop table TMP_FORMULAELEMENT",
                          golden::sql("create_tmp_formulaelement"), check::kFormulaExistsSql, "drop table TMP_FORMULA",
-                         golden::sql("create_tmp_formula"), golden::sql("copy_formulas"), golden::sql("copy_elements")}));
+                         golden::sql("create_tmp_formula"), golden::sql("copy_formulas"), golden::sql("copy_elements"),
+                         "ANALYZE TMP_FORMULAELEMENT", "ANALYZE TMP_FORMULA"}));
   // The drop of TMP_CONTENT takes a step of its own: 105, held at 100.
   EXPECT_EQ(progress.pumped, (std::vector<int>{0, 15, 25, 35, 45, 55, 65, 75, 85, 95, 100}));
   for (const char* table : {"TMP_CONTENT", "TMP_FORMULA", "TMP_FORMULAELEMENT"})
@@ -143,4 +145,26 @@ TEST(working_tables, FailureLeavesWithTheDatabaseError) {
   }
   EXPECT_EQ(log.sent.back(), golden::sql("copy_formulas"));  // nothing after the failing statement
   EXPECT_EQ(db.column("SELECT COUNT(*) FROM TMP_FORMULA"), QStringList{"0"});
+}
+
+TEST(working_tables, StatisticsCoverTheImportedFormulas) {
+  TestDatabase db;
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir(dir.path()).mkpath("2016XML"));
+  QFile f(dir.path() + "/2016XML/checkRuler_11.xml");
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.close();
+  RecordingProgress progress;
+  platform::db::Query qry(db.connection());
+  check::prepareWorkingTables(qry, progress, programDir(dir), [&db](const QString&) {
+    for (int i = 0; i < 3; ++i) {
+      db.exec(QStringLiteral("INSERT INTO TMP_FORMULA (S_FID) VALUES ('f%1')").arg(i));
+      db.exec(QStringLiteral("INSERT INTO TMP_FORMULAELEMENT (S_FRMLID, I_TYPE, I_LINE) VALUES ('f%1', 0, 1)").arg(i));
+    }
+  });
+  // The planner's row counts are those of the filled tables.
+  EXPECT_EQ(db.column("SELECT CAST(reltuples AS INT) FROM pg_class WHERE relname IN "
+                      "('tmp_formula', 'tmp_formulaelement') ORDER BY relname"),
+            (QStringList{"3", "3"}));
+  EXPECT_EQ(progress.value, 100);
 }
