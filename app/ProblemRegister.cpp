@@ -71,7 +71,7 @@ RowSource rowsOf(platform::db::Query& query) {
   };
 }
 
-void fill(TCell& c, const RowSource& next) {
+void fill(TCell& c, const RowSource& next, const std::function<void()>& pump) {
   int r = 3;
   ProblemRow row;
   while (next(row)) {
@@ -87,12 +87,16 @@ void fill(TCell& c, const RowSource& next) {
     c.SetCellAlign(3, r, kSheet, kAlignLeft);
     c.SetCellTextEx(3, r, kSheet, row.category);
     ++r;
+    if (pump) pump();
   }
 
   // The row under the last problem takes the signature.
   const int g = c.GetRowCount(kSheet);
   c.DrawRangeLines(1, 2, 4, g, kLineType, kLineStyle, kLineColour);
-  for (int i = 2; i <= g; ++i) c.SetRowHeight(kFitMode, c.GetFitRowHeight(i), i, kSheet);
+  for (int i = 2; i <= g; ++i) {
+    c.SetRowHeight(kFitMode, c.GetFitRowHeight(i), i, kSheet);
+    if (pump) pump();
+  }
   c.SetRowCount(g + 1, kSheet);
 
   c.SetCellTextEx(1, g, kSheet, texts::kSignature);

@@ -41,7 +41,9 @@ void layOut(TCell& cell);
 // Fills the sheet, whose row count is 3 (title and header rows), with one row
 // per problem from row 3 on, the signature row under them, the page texts and
 // the print title rows. A failure of the source leaves at once: the rows
-// written so far stay, without signature row and page settings.
-void fill(TCell& cell, const RowSource& next);
+// written so far stay, without signature row and page settings. pump, when
+// given, is called after each row written and each row height fitted, so a
+// long register does not freeze the window.
+void fill(TCell& cell, const RowSource& next, const std::function<void()>& pump = {});
 
 }  // namespace problem_register

@@ -69,7 +69,8 @@ class TFmCheckEdit : public QWidget {
   void btnReadXMLClick();
 
   // ---- register
-  void Datetocell();
+  // Fills the register from TMP_CONTENT; pump, when given, runs between rows.
+  void Datetocell(const std::function<void()>& pump = {});
 
   // ---- check run
   void PrepareCheckTables();

@@ -5,11 +5,11 @@
 #include "app/Texts.h"
 #include "cell/TCell.h"
 
-void TFmCheckEdit::Datetocell() {
+void TFmCheckEdit::Datetocell(const std::function<void()>& pump) {
   qry2.close();
   qry2.setSql(problem_register::kSelectProblems);
   qry2.open();
-  problem_register::fill(*Cell1, problem_register::rowsOf(qry2));
+  problem_register::fill(*Cell1, problem_register::rowsOf(qry2), pump);
   // qry2 stays open.
 }
 

@@ -51,7 +51,8 @@ void TFmCheckEdit::RunChecks() {
                  const QString& category, const QString& reply) {
             ValuetoDate(rptId, label, text, category, reply);
           },
-          progress, check::runBuiltinRules, [this] { Datetocell(); });
+          progress, check::runBuiltinRules,
+          [this, &progress] { Datetocell([&progress] { progress.pump(); }); });
     } catch (const std::exception& e) {
       failure = QString::fromUtf8(e.what());
     } catch (...) {

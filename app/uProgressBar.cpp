@@ -152,6 +152,13 @@ int ProgressWindow::progress() const { return window_->Gauge1->progress(); }
 
 void ProgressWindow::pump() {
   if (observer()) observer()(*window_);
+  const int percent = window_->Gauge1->percentDone();
+  const QString& message = window_->LabInfo->text();
+  if (lastPass_.isValid() && lastPass_.elapsed() < 15 && percent == lastPercent_ && message == lastMessage_)
+    return;
+  lastPercent_ = percent;
+  lastMessage_ = message;
+  lastPass_.start();
   QCoreApplication::processEvents();
 }
 

@@ -4,6 +4,7 @@
 // an optional marquee mode that no caller switches on.
 // ProgressWindow owns one such window for the length of one step and is the
 // ProgressSink that long steps report to.
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QWidget>
 
@@ -83,6 +84,9 @@ class ProgressWindow final : public ProgressSink {
   void setMaximum(int maximum) override;
   void setProgress(int value) override;
   int progress() const override;
+  // Lets pending window messages run when the gauge shows another whole per
+  // cent or the message line changed, and otherwise at most every 15 ms: a
+  // pass of the event loop costs more than a row of most steps.
   void pump() override;
 
   TFmProgressBar& window() { return *window_; }
@@ -94,4 +98,7 @@ class ProgressWindow final : public ProgressSink {
 
  private:
   std::unique_ptr<TFmProgressBar> window_;
+  QElapsedTimer lastPass_;
+  int lastPercent_ = -1;
+  QString lastMessage_;
 };

@@ -318,12 +318,15 @@ void runBuiltinRules(platform::db::Query& qry, const QStringList& orgCodes, cons
     qry.close();
     qry.setSql(statement(r, filter));
     qry.open();
-    for (; !qry.eof(); qry.next())
+    for (; !qry.eof(); qry.next()) {
       store(r.templateId, r.label, problemText(r, qry), r.category, QString());
+      progress.pump();
+    }
     for (int i = 0; i < r.progressSteps; ++i) {
       progress.step();
       progress.pump();
     }
+    if (r.progressSteps == 0) progress.pump();
   }
 }
 

@@ -28,7 +28,6 @@
 // gap less the longest single statement inside it.
 #include <QApplication>
 #include <QDir>
-#include <QEvent>
 #include <QRegularExpression>
 #include <QElapsedTimer>
 #include <QFile>
@@ -47,6 +46,7 @@
 #include "check/SqlText.h"
 #include "platform/database.h"
 #include "platform/qtext.h"
+#include "tests/support/LoopPasses.h"
 #include "tests/support/TestDatabase.h"
 
 namespace {
@@ -169,27 +169,6 @@ QStringList literalStatements(const QStringList& statements) {
   }
   return out;
 }
-
-// Sends every event-loop pass a note of its time, by an event that posts its
-// successor: Qt delivers an event posted during a pass in the next one.
-class LoopPasses final : public QObject {
- public:
-  explicit LoopPasses(const QElapsedTimer& clock) : clock_(clock) { post(); }
-  std::vector<double> at;  // ms on the clock
-
- protected:
-  bool event(QEvent* e) override {
-    if (e->type() != QEvent::User) return QObject::event(e);
-    at.push_back(static_cast<double>(clock_.nsecsElapsed()) / 1e6);
-    post();
-    return true;
-  }
-
- private:
-  // Qt takes the event over.
-  void post() { QCoreApplication::postEvent(this, new QEvent(QEvent::User)); }
-  const QElapsedTimer& clock_;
-};
 
 struct Interval {
   double from = 0, to = 0;
