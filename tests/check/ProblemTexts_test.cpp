@@ -47,7 +47,7 @@ TEST(texts_category, TableOfCheckTypes) {
       {"5", ""},                       {"0", ""},
       {"-3", ""},                      {"014", "校核未通过"},
   };
-  for (const auto& c : cases) EXPECT_EQ(TFmCheckEdit::CheckTypeCaption(c.type), c.category) << c.type.toStdString();
+  for (const auto& c : cases) EXPECT_EQ(check::checkTypeCaption(c.type), c.category) << c.type.toStdString();
 }
 
 TEST(texts_problem, MarkersAndRenderedRelations) {
@@ -77,7 +77,7 @@ TEST(texts_problem, MarkersAndRenderedRelations) {
       {"4", "T17001000R100C3=T17002000R1001C1", "X", "", "X 10表C100等于20表A1001"},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(TFmCheckEdit::BuildProblemText(c.type, c.describe, c.org, c.value), c.text)
+    EXPECT_EQ(check::buildProblemText(c.type, c.describe, c.org, c.value), c.text)
         << c.describe.toStdString();
 }
 
@@ -92,9 +92,9 @@ TEST(texts_side, SignsJoinRenderedReferences) {
       {"(R1C1)+(R2C1)", "A1+A2"},
       {"R7C2", "B7"},
   };
-  for (const auto& c : cases) EXPECT_EQ(TFmCheckEdit::RenderExpressionSide("3", c.side), c.rendered);
-  EXPECT_EQ(TFmCheckEdit::RenderCellRef("4", "T17000400R12C3"), "4表C12");
-  EXPECT_EQ(TFmCheckEdit::RenderCellRef("3", "R12C3"), "C12");
+  for (const auto& c : cases) EXPECT_EQ(check::renderExpressionSide("3", c.side), c.rendered);
+  EXPECT_EQ(check::renderCellRef("4", "T17000400R12C3"), "4表C12");
+  EXPECT_EQ(check::renderCellRef("3", "R12C3"), "C12");
 }
 
 TEST(texts_label, TemplateIds) {
@@ -104,13 +104,13 @@ TEST(texts_label, TemplateIds) {
       {"18000700", "第7表"}, {"18000400", "第4表"},   {"18001800", "第18表"},
       {"18001900", "第19表"}, {"18001500", "第15表"}, {"", ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(TFmCheckEdit::TableLabel(c.id), c.label) << c.id.toStdString();
+  for (const auto& c : cases) EXPECT_EQ(check::tableLabel(c.id), c.label) << c.id.toStdString();
 }
 
 TEST(texts_failures, EachFunctionRaises) {
-  EXPECT_THROW(TFmCheckEdit::CheckTypeCaption("x"), TextError);
-  EXPECT_THROW(TFmCheckEdit::CheckTypeCaption(""), TextError);
-  EXPECT_THROW(TFmCheckEdit::CheckTypeCaption("3 "), TextError);
+  EXPECT_THROW(check::checkTypeCaption("x"), TextError);
+  EXPECT_THROW(check::checkTypeCaption(""), TextError);
+  EXPECT_THROW(check::checkTypeCaption("3 "), TextError);
   const char* badRelations[] = {
       "R1C1",            // no operator
       "R1C1=",           // empty right side
@@ -122,10 +122,10 @@ TEST(texts_failures, EachFunctionRaises) {
       "R1C1=R2",         // no column
   };
   for (const char* e : badRelations)
-    EXPECT_THROW(TFmCheckEdit::BuildProblemText("3", e, "X", ""), TextError) << e;
-  EXPECT_THROW(TFmCheckEdit::RenderCellRef("4", "T1700XX00R1C1"), TextError);
-  EXPECT_THROW(TFmCheckEdit::TableLabel("abc"), TextError);
-  EXPECT_THROW(TFmCheckEdit::TableLabel("18000000"), TextError);  // nothing left to read
+    EXPECT_THROW(check::buildProblemText("3", e, "X", ""), TextError) << e;
+  EXPECT_THROW(check::renderCellRef("4", "T1700XX00R1C1"), TextError);
+  EXPECT_THROW(check::tableLabel("abc"), TextError);
+  EXPECT_THROW(check::tableLabel("18000000"), TextError);  // nothing left to read
 }
 
 TEST(texts_misc, SubTextAndNewIdText) {
