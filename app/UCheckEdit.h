@@ -33,6 +33,9 @@
 
 class QFrame;
 class QPushButton;
+namespace check {
+class ProblemBatch;
+}
 class TCell;
 class TPicture;
 
@@ -122,6 +125,9 @@ class TFmCheckEdit : public QWidget {
   platform::db::Connection conMain;
   platform::db::Query qry1{conMain};
   platform::db::Query qry2{conMain};
+  // The rows of the check run under way, which ValuetoDate queues; none
+  // outside a run, where ValuetoDate stores each row at once.
+  check::ProblemBatch* RunRows = nullptr;
 
   // Components (owned by Qt's parent chain).
   QFrame* Panel1 = nullptr;

@@ -35,6 +35,22 @@ void TFmCheckEdit::PrepareCheckTables() {
   });
 }
 
+namespace {
+
+void showRefusedRow(const QString& message) { platform::dialogs().plainMessage(message); }
+
+// Sends the rows found before a failure, so that they stay stored as they
+// would row by row; a second failure (the connection is gone) adds nothing to
+// the first.
+void flushAfterFailure(check::ProblemBatch& rows) {
+  try {
+    rows.flush();
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
 void TFmCheckEdit::RunChecks() {
   // The choice of organisations is read once: a choice confirmed while the run
   // pumps messages must not mix into this run.
@@ -44,6 +60,11 @@ void TFmCheckEdit::RunChecks() {
     ProgressWindow progress(this);
     check::startCheckProgress(progress);
     Cell1->SetRowCount(3, 0);
+    // ValuetoDate queues the run's rows; they all reach TMP_CONTENT before
+    // the register is filled from it.
+    check::ProblemBatch rows(qry2, &showRefusedRow);
+    check::ProblemBatch* const outer = RunRows;
+    RunRows = &rows;
     try {
       check::runFormulaChecks(
           qry1, orgCodes,
@@ -51,13 +72,18 @@ void TFmCheckEdit::RunChecks() {
                  const QString& category, const QString& reply) {
             ValuetoDate(rptId, label, text, category, reply);
           },
-          progress, check::runBuiltinRules,
-          [this, &progress] { Datetocell([&progress] { progress.pump(); }); });
+          progress, check::runBuiltinRules, [this, &rows, &progress] {
+            rows.flush();
+            Datetocell([&progress] { progress.pump(); });
+          });
     } catch (const std::exception& e) {
       failure = QString::fromUtf8(e.what());
+      flushAfterFailure(rows);
     } catch (...) {
       failure = QStringLiteral("Unknown failure");
+      flushAfterFailure(rows);
     }
+    RunRows = outer;
   }
   // Shown once the progress window is gone, so that it does not cover the
   // message; a failed run must not look like one that found nothing.
@@ -66,8 +92,10 @@ void TFmCheckEdit::RunChecks() {
 
 void TFmCheckEdit::ValuetoDate(const QString& rptId, const QString& rptLabel, const QString& text,
                                const QString& category, const QString& reply) {
-  check::storeProblem(qry2, rptId, rptLabel, text, category, reply,
-                      [](const QString& message) { platform::dialogs().plainMessage(message); });
+  if (RunRows)
+    RunRows->add(rptId, rptLabel, text, category, reply);
+  else
+    check::storeProblem(qry2, rptId, rptLabel, text, category, reply, &showRefusedRow);
 }
 
 QString TFmCheckEdit::NewIdText() { return platform::newGuidText(); }

@@ -1,8 +1,10 @@
 #pragma once
-// Storing one problem row in TMP_CONTENT.
+// Storing problem rows in TMP_CONTENT: one at a time, or a check run's rows
+// in multi-row INSERTs.
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 #include "platform/database.h"
 
@@ -13,14 +15,45 @@ QString problemInsertStatement(const QString& id, const QString& rptId, const QS
                                const QString& text, const QString& category, const QString& reply);
 
 // Told of a problem row the database refused, with the message for the user:
-// "SQL已异常: " and the statement.
+// "SQL已异常: " and the row's own INSERT.
 using RefusedRow = std::function<void(const QString& message)>;
 
 // Stores one problem row with a new identifier through qry (close, set, execute).
 // A statement the database refuses goes to refused; the call then returns
-// normally, so a run goes on.
+// normally, so a run goes on. A lost connection raises DbError.
 void storeProblem(platform::db::Query& qry, const QString& rptId, const QString& label,
                   const QString& text, const QString& category, const QString& reply,
                   const RefusedRow& refused);
+
+// Rows per multi-row INSERT of a check run.
+constexpr int kProblemRowsPerBatch = 1000;
+
+// A check run's problem rows on their way to TMP_CONTENT: each row gets its
+// identifier when it is added, and the rows go in one INSERT per batch (one
+// statement, so one transaction): a round trip and a commit per thousand rows
+// instead of per row. What is stored, and what the user is told of refused
+// rows, is the same as row by row.
+class ProblemBatch {
+ public:
+  ProblemBatch(platform::db::Query& qry, RefusedRow refused, int rowsPerBatch = kProblemRowsPerBatch);
+  ProblemBatch(const ProblemBatch&) = delete;
+  ProblemBatch& operator=(const ProblemBatch&) = delete;
+
+  // Queues one row with a new identifier; sends the batch once it is full.
+  void add(const QString& rptId, const QString& label, const QString& text, const QString& category,
+           const QString& reply);
+  // Sends the queued rows in one INSERT. When the database refuses it, every
+  // row is sent again on its own, in order, and each refused row goes to
+  // refused with its own INSERT. A lost connection is not retried: it raises
+  // DbError, and the rows of the batch are dropped.
+  void flush();
+  int waiting() const { return static_cast<int>(rows_.size()); }
+
+ private:
+  platform::db::Query& qry_;
+  RefusedRow refused_;
+  int rowsPerBatch_;
+  std::vector<QString> rows_;  // the parenthesised values of each row
+};
 
 }  // namespace check

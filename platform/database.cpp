@@ -1,9 +1,14 @@
 #include "platform/database.h"
 
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QSqlResult>
+
+#include <sql.h>
+#include <sqlext.h>
 
 #include <atomic>
 
@@ -18,6 +23,47 @@ QString errorText(const QSqlError& e) {
 }
 
 QSqlDatabase database(const Connection& c) { return QSqlDatabase::database(c.name(), false); }
+
+// The ODBC handle behind a Qt SQL driver or result; nullptr when there is none.
+SQLHANDLE odbcHandle(const QVariant& handle) {
+  if (!handle.isValid() || handle.metaType() != QMetaType::fromType<SQLHANDLE>()) return nullptr;
+  return *static_cast<const SQLHANDLE*>(handle.constData());
+}
+
+// The SQLSTATE of the first diagnostic record of an ODBC handle; empty when none.
+QString sqlStateOf(SQLSMALLINT type, SQLHANDLE handle) {
+  if (!handle) return QString();
+  SQLCHAR state[6] = {};
+  SQLINTEGER native = 0;
+  SQLSMALLINT length = 0;
+  if (!SQL_SUCCEEDED(SQLGetDiagRecA(type, handle, 1, state, &native, nullptr, 0, &length)))
+    return QString();
+  return QString::fromLatin1(reinterpret_cast<const char*>(state));
+}
+
+// True when the driver finds the connection dead, or the state is of class
+// 08 (connection exception).
+bool connectionLost(const QSqlDatabase& db, const QString& sqlState) {
+  if (sqlState.startsWith(QLatin1String("08"))) return true;
+  SQLHANDLE dbc = db.driver() ? odbcHandle(db.driver()->handle()) : nullptr;
+  if (!dbc) return false;
+  SQLUINTEGER dead = SQL_CD_FALSE;
+  return SQL_SUCCEEDED(SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+         dead == SQL_CD_TRUE;
+}
+
+DbError statementError(const QSqlQuery& q, const QSqlDatabase& db) {
+  const QSqlError e = q.lastError();
+  const QString state = q.result() ? sqlStateOf(SQL_HANDLE_STMT, odbcHandle(q.result()->handle())) : QString();
+  return DbError(errorText(e), state, e.nativeErrorCode(), connectionLost(db, state));
+}
+
+DbError connectionError(const QSqlDatabase& db) {
+  const QSqlError e = db.lastError();
+  const QString state =
+      db.driver() ? sqlStateOf(SQL_HANDLE_DBC, odbcHandle(db.driver()->handle())) : QString();
+  return DbError(errorText(e), state, e.nativeErrorCode(), connectionLost(db, state));
+}
 
 // Tells the connection's done-observer when a statement has finished, on
 // every way out.
@@ -35,8 +81,13 @@ class StatementDone {
 
 }  // namespace
 
-DbError::DbError(const QString& message)
-    : std::runtime_error(message.toStdString()), message_(message) {}
+DbError::DbError(const QString& message, const QString& sqlState, const QString& nativeCode,
+                 bool connectionLost)
+    : std::runtime_error(message.toStdString()),
+      message_(message),
+      sqlState_(sqlState),
+      nativeCode_(nativeCode),
+      connectionLost_(connectionLost) {}
 
 Connection::Connection() {
   static std::atomic<int> counter{0};
@@ -80,11 +131,12 @@ void Query::open() {
   close();
   connection_.notify(sql_);
   const StatementDone done(connection_, sql_);
-  QSqlQuery q(database(connection_));
+  QSqlDatabase db = database(connection_);
+  QSqlQuery q(db);
   q.setForwardOnly(true);
   // Numbers arrive as the database's own text (no rounding through double).
   q.setNumericalPrecisionPolicy(QSql::HighPrecision);
-  if (!q.exec(sql_)) throw DbError(errorText(q.lastError()));
+  if (!q.exec(sql_)) throw statementError(q, db);
   const QSqlRecord rec = q.record();
   for (int i = 0; i < rec.count(); ++i) columns_ << rec.fieldName(i);
   while (q.next()) {
@@ -96,7 +148,7 @@ void Query::open() {
     }
     rows_.push_back(std::move(row));
   }
-  if (q.lastError().isValid()) throw DbError(errorText(q.lastError()));
+  if (q.lastError().isValid()) throw statementError(q, db);
   open_ = true;
 }
 
@@ -104,8 +156,9 @@ void Query::execSql() {
   close();
   connection_.notify(sql_);
   const StatementDone done(connection_, sql_);
-  QSqlQuery q(database(connection_));
-  if (!q.exec(sql_)) throw DbError(errorText(q.lastError()));
+  QSqlDatabase db = database(connection_);
+  QSqlQuery q(db);
+  if (!q.exec(sql_)) throw statementError(q, db);
 }
 
 bool Query::eof() const { return !open_ || current_ >= rows_.size(); }
@@ -133,7 +186,7 @@ QString Query::value(int index) const {
 
 Transaction::Transaction(Connection& connection) : connection_(connection) {
   QSqlDatabase db = database(connection_);
-  if (!db.transaction()) throw DbError(errorText(db.lastError()));
+  if (!db.transaction()) throw connectionError(db);
 }
 
 Transaction::~Transaction() {
@@ -142,7 +195,7 @@ Transaction::~Transaction() {
 
 void Transaction::commit() {
   QSqlDatabase db = database(connection_);
-  if (!db.commit()) throw DbError(errorText(db.lastError()));
+  if (!db.commit()) throw connectionError(db);
   open_ = false;
 }
 

@@ -3,7 +3,8 @@
 // the ADO objects the program was designed around: one connection, query
 // objects over it that hold a statement text, open (read every row at once, so
 // the row count is known), walk rows, and read fields by name as text.
-// Every failure raises DbError with the database's own message.
+// Every failure raises DbError with the database's own message, its SQLSTATE
+// and native code, and whether the connection was lost.
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -18,11 +19,22 @@ namespace platform::db {
 
 class DbError : public std::runtime_error {
  public:
-  explicit DbError(const QString& message);
+  explicit DbError(const QString& message, const QString& sqlState = QString(),
+                   const QString& nativeCode = QString(), bool connectionLost = false);
   const QString& message() const { return message_; }
+  // The five-character SQLSTATE of the database's answer; empty when there was none.
+  const QString& sqlState() const { return sqlState_; }
+  // The driver's native error code as text; empty when there was none.
+  const QString& nativeCode() const { return nativeCode_; }
+  // True when the connection is gone, so that nothing sent over it again can
+  // succeed; false for a statement the database refused.
+  bool connectionLost() const { return connectionLost_; }
 
  private:
   QString message_;
+  QString sqlState_;
+  QString nativeCode_;
+  bool connectionLost_ = false;
 };
 
 class Connection {

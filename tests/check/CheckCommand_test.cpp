@@ -243,3 +243,66 @@ TEST_F(CheckCommand, RefusedProblemRowIsReportedAndTheRunGoesOn) {
   EXPECT_TRUE(dialogs.texts(DialogCall::Failure).empty());
   EXPECT_EQ(registerRows(), QStringList{"第7表|甲短|不应为零(应该有数据)"});
 }
+
+// Five breaches of one organisation, whose problem rows go in one batch; the
+// third row's template id is too long for RPTID.
+class BatchedRows : public CheckCommand {
+ protected:
+  void SetUp() override {
+    CheckCommand::SetUp();
+    window->PrepareCheckTables();
+    Fixture f(db);
+    f.org("001", "甲");
+    const char* templates[] = {"18000400", "18000700", "18000700000", "18001500", "18000800"};
+    const char* texts[] = {"一", "二", "三", "四", "五"};
+    for (int i = 0; i < 5; ++i) {
+      const QString id = QStringLiteral("f%1").arg(i);
+      f.formula({.id = id, .describe = QStringLiteral("$D") + texts[i], .relate = 0, .templateId = templates[i]});
+      f.element(id, 0, 1, "18000700", 1, 1);
+    }
+  }
+};
+
+TEST_F(BatchedRows, RefusedRowInTheMiddleIsReportedAloneAndTheOthersListed) {
+  StatementLog log(window->connection());
+  window->RunChecks();
+  const std::vector<QString> plain = dialogs.texts(DialogCall::Plain);
+  ASSERT_EQ(plain.size(), 1u);
+  EXPECT_TRUE(plain[0].startsWith("SQL已异常: insert into TMP_CONTENT (id,RPTID,RPTSCR,CONTENTSCR,"
+                                  "CONTENTTYPE,CONTENTREVERT) values ('"));
+  EXPECT_TRUE(plain[0].endsWith("','18000700000','第70表','甲三','不应为零(应该有数据)','')"));
+  EXPECT_EQ(plain[0].count(QStringLiteral("),(")), 0);  // the row's own statement
+  EXPECT_TRUE(dialogs.texts(DialogCall::Failure).empty());
+  // As row by row: the other four in register order.
+  EXPECT_EQ(registerRows(), (QStringList{"第4表|甲一|不应为零(应该有数据)", "第7表|甲二|不应为零(应该有数据)",
+                                         "第8表|甲五|不应为零(应该有数据)", "第15表|甲四|不应为零(应该有数据)"}));
+  // One INSERT of five rows, then the five again one by one.
+  QStringList inserts;
+  for (const QString& s : log.sent)
+    if (s.startsWith("insert into TMP_CONTENT")) inserts << s;
+  ASSERT_EQ(inserts.size(), 6);
+  EXPECT_EQ(inserts[0].count(QStringLiteral("),(")), 4);
+  EXPECT_EQ(pumps.back().progress, pumps.back().maximum);
+}
+
+TEST_F(BatchedRows, LostConnectionEndsTheRunWithoutRetries) {
+  platform::db::Query q(window->connection());
+  q.setSql("SELECT pg_backend_pid()");
+  q.open();
+  const QString pid = q.value(0);
+  QStringList sent;
+  window->connection().setStatementObserver([&](const QString& sql) {
+    sent << sql;
+    if (sql.startsWith("insert into TMP_CONTENT"))
+      db.exec(QStringLiteral("SELECT pg_terminate_backend(%1, 5000)").arg(pid));
+  });
+  window->RunChecks();
+  window->connection().setStatementObserver(nullptr);
+  ASSERT_FALSE(sent.isEmpty());
+  EXPECT_TRUE(sent.back().startsWith("insert into TMP_CONTENT"));  // nothing after the batch
+  EXPECT_EQ(sent.filter(QRegularExpression("^insert into TMP_CONTENT")).size(), 1);
+  EXPECT_TRUE(dialogs.texts(DialogCall::Plain).empty());  // no "SQL已异常" per row
+  EXPECT_EQ(dialogs.texts(DialogCall::Failure).size(), 1u);
+  EXPECT_EQ(sheet().rowCount(), 3);
+  EXPECT_EQ(progressWindows(), 0);
+}
