@@ -27,6 +27,7 @@ extern const QString kCopyFormulasSql;
 extern const QString kCopyElementsSql;
 extern const QString kAnalyzeElementSql;
 extern const QString kAnalyzeFormulaSql;
+extern const QString kSortMemorySql;
 
 // The four rule files of a check, relative to the program folder, in import order.
 QStringList ruleFileNames();
@@ -38,7 +39,8 @@ using ImportRuleFile = std::function<void(const QString& path)>;
 // progress under "正在解析校核公式": 5 at the start, +10 after each table made,
 // after the drop of TMP_CONTENT, after each copy and after each rule file
 // (present or not), 100 at the end. Once filled, the two formula tables get
-// planner statistics (no gauge step). programDir ends with the path separator;
+// planner statistics, and the session more memory for the formula statement's
+// sorts and hashes (no gauge step). programDir ends with the path separator;
 // importRuleFile is called for each rule file that exists there. Database
 // failures are not caught: they raise DbError and leave the tables as far as
 // the statements before got.

@@ -22,7 +22,7 @@
 //   own      psql replaying the statements the program sent, from a file
 //   literal  psql replaying the statements one row at a time as the check
 //            was first written: every multi-row INSERT split into its
-//            single-row INSERTs, no ANALYZE
+//            single-row INSERTs, no ANALYZE, no SET
 // (psql's start-up time taken off), the peak resident memory, and the longest
 // gap between two passes of the event loop during the check, beside the same
 // gap less the longest single statement inside it.
@@ -126,16 +126,18 @@ void writeRuleFile(const QString& dir, int count) {
 }
 
 // What a statement is, for the break-down of the run.
-enum Kind { Formula, Insert, Rule, Register, Analyze, Import, Other, Kinds };
+enum Kind { Formula, Insert, Rule, Register, Tuning, Import, Other, Kinds };
 const char* const kKindNames[Kinds] = {"formula statement and its rows", "problem INSERTs",
                                        "built-in rule statements and rows", "register fill",
-                                       "ANALYZE", "rule-file INSERTs", "other"};
+                                       "ANALYZE and SET", "rule-file INSERTs", "other"};
 
 Kind kindOf(const QString& sql) {
   if (sql.startsWith(QLatin1String("insert into TMP_CONTENT"))) return Insert;
   if (sql.startsWith(QLatin1String("SELECT I_CHECKTYPE"))) return Formula;
   if (sql.startsWith(QLatin1String("select * from TMP_CONTENT"))) return Register;
-  if (sql.startsWith(QLatin1String("ANALYZE"), Qt::CaseInsensitive)) return Analyze;
+  if (sql.startsWith(QLatin1String("ANALYZE"), Qt::CaseInsensitive) ||
+      sql.startsWith(QLatin1String("SET "), Qt::CaseInsensitive))
+    return Tuning;
   if (sql.startsWith(QLatin1String("insert into TMP_FORMULA"))) return Import;
   if (sql.startsWith(QLatin1String("select"))) return Rule;
   return Other;
@@ -143,11 +145,11 @@ Kind kindOf(const QString& sql) {
 
 // The statements as first written: a multi-row INSERT becomes one INSERT per
 // row (the values are quoted literals, so a parenthesis counts only outside
-// quotes), ANALYZE goes.
+// quotes), ANALYZE and the session settings go.
 QStringList literalStatements(const QStringList& statements) {
   QStringList out;
   for (const QString& sql : statements) {
-    if (kindOf(sql) == Analyze) continue;
+    if (kindOf(sql) == Tuning) continue;
     const qsizetype values = sql.indexOf(QLatin1String(" values ("));
     if (kindOf(sql) != Insert || values < 0) {
       out << sql;

@@ -35,7 +35,8 @@ TEST(working_tables, AbsentTablesAreMadeWithoutDrops) {
                                    check::kElementExistsSql, golden::sql("create_tmp_formulaelement"),
                                    check::kFormulaExistsSql, golden::sql("create_tmp_formula"),
                                    golden::sql("copy_formulas"), golden::sql("copy_elements"),
-                                   "ANALYZE TMP_FORMULAELEMENT", "ANALYZE TMP_FORMULA"}));
+                                   "ANALYZE TMP_FORMULAELEMENT", "ANALYZE TMP_FORMULA",
+                                   "SET work_mem = '64MB'"}));
   EXPECT_EQ(progress.message, "正在解析校核公式");
   EXPECT_EQ(progress.maximum, 100);
   // A pump after the first settings, then one per step; 95 before the end sets 100.
@@ -64,7 +65,8 @@ TEST(working_tables, PresentTablesAreDroppedAndMadeAgain) {
                          check::kElementExistsSql, "drop table TMP_FORMULAELEMENT",
                          golden::sql("create_tmp_formulaelement"), check::kFormulaExistsSql, "drop table TMP_FORMULA",
                          golden::sql("create_tmp_formula"), golden::sql("copy_formulas"), golden::sql("copy_elements"),
-                         "ANALYZE TMP_FORMULAELEMENT", "ANALYZE TMP_FORMULA"}));
+                         "ANALYZE TMP_FORMULAELEMENT", "ANALYZE TMP_FORMULA",
+                                   "SET work_mem = '64MB'"}));
   // The drop of TMP_CONTENT takes a step of its own: 105, held at 100.
   EXPECT_EQ(progress.pumped, (std::vector<int>{0, 15, 25, 35, 45, 55, 65, 75, 85, 95, 100}));
   for (const char* table : {"TMP_CONTENT", "TMP_FORMULA", "TMP_FORMULAELEMENT"})
