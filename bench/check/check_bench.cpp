@@ -346,7 +346,12 @@ Figures measure(TFmCheckEdit& w, const QString& database, const QString& dir) {
     into[0].ms -= startup.ms;
     into[1].ms -= startup.ms;
   };
-  replay(f.own, prepareSql, runSql);
+  // The program runs both phases in one session, psql in two: the session's
+  // settings made while preparing go ahead of the run.
+  QStringList ownRun;
+  for (const QString& sql : prepareSql)
+    if (kindOf(sql) == Tuning && sql.startsWith(QLatin1String("SET "), Qt::CaseInsensitive)) ownRun << sql;
+  replay(f.own, prepareSql, ownRun + runSql);
   replay(f.literal, literalPrepare, literalRun);
   return f;
 }
