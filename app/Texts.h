@@ -14,6 +14,11 @@ inline const QString kExportDone = QStringLiteral("导出完成！");
 inline const QString kBadImportFormat = QStringLiteral("导入文件格式不对，无法导入");
 inline const QString kImportFailed = QStringLiteral("导入失败，请重新导入！");
 inline const QString kPrintFailed = QStringLiteral("打印出现异常，请检查打印机是否正常");
+// A command ended by a lost connection; the driver's text follows on the next line.
+inline const QString kConnectionLost = QStringLiteral("与报表数据库的连接已断开，操作已停止。");
+// A command whose reopening of a lost connection failed; the driver's text follows.
+inline const QString kReconnectFailed =
+    QStringLiteral("与报表数据库的连接已断开，重新连接失败，请确认数据库已启动后再试。");
 
 inline const QString kRegisterTitle = QStringLiteral("2016年党内统计年报表审核情况登记表");
 inline const QString kHeaderTable = QStringLiteral("表号");
