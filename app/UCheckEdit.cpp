@@ -154,6 +154,7 @@ QString TFmCheckEdit::failureMessage(std::exception_ptr failure) {
 }
 
 bool TFmCheckEdit::reconnectIfLost() {
+  conMain.checkAlive();
   if (!conMain.lost()) return true;
   try {
     conMain.reopen();

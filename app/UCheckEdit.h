@@ -117,9 +117,10 @@ class TFmCheckEdit : public QWidget {
   // The text shown for a failure: a lost connection says so before the
   // driver's text; any other failure shows its own message.
   static QString failureMessage(std::exception_ptr failure);
-  // Reopens a connection lost during an earlier command, once, before a
-  // command that needs the database starts. False, after one message, when
-  // the database cannot be reached; the next such command tries again.
+  // Reopens a lost connection (lost during an earlier command, or ended by
+  // the server since), once, before a command that needs the database starts.
+  // False, after one message, when the database cannot be reached; the next
+  // such command tries again.
   bool reconnectIfLost();
 
   QString ProgramDir;

@@ -106,6 +106,12 @@ void Connection::open(const QString& connectionString, const QStringList& sessio
   lost_ = false;
 }
 
+void Connection::checkAlive() {
+  if (lost_) return;
+  QSqlQuery q(QSqlDatabase::database(name_, false));
+  if (!q.exec(QStringLiteral("SELECT 1")) && statementError(q).connectionLost()) lost_ = true;
+}
+
 void Connection::reopen() { open(connectionString_, sessionSetup_); }
 
 void Connection::raise(const DbError& e) {

@@ -53,6 +53,11 @@ class Connection {
   // True once a statement over this connection failed with connectionLost();
   // false again after a successful open or reopen.
   bool lost() const { return lost_; }
+  // Asks the server whether the session still stands (a trivial statement
+  // that observers do not see): a session the server ended while the program
+  // was idle makes lost() true here rather than in the next command's work.
+  // Any other failure is left for the next statement to report.
+  void checkAlive();
   // Opens again with the connection string and setup of the last open().
   void reopen();
   const QString& name() const { return name_; }  // the QSqlDatabase connection name
