@@ -8,6 +8,8 @@ inline const QString kApplicationTitle = QStringLiteral("Quillmere");
 inline const QString kMainCaption = QStringLiteral("Brindlemark单机版");
 inline const QString kHint = QStringLiteral("提示");
 inline const QString kDatabaseNotStarted = QStringLiteral("由于数据库未启动，程序无法使用！");
+// Start-up without a GBK converter (iconv without CP936).
+inline const QString kNoCodePage = QStringLiteral("无法加载GBK(CP936)字符集转换，程序无法使用！");
 inline const QString kStarting = QStringLiteral("程序正在启动...");
 inline const QString kInsertDone = QStringLiteral("插入完成！");
 inline const QString kExportDone = QStringLiteral("导出完成！");

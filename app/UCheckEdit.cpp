@@ -19,6 +19,7 @@
 #include "cell/TCell.h"
 #include "app/uProgressBar.h"
 #include "check/SqlText.h"
+#include "platform/codepage.h"
 
 TFmCheckEdit::TFmCheckEdit(const QString& programDir, QWidget* parent)
     : QWidget(parent), ProgramDir(programDir) {
@@ -263,6 +264,12 @@ void TFmCheckEdit::btnCloseClick() { close(); }
 
 int ProgramMain(const QString& programDir) {
   QApplication::setApplicationName(texts::kApplicationTitle);
+  // Settings, rule files and the register are GBK: without the converter
+  // every such text would silently read as empty.
+  if (!platform::codepage::available()) {
+    platform::dialogs().startupMessage(texts::kNoCodePage, texts::kHint);
+    return 1;
+  }
   TFmCheckEdit main(programDir);
   if (!main.dbConnected()) {
     platform::dialogs().startupMessage(texts::kDatabaseNotStarted, texts::kHint);
