@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 
@@ -161,6 +162,52 @@ TEST_F(RunFailure, UnreachableDatabaseGivesOneMessageAndTheNextCheckTriesAgain) 
   db.adminExec("ALTER DATABASE " + db.name() + " ALLOW_CONNECTIONS true");
   EXPECT_EQ(checkFailure(), QString());
   EXPECT_EQ(storedRows(), 0);
+}
+
+TEST_F(RunFailure, SingleFileImportReopensALostSessionAndALossInItsRunEndsIt) {
+  ASSERT_EQ(checkFailure(), QString());  // the working tables stand
+  const QString plan = dir.filePath("plan.xml");
+  {
+    QFile f(plan);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(R"(<?xml version="1.0" encoding="UTF-8"?>
+<checkplan><formula id="F1" type="11"><content>$D无数据</content>
+<control in="" inrelate="" out1="" out2=""/><item operator="0" expression="2016">
+<element rptId="18000700" itype="0" rptDateB="20160101" rptDateE="20161231" row="1" col="1" balance="1"/>
+</item></formula></checkplan>
+)");
+  }
+  QPushButton* readXml = nullptr;
+  for (QPushButton* b : window->findChildren<QPushButton*>())
+    if (b->text() == "读取xml") readXml = b;
+  ASSERT_NE(readXml, nullptr);
+
+  // Ended while idle: reopened, imported, checked.
+  db.terminateSession(window->connection());
+  dialogs.calls.clear();
+  dialogs.fileAnswers.push_back(plan);
+  readXml->click();
+  EXPECT_EQ(dialogs.texts(DialogCall::Information), std::vector<QString>{texts::kInsertDone});
+  EXPECT_EQ(dialogs.calls.size(), 2u);  // the open dialog, then the completion
+  EXPECT_EQ(db.column("SELECT COUNT(*) FROM TMP_FORMULA WHERE S_FID LIKE 'F1\\_%'"),
+            QStringList{"1"});
+
+  // Lost in the run that follows the import: one message, no completion.
+  bool killed = false;
+  onPump = [&](const Pump& p) {
+    if (killed || p.message != "正在进行校核...") return;
+    db.terminateSession(window->connection());
+    killed = true;
+  };
+  dialogs.calls.clear();
+  dialogs.fileAnswers.push_back(plan);
+  readXml->click();
+  onPump = nullptr;
+  ASSERT_EQ(dialogs.calls.size(), 2u);  // the open dialog, then the one message
+  EXPECT_EQ(dialogs.calls.back().kind, DialogCall::Failure);
+  EXPECT_TRUE(dialogs.calls.back().text.startsWith(texts::kConnectionLost + "\n"));
+  EXPECT_EQ(progressWindows(), 0);
+  EXPECT_EQ(sheet().rowCount(), 3);
 }
 
 TEST_F(RunFailure, FailedRunNamesTheStepBeforeTheDatabaseText) {
