@@ -15,6 +15,7 @@
 #include "platform/guid.h"
 
 void TFmCheckEdit::btnCheckClick() {
+  if (!reconnectIfLost()) return;
   // A failure of the preparation leaves here for the default handler; the
   // run is then not started.
   PrepareCheckTables();
@@ -24,11 +25,13 @@ void TFmCheckEdit::btnCheckClick() {
 void TFmCheckEdit::PrepareCheckTables() {
   ProgressWindow progress(this);
   check::prepareWorkingTables(qry1, progress, ProgramDir, [this](const QString& path) {
-    // A failed file is reported and the next one still imported.
+    // A failed file is reported and the next one still imported; a lost
+    // connection ends the command instead.
     try {
       ruleimport::importRuleFile(path, qry1, {FormulaSqlList, ElementSqlList}, &NewIdText,
                                  &LastImportSql);
     } catch (...) {
+      if (conMain.lost()) throw;
       platform::dialogs().plainMessage(LastImportSql);
       ShowErrorMessage(this, texts::kImportFailed, texts::kHint);
     }
@@ -52,14 +55,13 @@ void TFmCheckEdit::RunChecks() {
             ValuetoDate(rptId, label, text, category, reply);
           },
           progress, check::runBuiltinRules, [this] { Datetocell(); });
-    } catch (const std::exception& e) {
-      failure = QString::fromUtf8(e.what());
     } catch (...) {
-      failure = QStringLiteral("Unknown failure");
+      failure = failureMessage(std::current_exception());
     }
   }
   // Shown once the progress window is gone, so that it does not cover the
-  // message; a failed run must not look like one that found nothing.
+  // message; a failed run must not look like one that found nothing. The
+  // message names the step that failed, or says that the connection is gone.
   if (!failure.isNull()) platform::dialogs().showFailure(failure);
 }
 

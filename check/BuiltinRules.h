@@ -9,7 +9,9 @@ namespace check {
 using StoreProblem = std::function<void(const QString& rptId, const QString& label, const QString& text,
                                         const QString& category, const QString& reply)>;
 // Runs the 26 rules on qry (each: close, set text, open, walk rows, store), taking
-// the rules' 23 progress steps (each: progress.step(), progress.pump()).
+// the rules' 23 progress steps (each: progress.step(), progress.pump()). A
+// failure leaves as RunError naming the rule's number and table label (a lost
+// connection as its DbError).
 void runBuiltinRules(platform::db::Query& qry, const QStringList& orgCodes,
                      const StoreProblem& store, ProgressSink& progress);
 QString builtinRuleStatement(int ruleNumber, const QStringList& orgCodes);  // 1..26

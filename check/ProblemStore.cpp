@@ -22,7 +22,8 @@ void storeProblem(platform::db::Query& qry, const QString& rptId, const QString&
   qry.setSql(problemInsertStatement(platform::newGuidText(), rptId, label, text, category, reply));
   try {
     qry.execSql();
-  } catch (const platform::db::DbError&) {
+  } catch (const platform::db::DbError& e) {
+    if (e.connectionLost()) throw;
     refused(texts::kSqlFailed + qry.sql());
   }
 }

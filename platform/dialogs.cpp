@@ -4,26 +4,67 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QScreen>
+
+#include <climits>
 
 namespace platform {
 namespace {
+
+// A text taller than a third of the screen (a 10,000-character name makes a
+// box thousands of pixels tall), or with a run too long to wrap that is wider
+// than the screen, would push the box's OK button off it: the box then shows
+// as much of the text as fits and keeps the whole of it in its details, which
+// scroll. The wrapping width is a narrow guess of the box's own, so the
+// height is rather over- than underestimated.
+void fitOnScreen(QMessageBox& box) {
+  const QScreen* screen = box.screen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  const int wrapWidth = qMax(120, qMin(area.width() / 2, 500) - 120);
+  const int widest = qMax(120, area.width() - 200);
+  const int room = area.height() / 3;
+  const QFontMetrics metrics(box.font());
+  const auto fits = [&](const QString& t) {
+    const QRect wrapped = metrics.boundingRect(QRect(0, 0, wrapWidth, INT_MAX),
+                                               Qt::TextWordWrap | Qt::TextWrapAnywhere, t);
+    const QRect unbroken = metrics.boundingRect(QRect(0, 0, widest, INT_MAX), Qt::TextWordWrap, t);
+    return wrapped.height() <= room && unbroken.width() <= widest;
+  };
+  const QString text = box.text();
+  if (fits(text)) return;
+  const QString more = QStringLiteral("…");
+  qsizetype shown = 0;  // the longest head that fits, by halving
+  for (qsizetype lo = 0, hi = text.size(); lo < hi;) {
+    const qsizetype mid = (lo + hi + 1) / 2;
+    if (fits(text.left(mid) + more))
+      lo = shown = mid;
+    else
+      hi = mid - 1;
+  }
+  box.setText(text.left(shown) + more);
+  box.setDetailedText(text);
+}
 
 class QtDialogs final : public Dialogs {
  public:
   void informationBox(QWidget* owner, const QString& text, const QString& caption) override {
     QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, owner);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    fitOnScreen(box);
     box.exec();
   }
 
   void plainMessage(const QString& text) override {
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text,
                     QMessageBox::Ok, QApplication::activeWindow());
+    fitOnScreen(box);
     box.exec();
   }
 
   void startupMessage(const QString& text, const QString& caption) override {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, nullptr);
+    fitOnScreen(box);
     box.exec();
   }
 
@@ -47,6 +88,7 @@ class QtDialogs final : public Dialogs {
   void showFailure(const QString& message) override {
     QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), message,
                     QMessageBox::Ok, QApplication::activeWindow());
+    fitOnScreen(box);
     box.exec();
   }
 };
