@@ -7,6 +7,9 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QWindow>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -117,6 +120,39 @@ void TfrmChoosePartyOrg::createComponents() {
 
   setTabOrder(btnOK, btnCancel);
   btnOK->setFocus();
+}
+
+// Centred on the screen by its frame, as the user sees it. A window manager
+// frames the window only when it maps it, and without moving the client area,
+// so the window is centred once more when it first appears, frame measured.
+void TfrmChoosePartyOrg::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  if (e->spontaneous()) return;
+  centreOnScreen();
+  if (QWindow* handle = windowHandle(); handle && !centring_) {
+    centring_ = true;
+    handle->installEventFilter(this);
+  }
+}
+
+bool TfrmChoosePartyOrg::eventFilter(QObject* watched, QEvent* e) {
+  if (centring_ && watched == windowHandle() && e->type() == QEvent::Expose &&
+      windowHandle()->isExposed()) {
+    centring_ = false;
+    windowHandle()->removeEventFilter(this);
+    centreOnScreen();
+  }
+  return QDialog::eventFilter(watched, e);
+}
+
+void TfrmChoosePartyOrg::centreOnScreen() {
+  const QScreen* s = screen();
+  if (!s) return;
+  // The window's own margins: the widget's frame geometry may still hold the
+  // frame as it was before the window manager framed the window.
+  const QWindow* handle = windowHandle();
+  const QSize frame = size().grownBy(handle ? handle->frameMargins() : QMargins());
+  move(s->geometry().center() - QPoint(frame.width() / 2, frame.height() / 2));  // the frame's corner
 }
 
 void TfrmChoosePartyOrg::FormCreate() {

@@ -8,18 +8,36 @@
 namespace platform {
 namespace {
 
+// A shown window that stays on top of the others (the progress window of a
+// running step); nullptr when there is none.
+QWidget* stayOnTopWindow() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible() && w->isWindow() && (w->windowFlags() & Qt::WindowStaysOnTopHint) &&
+        !qobject_cast<QMessageBox*>(w))
+      return w;
+  return nullptr;
+}
+
+// Runs a message box above any window that stays on top: the box then belongs
+// to that window and stays on top too, so that the window manager stacks it
+// above the window instead of letting the window cover its text.
+void runAboveAll(QMessageBox::Icon icon, const QString& caption, const QString& text,
+                 QWidget* owner, bool stayOnTop) {
+  QWidget* cover = stayOnTopWindow();
+  QMessageBox box(icon, caption, text, QMessageBox::Ok, cover ? cover : owner);
+  box.setWindowFlag(Qt::WindowStaysOnTopHint, stayOnTop || cover);
+  box.exec();
+}
+
 class QtDialogs final : public Dialogs {
  public:
   void informationBox(QWidget* owner, const QString& text, const QString& caption) override {
-    QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, owner);
-    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    box.exec();
+    runAboveAll(QMessageBox::Information, caption, text, owner, true);
   }
 
   void plainMessage(const QString& text) override {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text,
-                    QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
+    runAboveAll(QMessageBox::NoIcon, QApplication::applicationName(), text,
+                QApplication::activeWindow(), false);
   }
 
   void startupMessage(const QString& text, const QString& caption) override {
@@ -45,9 +63,8 @@ class QtDialogs final : public Dialogs {
   }
 
   void showFailure(const QString& message) override {
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), message,
-                    QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
+    runAboveAll(QMessageBox::Critical, QApplication::applicationName(), message,
+                QApplication::activeWindow(), false);
   }
 };
 
