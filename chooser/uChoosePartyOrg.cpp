@@ -118,6 +118,12 @@ void TfrmChoosePartyOrg::createComponents() {
   connect(N1, &QAction::triggered, this, &TfrmChoosePartyOrg::N1Click);
   connect(N2, &QAction::triggered, this, &TfrmChoosePartyOrg::N2Click);
 
+  // Neither button is the default one: Enter does nothing (Qt would otherwise
+  // make the auto-default button after the focused OK, Cancel, the default and
+  // drop the user's choice). Escape still closes the dialog as Cancel.
+  btnOK->setAutoDefault(false);
+  btnCancel->setAutoDefault(false);
+
   setTabOrder(btnOK, btnCancel);
   btnOK->setFocus();
 }
