@@ -3,7 +3,13 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
+
+#include <memory>
 
 namespace platform {
 namespace {
@@ -82,6 +88,18 @@ ScopedDialogs::ScopedDialogs(Dialogs& replacement) : previous_(g_installed) {
 }
 
 ScopedDialogs::~ScopedDialogs() { g_installed = previous_; }
+
+bool prepareChineseDesktop(QCoreApplication& application) {
+  // Added to what the font database already substitutes, so that without the
+  // Ming font the face falls back as before.
+  QFont::insertSubstitution(QStringLiteral("宋体"), QString::fromUtf8(kSongSubstitute));
+  auto qtTexts = std::make_unique<QTranslator>();
+  if (!qtTexts->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    return false;
+  qtTexts->setParent(&application);  // lives as long as the application
+  return QCoreApplication::installTranslator(qtTexts.release());
+}
 
 QString qtFileFilter(const QString& filter) {
   const QStringList parts = filter.split(QLatin1Char('|'));
