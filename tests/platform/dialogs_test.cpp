@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFont>
@@ -70,11 +71,21 @@ TEST(dialogs, QtsOwnTextsAreChineseAndTheSongFaceIsAMingFont) {
   QString title, question;
   QStringList saveButtons, labels, questionButtons;
   int step = 0;
+  bool saving = false;  // a click on Save is under way
+  QElapsedTimer running;
+  running.start();
   QTimer poll;
   poll.setInterval(20);
   QObject::connect(&poll, &QTimer::timeout, [&] {
     auto* save = visibleWindow<QFileDialog>();
     if (!save) return;
+    auto* box = visibleWindow<QMessageBox>();
+    if (running.elapsed() > 20000) {  // never hang: close what is open and fail
+      ADD_FAILURE() << "stuck at step " << step;
+      if (box) box->reject();
+      save->reject();
+      return;
+    }
     if (step == 0) {
       title = save->windowTitle();
       saveButtons = buttonTexts(*save);
@@ -82,15 +93,21 @@ TEST(dialogs, QtsOwnTextsAreChineseAndTheSongFaceIsAMingFont) {
         if (l->isVisible() && !l->text().isEmpty()) labels << l->text();
       save->selectFile(existing);
       step = 1;
-      // Later: the question runs a loop of its own, in which this timer must fire.
-      QDialogButtonBox* buttons = save->findChild<QDialogButtonBox*>();
-      QTimer::singleShot(0, buttons->button(QDialogButtonBox::Save), &QPushButton::click);
-    } else if (auto* box = visibleWindow<QMessageBox>(); box && step == 1) {
+    } else if (step == 1 && box) {
       question = box->text();
       questionButtons = buttonTexts(*box);
       step = 2;
       box->button(QMessageBox::No)->click();
-    } else if (step == 2) {
+    } else if (step == 1 && !saving) {
+      // Clicked later, as the question runs a loop of its own in which this
+      // timer must fire; clicked again while the dialog, still reading its
+      // folder, keeps Save disabled.
+      saving = true;
+      QTimer::singleShot(0, save, [&, save] {
+        save->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
+        saving = false;
+      });
+    } else if (step == 2 && !box) {
       save->reject();
     }
   });
