@@ -18,18 +18,21 @@ void ScriptedDialogs::startupMessage(const QString& text, const QString& caption
 std::optional<QString> ScriptedDialogs::openFileName(QWidget* owner,
                                                      const platform::FileDialogOptions& o) {
   calls.push_back({DialogCall::Open, QString(), QString(), owner, o});
-  if (fileAnswers.empty()) return std::nullopt;
-  auto answer = fileAnswers.front();
-  fileAnswers.pop_front();
-  return answer;
+  return nextFileAnswer();
 }
 
 std::optional<QString> ScriptedDialogs::saveFileName(QWidget* owner,
                                                      const platform::FileDialogOptions& o) {
   calls.push_back({DialogCall::Save, QString(), QString(), owner, o});
-  if (fileAnswers.empty()) return std::nullopt;
-  auto answer = fileAnswers.front();
-  fileAnswers.pop_front();
+  return nextFileAnswer();
+}
+
+std::optional<QString> ScriptedDialogs::nextFileAnswer() {
+  std::optional<QString> answer;  // an exhausted queue cancels
+  if (!fileAnswers.empty()) {
+    answer.swap(fileAnswers.front());
+    fileAnswers.pop_front();
+  }
   return answer;
 }
 

@@ -39,5 +39,7 @@ class ScriptedDialogs final : public platform::Dialogs {
   std::vector<QString> texts(DialogCall::Kind kind) const;
 
  private:
+  std::optional<QString> nextFileAnswer();
+
   platform::ScopedDialogs installed_{*this};
 };
