@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
-#include <QWindow>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <memory>
 #include <stdexcept>

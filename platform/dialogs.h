@@ -33,6 +33,9 @@ class Dialogs {
  public:
   virtual ~Dialogs() = default;
 
+  // While a window that stays on top is shown (a step's progress window), the
+  // information box, the plain message dialog and the failure report belong
+  // to it and come above it, so that it does not cover them.
   // Information box: OK button, information icon, always on top, owned by owner.
   virtual void informationBox(QWidget* owner, const QString& text, const QString& caption) = 0;
   // Plain message dialog: OK button, no icon, the application title as caption.
