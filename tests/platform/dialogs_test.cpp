@@ -5,7 +5,9 @@
 #include <QFileDialog>
 #include <QFont>
 #include <QFontInfo>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -91,7 +93,7 @@ TEST(dialogs, QtsOwnTextsAreChineseAndTheSongFaceIsAMingFont) {
       saveButtons = buttonTexts(*save);
       for (const QLabel* l : save->findChildren<QLabel*>())
         if (l->isVisible() && !l->text().isEmpty()) labels << l->text();
-      save->selectFile(existing);
+      save->setDirectory(dir.path());
       step = 1;
     } else if (step == 1 && box) {
       question = box->text();
@@ -99,11 +101,12 @@ TEST(dialogs, QtsOwnTextsAreChineseAndTheSongFaceIsAMingFont) {
       step = 2;
       box->button(QMessageBox::No)->click();
     } else if (step == 1 && !saving) {
-      // Clicked later, as the question runs a loop of its own in which this
-      // timer must fire; clicked again while the dialog, still reading its
-      // folder, keeps Save disabled.
+      // The name typed and Save clicked later, as the question runs a loop of
+      // its own in which this timer must fire. Until the dialog has read its
+      // folder, reading it may clear the name: then both are done again.
       saving = true;
       QTimer::singleShot(0, save, [&, save] {
+        save->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QFileInfo(existing).fileName());
         save->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
         saving = false;
       });
