@@ -3,10 +3,15 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTranslator>
 
 #include <climits>
+#include <memory>
 
 namespace platform {
 namespace {
@@ -46,20 +51,37 @@ void fitOnScreen(QMessageBox& box) {
   box.setDetailedText(text);
 }
 
+// A shown window that stays on top of the others (the progress window of a
+// running step); nullptr when there is none.
+QWidget* stayOnTopWindow() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible() && w->isWindow() && (w->windowFlags() & Qt::WindowStaysOnTopHint) &&
+        !qobject_cast<QMessageBox*>(w))
+      return w;
+  return nullptr;
+}
+
+// Runs a message box above any window that stays on top: the box then belongs
+// to that window and stays on top too, so that the window manager stacks it
+// above the window instead of letting the window cover its text.
+void runAboveAll(QMessageBox::Icon icon, const QString& caption, const QString& text,
+                 QWidget* owner, bool stayOnTop) {
+  QWidget* cover = stayOnTopWindow();
+  QMessageBox box(icon, caption, text, QMessageBox::Ok, cover ? cover : owner);
+  box.setWindowFlag(Qt::WindowStaysOnTopHint, stayOnTop || cover);
+  fitOnScreen(box);
+  box.exec();
+}
+
 class QtDialogs final : public Dialogs {
  public:
   void informationBox(QWidget* owner, const QString& text, const QString& caption) override {
-    QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, owner);
-    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    fitOnScreen(box);
-    box.exec();
+    runAboveAll(QMessageBox::Information, caption, text, owner, true);
   }
 
   void plainMessage(const QString& text) override {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text,
-                    QMessageBox::Ok, QApplication::activeWindow());
-    fitOnScreen(box);
-    box.exec();
+    runAboveAll(QMessageBox::NoIcon, QApplication::applicationName(), text,
+                QApplication::activeWindow(), false);
   }
 
   void startupMessage(const QString& text, const QString& caption) override {
@@ -86,10 +108,8 @@ class QtDialogs final : public Dialogs {
   }
 
   void showFailure(const QString& message) override {
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), message,
-                    QMessageBox::Ok, QApplication::activeWindow());
-    fitOnScreen(box);
-    box.exec();
+    runAboveAll(QMessageBox::Critical, QApplication::applicationName(), message,
+                QApplication::activeWindow(), false);
   }
 };
 
@@ -107,6 +127,18 @@ ScopedDialogs::ScopedDialogs(Dialogs& replacement) : previous_(g_installed) {
 }
 
 ScopedDialogs::~ScopedDialogs() { g_installed = previous_; }
+
+bool prepareChineseDesktop(QCoreApplication& application) {
+  // Added to what the font database already substitutes, so that without the
+  // Ming font the face falls back as before.
+  QFont::insertSubstitution(QStringLiteral("宋体"), QString::fromUtf8(kSongSubstitute));
+  auto qtTexts = std::make_unique<QTranslator>();
+  if (!qtTexts->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    return false;
+  qtTexts->setParent(&application);  // lives as long as the application
+  return QCoreApplication::installTranslator(qtTexts.release());
+}
 
 QString qtFileFilter(const QString& filter) {
   const QStringList parts = filter.split(QLatin1Char('|'));

@@ -12,5 +12,6 @@ $SUDO apt-get install -y --no-install-recommends \
   qt6-base-dev libqt6sql6-odbc \
   unixodbc unixodbc-dev odbc-postgresql postgresql \
   libjpeg62-turbo-dev libxml2-dev \
-  fonts-wqy-microhei xvfb xauth \
+  fonts-wqy-microhei fonts-arphic-uming qt6-translations-l10n \
+  xvfb xauth openbox x11-utils xdotool libx11-dev \
   poppler-utils catdoc
