@@ -33,9 +33,10 @@ QFont cellFont(float points) {
   return font;
 }
 
-CellText::CellText(const QString& text, float points, bool wrap, double width)
+CellText::CellText(const QString& text, float points, TextStyle style, double width)
     : layout_(displayText(text), cellFont(points)) {
   if (text.isEmpty()) return;
+  const bool wrap = style == TextStyle::Wrap;
   QTextOption option;
   option.setWrapMode(wrap ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::ManualWrap);
   // Blanks at the end of an unwrapped text keep their room (the signature

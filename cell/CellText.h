@@ -26,7 +26,7 @@ QFont cellFont(float points);
 // other text breaks only at its own line breaks.
 class CellText {
  public:
-  CellText(const QString& text, float points, bool wrap, double width);
+  CellText(const QString& text, float points, TextStyle style, double width);
   CellText(const CellText&) = delete;
   CellText& operator=(const CellText&) = delete;
 

@@ -96,13 +96,13 @@ void Sheet::setAlign(int column, int row, HAlign h, VAlign v) {
   }
 }
 
-bool Sheet::wraps(int column, int row) const {
+TextStyle Sheet::textStyle(int column, int row) const {
   const Cell* c = at(column, row);
-  return c && c->wrap;
+  return c ? c->style : TextStyle::Plain;
 }
 
-void Sheet::setWrap(int column, int row, bool wrap) {
-  if (Cell* c = at(column, row)) c->wrap = wrap;
+void Sheet::setTextStyle(int column, int row, TextStyle style) {
+  if (Cell* c = at(column, row)) c->style = style;
 }
 
 int Sheet::rowHeight(int row) const {
@@ -176,7 +176,7 @@ bool Sheet::border(int column, int row, Edge edge) const {
   return false;
 }
 
-void Sheet::drawGrid(const Range& range) {
+void Sheet::drawGrid(const Range& range, LineStyle) {  // Thin is the only style
   const int col1 = std::max(std::min(range.column1, range.column2), 1);
   const int col2 = std::min(std::max(range.column1, range.column2), columnCount_ - 1);
   const int row1 = std::max(std::min(range.row1, range.row2), 1);
@@ -189,6 +189,14 @@ void Sheet::drawGrid(const Range& range) {
       else
         linesAhead_[{row, col}] |= all;
     }
+}
+
+void Sheet::removeLines(const Range& range, LineRemoval which) {
+  switch (which) {
+    case LineRemoval::Inner: clearInnerLines(range); return;
+    case LineRemoval::LeftSide: clearOuterEdge(range, Edge::Left); return;
+    case LineRemoval::RightSide: clearOuterEdge(range, Edge::Right); return;
+  }
 }
 
 void Sheet::clearInnerLines(const Range& range) {
@@ -272,7 +280,7 @@ int Sheet::fitRowHeight(int row) const {
       const std::optional<Range> data = dataPart(*m);
       if (!data || data->column1 != col || data->row1 != row || data->row2 != row) continue;
     }
-    const CellText layout(c->text, c->fontSize, c->wrap, spanWidth(col, row) - 2 * kCellPaddingX);
+    const CellText layout(c->text, c->fontSize, c->style, spanWidth(col, row) - 2 * kCellPaddingX);
     need = std::max(need, layout.height() + 2 * kCellPaddingY);
   }
   return static_cast<int>(std::ceil(need));

@@ -97,7 +97,7 @@ void SheetPrinter::print(QPrinter& printer) const {
     const QRectF foot(0, pageHeight - kFooterHeight, pageWidth, kFooterHeight);
     auto drawFoot = [&](const QString& pattern, HAlign h) {
       if (pattern.isEmpty()) return;
-      const CellText text(pageText(pattern, p + 1, count), kPageTextPoints, false, foot.width());
+      const CellText text(pageText(pattern, p + 1, count), kPageTextPoints, TextStyle::Plain, foot.width());
       text.draw(painter, foot, h, VAlign::Centre);
     };
     painter.setPen(Qt::black);

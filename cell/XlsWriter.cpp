@@ -96,9 +96,9 @@ struct Format {
   int font = 0;
   HAlign h = HAlign::Left;
   VAlign v = VAlign::Centre;
-  bool wrap = false;
+  TextStyle style = TextStyle::Plain;
   bool left = false, top = false, right = false, bottom = false;
-  auto key() const { return std::tuple(font, static_cast<int>(h), static_cast<int>(v), wrap, left, top, right, bottom); }
+  auto key() const { return std::tuple(font, static_cast<int>(h), static_cast<int>(v), static_cast<int>(style), left, top, right, bottom); }
   bool operator<(const Format& o) const { return key() < o.key(); }
 };
 
@@ -127,7 +127,7 @@ QByteArray xfRecord(const Format& f, bool styleXf) {
   unsigned align = 0;
   if (!styleXf) {
     align = f.h == HAlign::Left ? 1 : f.h == HAlign::Centre ? 2 : 3;
-    if (f.wrap) align |= 0x08;
+    if (f.style == TextStyle::Wrap) align |= 0x08;
     align |= (f.v == VAlign::Top ? 0u : f.v == VAlign::Centre ? 1u : 2u) << 4;
   } else {
     align = 0x20;  // bottom
@@ -264,7 +264,7 @@ class WorkbookBuilder {
         f.font = fontIndex(sheet_.fontSize(fc, fr));
         f.h = sheet_.hAlign(fc, fr);
         f.v = sheet_.vAlign(fc, fr);
-        f.wrap = sheet_.wraps(fc, fr);
+        f.style = sheet_.textStyle(fc, fr);
         cells_.push_back({r - 1, c - 1, xfIndex(f), hasText ? sstIndex(text) : -1});
       }
   }
