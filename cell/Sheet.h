@@ -17,7 +17,6 @@
 // Sizes (row heights, column widths) are tenths of a millimetre.
 #include <QString>
 
-#include <map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -63,7 +62,6 @@ class Sheet {
   static constexpr float kDefaultFontSize = 10.0f;  // points
   // A new sheet, as the control starts: 20 data rows, 10 data columns.
   static constexpr int kInitialRowCount = 21;
-  static constexpr int kMaxRows = 65536;  // a worksheet's limit; nothing is kept past it
   static constexpr int kInitialColumnCount = 11;
 
   Sheet();
@@ -159,6 +157,7 @@ class Sheet {
   Cell* at(int column, int row);
   const Cell* at(int column, int row) const;
   void setLine(int column, int row, unsigned char bit, bool on);
+  void setGrid(const Range& range);  // range ordered, from data column and row 1
   void clearInnerLines(const Range& range);
   void clearOuterEdge(const Range& range, Edge edge);
 
@@ -166,8 +165,8 @@ class Sheet {
   std::vector<int> widths_;
   int columnCount_ = 0;
   std::vector<Range> merges_;
-  // Grid lines drawn on rows past the last one, by (row, column).
-  std::map<std::pair<int, int>, unsigned char> linesAhead_;
+  // Grids drawn over rows past the last one: the part still waiting for rows.
+  std::vector<Range> gridsAhead_;
   int fixedRows_ = 0;
   PageTexts pageTexts_;
   int titleFirst_ = 0;
