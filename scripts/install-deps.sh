@@ -13,4 +13,5 @@ $SUDO apt-get install -y --no-install-recommends \
   unixodbc unixodbc-dev odbc-postgresql postgresql \
   libjpeg62-turbo-dev libxml2-dev \
   fonts-wqy-microhei xvfb xauth \
-  poppler-utils catdoc
+  poppler-utils catdoc \
+  python3-xlrd python3-olefile libreoffice-calc-nogui
