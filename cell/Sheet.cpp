@@ -283,8 +283,8 @@ int Sheet::fitRowHeight(int row) const {
       const std::optional<Range> data = dataPart(*m);
       if (!data || data->column1 != col || data->row1 != row || data->row2 != row) continue;
     }
-    const CellText layout(c->text, c->fontSize, c->style, spanWidth(col, row) - 2 * kCellPaddingX);
-    need = std::max(need, layout.height() + 2 * kCellPaddingY);
+    need = std::max(need, textHeight(c->text, c->fontSize, c->style, spanWidth(col, row) - 2 * kCellPaddingX) +
+                              2 * kCellPaddingY);
   }
   return static_cast<int>(std::ceil(need));
 }
