@@ -643,11 +643,14 @@ class WorkbookBuilder {
 QByteArray workbookStream(const Sheet& sheet) { return WorkbookBuilder(sheet).build(); }
 
 void writeXls(const Sheet& sheet, const QString& fileName) {
-  const QByteArray bytes = compoundFile(QStringLiteral("Workbook"), workbookStream(sheet));
-  // The workbook appears under its name only once it is complete.
+  const QByteArray stream = workbookStream(sheet);
+  // The workbook appears under its name only once it is complete. Unbuffered,
+  // so that a failing write reports the system's reason (a full disk says so)
+  // instead of failing later in a flush.
   QSaveFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly)) throw TCellError(texts::kCannotCreate.arg(fileName, file.errorString()));
-  if (file.write(bytes) != bytes.size()) {
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    throw TCellError(texts::kCannotCreate.arg(fileName, file.errorString()));
+  if (!writeCompoundFile(file, QStringLiteral("Workbook"), stream)) {
     const QString reason = file.errorString();
     file.cancelWriting();
     throw TCellError(texts::kCannotWrite.arg(fileName, reason));

@@ -8,7 +8,11 @@
 #include <QJsonArray>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <sys/mount.h>
 #include <sys/resource.h>
 
 #include "cell/CompoundFile.h"
@@ -208,33 +212,55 @@ TEST_F(ExportTest, failures_raise_and_leave_nothing) {
   }
 }
 
-TEST_F(ExportTest, a_write_that_fails_raises_and_leaves_nothing) {
-  // A file size limit makes the write itself fail (EFBIG instead of the signal).
-  std::vector<Problem> problems(200, Problem{QStringLiteral("表"), QStringLiteral("描述").repeated(50), QStringLiteral("类")});
+// A write that fails raises with the system's reason and leaves nothing:
+// a full disk (a small tmpfs, where this process may mount one) and a file
+// size limit (EFBIG instead of the signal).
+TEST_F(ExportTest, a_write_that_fails_raises_with_the_reason_and_leaves_nothing) {
+  std::vector<Problem> problems;  // distinct texts: about 150 kB of strings
+  for (int i = 0; i < 600; ++i)
+    problems.push_back({QStringLiteral("表"), QStringLiteral("描述%1").arg(i).repeated(20), QStringLiteral("类")});
   TCell c;
   celltest::fillRegister(c, problems);
-  const QString file = path(QStringLiteral("big.xls"));
 
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = old;
-  small.rlim_cur = 8192;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  bool raised = false;
-  QString message;
-  try {
-    c.ExportExcel(file);
-  } catch (const TCellError& e) {
-    raised = true;
-    message = QString::fromUtf8(e.what());
+  auto exportFails = [&](const QString& folder, int expectedErrno) {
+    const QString file = folder + QStringLiteral("/big.xls");
+    QString message;
+    try {
+      c.ExportExcel(file);
+    } catch (const TCellError& e) {
+      message = QString::fromUtf8(e.what());
+    }
+    EXPECT_TRUE(message.contains(file)) << message.toStdString();
+    EXPECT_TRUE(message.contains(qt_error_string(expectedErrno))) << message.toStdString();
+    EXPECT_FALSE(message.contains(QStringLiteral("Unknown error"))) << message.toStdString();
+    EXPECT_TRUE(filesIn(folder).isEmpty()) << filesIn(folder).join(u' ').toStdString();
+  };
+
+  {
+    SCOPED_TRACE("full disk");
+    const QString mountPoint = path(QStringLiteral("full"));
+    ASSERT_TRUE(QDir().mkpath(mountPoint));
+    if (mount("tmpfs", mountPoint.toLocal8Bit().constData(), "tmpfs", 0, "size=64k") == 0) {
+      exportFails(mountPoint, ENOSPC);
+      EXPECT_EQ(umount2(mountPoint.toLocal8Bit().constData(), MNT_DETACH), 0);
+    } else {
+      std::printf("[  SKIPPED ] full disk: cannot mount a tmpfs here (%s)\n", std::strerror(errno));
+    }
   }
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
-
-  EXPECT_TRUE(raised);
-  EXPECT_TRUE(message.contains(file)) << message.toStdString();
-  EXPECT_TRUE(filesIn(dir_.path()).isEmpty()) << filesIn(dir_.path()).join(u' ').toStdString();
+  {
+    SCOPED_TRACE("file size limit");
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 8192;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const QString folder = path(QStringLiteral("limited"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    exportFails(folder, EFBIG);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+  }
 }
 
 TEST(compound_file, a_stream_past_109_fat_sectors_reads_back_through_the_difat) {
