@@ -5,7 +5,6 @@
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QPrinterInfo>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -16,30 +15,9 @@
 #include "cell/SheetPrinter.h"
 #include "cell/TCell.h"
 #include "tests/cell/Register.h"
+#include "tests/support/Tools.h"
 
-namespace {
-
-QString run(const QString& program, const QStringList& args) {
-  QProcess p;
-  p.start(program, args);
-  p.waitForFinished(60000);
-  return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-int pdfPages(const QString& pdf) {
-  const QString info = run(QStringLiteral("pdfinfo"), {pdf});
-  for (const QString& line : info.split(u'\n'))
-    if (line.startsWith(QStringLiteral("Pages:"))) return line.mid(6).trimmed().toInt();
-  return -1;
-}
-
-QString pageText(const QString& pdf, int page) {
-  return run(QStringLiteral("pdftotext"),
-             {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"), QString::number(page),
-              QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-}
-
-}  // namespace
+using tools::pdfPages;
 
 TEST(sheet_print, three_pages_each_with_title_rows_and_page_number) {
   if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) GTEST_SKIP() << "poppler-utils missing";
@@ -57,7 +35,7 @@ TEST(sheet_print, three_pages_each_with_title_rows_and_page_number) {
   ASSERT_EQ(pdfPages(pdf), 3);
   std::multiset<QString> seen;
   for (int page = 1; page <= 3; ++page) {
-    const QString text = pageText(pdf, page);
+    const QString text = tools::pdfPageText(pdf, page);
     EXPECT_TRUE(text.contains(celltest::kTitle)) << page;
     for (const char* header : {"表号", "问题描述", "类别", "回复情况"})
       EXPECT_TRUE(text.contains(QString::fromUtf8(header))) << page << header;
@@ -68,8 +46,8 @@ TEST(sheet_print, three_pages_each_with_title_rows_and_page_number) {
   // Every problem is printed exactly once; the signature ends the last page.
   EXPECT_EQ(seen.size(), static_cast<std::size_t>(problems));
   EXPECT_EQ(std::set<QString>(seen.begin(), seen.end()).size(), static_cast<std::size_t>(problems));
-  EXPECT_TRUE(pageText(pdf, 3).contains(QStringLiteral("审核人签名：")));
-  EXPECT_FALSE(pageText(pdf, 2).contains(QStringLiteral("审核人签名：")));
+  EXPECT_TRUE(tools::pdfPageText(pdf, 3).contains(QStringLiteral("审核人签名：")));
+  EXPECT_FALSE(tools::pdfPageText(pdf, 2).contains(QStringLiteral("审核人签名：")));
 }
 
 TEST(sheet_print, page_texts_replace_page_number_and_count) {
@@ -120,6 +98,8 @@ TEST(sheet_print, pagination_keeps_order_and_gives_tall_rows_a_page) {
   EXPECT_EQ(cell::SheetPrinter(empty.sheet()).paginate(1000).size(), 1u);
 }
 
+namespace {
+
 // Grey levels of one page of a PDF rendered by pdftoppm at the given
 // resolution; empty when it cannot be rendered.
 struct Greys {
@@ -129,7 +109,7 @@ struct Greys {
 };
 
 Greys render(const QString& pdf, int page, int dpi, const QString& prefix) {
-  run(QStringLiteral("pdftoppm"), {QStringLiteral("-gray"), QStringLiteral("-r"), QString::number(dpi),
+  tools::run(QStringLiteral("pdftoppm"), {QStringLiteral("-gray"), QStringLiteral("-r"), QString::number(dpi),
                                    QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
                                    QString::number(page), QStringLiteral("-singlefile"), pdf, prefix});
   QFile f(prefix + QStringLiteral(".pgm"));
@@ -144,6 +124,8 @@ Greys render(const QString& pdf, int page, int dpi, const QString& prefix) {
   g.pixels = data.right(static_cast<qsizetype>(g.width) * g.height);
   return g;
 }
+
+}  // namespace
 
 // A problem whose description is taller than a page: it runs on over the
 // next pages, and nothing but the page texts is drawn in the band at the foot
@@ -169,7 +151,7 @@ TEST(sheet_print, a_row_taller_than_a_page_runs_on_and_keeps_clear_of_the_page_t
   ASSERT_GE(pages, 3) << "the tall row alone needs more than a page";
   QString all;
   for (int page = 1; page <= pages; ++page) {
-    const QString text = pageText(pdf, page);
+    const QString text = tools::pdfPageText(pdf, page);
     EXPECT_TRUE(text.contains(QStringLiteral("第%1页/共%2页").arg(page).arg(pages))) << page;
     all += QString(text).remove(QRegularExpression(QStringLiteral("\\s")));
 
@@ -192,7 +174,7 @@ TEST(sheet_print, a_row_taller_than_a_page_runs_on_and_keeps_clear_of_the_page_t
   EXPECT_GE(seen, parts - 2 * pages);
   EXPECT_TRUE(all.contains(QStringLiteral("〔段%1〕").arg(parts))) << "the end of the tall row";
   EXPECT_TRUE(all.contains(QStringLiteral("第3项："))) << "the rows after it";
-  EXPECT_TRUE(pageText(pdf, pages).contains(QStringLiteral("审核人签名：")));
+  EXPECT_TRUE(tools::pdfPageText(pdf, pages).contains(QStringLiteral("审核人签名：")));
 }
 
 TEST(sheet_print, a_printer_that_cannot_start_raises) {

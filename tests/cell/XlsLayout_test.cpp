@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QPrinter>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -15,6 +14,7 @@
 
 #include "cell/TCell.h"
 #include "tests/cell/Register.h"
+#include "tests/support/Tools.h"
 #include "tests/support/XlsDump.h"
 
 using celltest::Problem;
@@ -53,34 +53,6 @@ std::map<int, QJsonArray> printTitles(const QJsonObject& dump) {
       out[n.value(QStringLiteral("scope")).toInt()] = n.value(QStringLiteral("area")).toArray();
   }
   return out;
-}
-
-QString run(const QString& program, const QStringList& args) {
-  QProcess p;
-  p.start(program, args);
-  if (!p.waitForFinished(240000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) return QString();
-  return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-// "Pages:" and "Page size:" of pdfinfo.
-std::pair<int, QString> pdfPages(const QString& pdf) {
-  std::pair<int, QString> out{0, QString()};
-  for (const QString& line : run(QStringLiteral("pdfinfo"), {pdf}).split(u'\n')) {
-    if (line.startsWith(QStringLiteral("Pages:"))) out.first = line.mid(6).trimmed().toInt();
-    if (line.startsWith(QStringLiteral("Page size:"))) out.second = line.mid(10).trimmed();
-  }
-  return out;
-}
-
-QString pdfPageText(const QString& pdf, int page) {
-  return run(QStringLiteral("pdftotext"), {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
-                                           QString::number(page), QStringLiteral("-layout"), pdf, QStringLiteral("-")})
-      .remove(u' ');
-}
-
-QString office() {
-  QString path = QStandardPaths::findExecutable(QStringLiteral("soffice"));
-  return path.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("libreoffice")) : path;
 }
 
 class WorkbookLayout : public testing::Test {
@@ -171,17 +143,15 @@ TEST_F(WorkbookLayout, a_register_longer_than_a_worksheet_continues_on_the_next)
 // LibreOffice reads both worksheets of the same register: each under its title
 // and header rows, the problems in order, the signature last.
 TEST_F(WorkbookLayout, libreoffice_reads_every_worksheet_of_a_long_register) {
-  if (office().isEmpty()) GTEST_SKIP() << "LibreOffice is not installed";
+  if (tools::office().isEmpty()) GTEST_SKIP() << "LibreOffice is not installed";
   const int count = 70000;
   const std::vector<Problem> problems = celltest::numberedProblems(count);
   TCell c;
   celltest::fillRegister(c, problems);
   const QString file = exported(c, QStringLiteral("long.xls"));
   // Comma separated, UTF-8 (76), every worksheet (-1) to a file of its own.
-  run(office(), {QStringLiteral("--headless"), QStringLiteral("-env:UserInstallation=file://") + dir_.filePath(QStringLiteral("lo")),
-                 QStringLiteral("--convert-to"),
-                 QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1"),
-                 QStringLiteral("--outdir"), dir_.path(), file});
+  tools::officeConvert(file, QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1"),
+                       dir_.path(), dir_.filePath(QStringLiteral("lo")));
   std::vector<QStringList> rows;
   for (const char* sheet : {"long-Sheet1.csv", "long-Sheet2.csv"}) {
     QFile csv(dir_.filePath(QString::fromLatin1(sheet)));
@@ -299,14 +269,12 @@ TEST_F(WorkbookLayout, string_index_follows_the_string_table_in_a_sound_compound
 // at the foot. It measures widths in its own font, so its scale and page
 // count may differ a little.
 TEST_F(WorkbookLayout, libreoffice_prints_the_pages_the_print_command_prints) {
-  if (office().isEmpty()) GTEST_SKIP() << "LibreOffice is not installed";
+  if (tools::office().isEmpty()) GTEST_SKIP() << "LibreOffice is not installed";
   if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) GTEST_SKIP() << "poppler-utils missing";
   TCell c;
   celltest::fillRegister(c, celltest::numberedProblems(200));
   const QString file = exported(c, QStringLiteral("register.xls"));
-  run(office(), {QStringLiteral("--headless"), QStringLiteral("-env:UserInstallation=file://") + dir_.filePath(QStringLiteral("lo")),
-               QStringLiteral("--convert-to"), QStringLiteral("pdf"), QStringLiteral("--outdir"), dir_.filePath(QStringLiteral("lo-out")),
-               file});
+  tools::officeConvert(file, QStringLiteral("pdf"), dir_.filePath(QStringLiteral("lo-out")), dir_.filePath(QStringLiteral("lo")));
   const QString fromOffice = dir_.filePath(QStringLiteral("lo-out/register.pdf"));
   const QString ours = dir_.filePath(QStringLiteral("ours.pdf"));
   QPrinter printer(QPrinter::HighResolution);
@@ -314,8 +282,9 @@ TEST_F(WorkbookLayout, libreoffice_prints_the_pages_the_print_command_prints) {
   printer.setOutputFileName(ours);
   c.printTo(printer);
 
-  const auto [pages, size] = pdfPages(fromOffice);
-  const int ourPages = pdfPages(ours).first;
+  const int pages = tools::pdfPages(fromOffice);
+  const QString size = tools::pdfInfo(fromOffice, QStringLiteral("Page size"));
+  const int ourPages = tools::pdfPages(ours);
   ASSERT_GT(ourPages, 3);
   EXPECT_TRUE(size.contains(QStringLiteral("(A4)"))) << size.toStdString();
   const QStringList points = size.split(u' ');
@@ -323,11 +292,11 @@ TEST_F(WorkbookLayout, libreoffice_prints_the_pages_the_print_command_prints) {
   EXPECT_GT(points.at(0).toDouble(), points.at(2).toDouble()) << "landscape: " << size.toStdString();
   EXPECT_LE(std::abs(pages - ourPages), std::max(1, ourPages / 8)) << pages << " pages against " << ourPages;
   for (int p = 1; p <= pages; ++p) {
-    const QString text = pdfPageText(fromOffice, p);
+    const QString text = tools::pdfPageText(fromOffice, p).remove(u' ');
     EXPECT_TRUE(text.contains(celltest::kTitle)) << p;
     for (const QString& header : kHeaders) EXPECT_TRUE(text.contains(header)) << p << header.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("逻辑"))) << "the category column, on page " << p;
     EXPECT_TRUE(text.contains(QStringLiteral("第%1页/共%2页").arg(p).arg(pages))) << p;
   }
-  EXPECT_TRUE(pdfPageText(fromOffice, pages).contains(QStringLiteral("审核人签名：")));
+  EXPECT_TRUE(tools::pdfPageText(fromOffice, pages).contains(QStringLiteral("审核人签名：")));
 }
