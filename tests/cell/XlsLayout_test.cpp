@@ -12,7 +12,9 @@
 
 #include <cmath>
 
+#include "cell/Sheet.h"
 #include "cell/TCell.h"
+#include "cell/XlsWriter.h"
 #include "tests/cell/Register.h"
 #include "tests/support/Tools.h"
 #include "tests/support/XlsDump.h"
@@ -181,6 +183,37 @@ TEST_F(WorkbookLayout, a_register_that_fits_stays_on_one_worksheet) {
   EXPECT_EQ(sheet.value(QStringLiteral("rows")).toInt(), kWorksheetRows);
   EXPECT_EQ(at(xlsdump::texts(sheet), kWorksheetRows - 1, 0), celltest::kSignature);
   EXPECT_TRUE(boxed(xlsdump::formats(dump, sheet).at({kWorksheetRows - 2, 3})));
+}
+
+// Without print title rows the rows simply run on, 65,536 to a worksheet; a
+// merge across the end of a worksheet is cut there and kept on both sides.
+TEST_F(WorkbookLayout, a_sheet_without_title_rows_runs_on_over_worksheets) {
+  cell::Sheet s;
+  s.setColumnCount(3);
+  s.setRowCount(140001);  // data rows 1..140000
+  for (int r : {1, 65536, 65537, 131072, 131073, 140000}) s.setText(1, r, QString::number(r));
+  s.merge({2, 65535, 2, 65538});
+  const QString file = dir_.filePath(QStringLiteral("plain.xls"));
+  cell::writeXls(s, file);
+  const QJsonObject dump = xlsdump::read(file);
+
+  const QJsonArray sheets = dump.value(QStringLiteral("sheets")).toArray();
+  ASSERT_EQ(sheets.size(), 3);
+  const int rows[] = {kWorksheetRows, kWorksheetRows, 140000 - 2 * kWorksheetRows};
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(sheetOf(dump, i).value(QStringLiteral("rows")).toInt(), rows[i]) << i;
+  const auto t1 = xlsdump::texts(sheetOf(dump, 0));
+  const auto t2 = xlsdump::texts(sheetOf(dump, 1));
+  const auto t3 = xlsdump::texts(sheetOf(dump, 2));
+  EXPECT_EQ(at(t1, 0, 0), QStringLiteral("1"));
+  EXPECT_EQ(at(t1, kWorksheetRows - 1, 0), QStringLiteral("65536"));
+  EXPECT_EQ(at(t2, 0, 0), QStringLiteral("65537"));
+  EXPECT_EQ(at(t2, kWorksheetRows - 1, 0), QStringLiteral("131072"));
+  EXPECT_EQ(at(t3, 0, 0), QStringLiteral("131073"));
+  EXPECT_EQ(at(t3, rows[2] - 1, 0), QStringLiteral("140000"));
+  EXPECT_EQ(sheetOf(dump, 0).value(QStringLiteral("merges")).toArray(),
+            QJsonArray({QJsonArray{kWorksheetRows - 2, kWorksheetRows, 1, 2}}));
+  EXPECT_EQ(sheetOf(dump, 1).value(QStringLiteral("merges")).toArray(), QJsonArray({QJsonArray{0, 2, 1, 2}}));
+  EXPECT_TRUE(printTitles(dump).empty());
 }
 
 // Paper, orientation, margins, scale, print titles and page texts as the
