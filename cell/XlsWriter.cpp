@@ -295,6 +295,7 @@ class WorkbookBuilder {
     for (std::size_t p = 0; p < parts_.size(); ++p) collectCells(parts_[p], columns, cells_[p]);
 
     QByteArray data;
+    data.reserve(sizeEstimate());  // grown once, not doubled on the way
     Out out(data);
     globals(out);
     for (std::size_t p = 0; p < parts_.size(); ++p) {
@@ -312,6 +313,17 @@ class WorkbookBuilder {
     int xf;
     int sst;  // -1 for a blank cell
   };
+
+  // Bytes the workbook stream will take, a little more rather than less.
+  qsizetype sizeEstimate() const {
+    qsizetype bytes = 16384;  // globals and each worksheet's fixed records
+    for (const QString& s : stringOrder_) bytes += 2 * s.size() + 3;
+    bytes += bytes / kMaxRecordBody * 5;  // CONTINUE headers
+    for (std::size_t p = 0; p < parts_.size(); ++p)
+      bytes += 4096 + 20 * static_cast<qsizetype>(parts_[p].rows()) + 14 * static_cast<qsizetype>(cells_[p].size());
+    bytes += 8 * static_cast<qsizetype>(merges_.size() * parts_.size());
+    return bytes + bytes / 64;
+  }
 
   int fontIndex(float points) {
     const int twentieths = static_cast<int>(std::lround(points * 20));
