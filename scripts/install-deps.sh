@@ -14,4 +14,4 @@ $SUDO apt-get install -y --no-install-recommends \
   libjpeg62-turbo-dev libxml2-dev \
   fonts-wqy-microhei fonts-arphic-uming qt6-translations-l10n \
   xvfb xauth openbox x11-utils xdotool libx11-dev \
-  poppler-utils catdoc
+  poppler-utils python3-xlrd python3-olefile libreoffice-calc-nogui
