@@ -11,6 +11,6 @@ $SUDO apt-get install -y --no-install-recommends \
   libgtest-dev libgmock-dev \
   qt6-base-dev libqt6sql6-odbc \
   unixodbc unixodbc-dev odbc-postgresql postgresql \
-  libjpeg62-turbo-dev libxml2-dev \
+  libjpeg62-turbo-dev libxml2-dev libpugixml-dev \
   fonts-wqy-microhei xvfb xauth \
   poppler-utils catdoc
