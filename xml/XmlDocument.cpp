@@ -239,20 +239,17 @@ void TXmlDocument::ReadDocType(TXmlNode& node, TStream& stream) {
     node.SetRawValue(std::string(TrimText(rest)));
   }
   if (c != '[') return;  // no internal subset: the ">" is already read
-  // The internal subset: declarations up to "]", then the closing ">".
+  // The internal subset: "]" ends it; a declaration starts only at "<", which
+  // goes back to the stream for the child to read; every other byte (blanks,
+  // parameter entity references) is skipped. Each turn consumes input.
   for (;;) {
+    if (!detail::ReadXmlChar(stream, c)) return;
+    if (c == ']') break;
+    if (c != '<') continue;
+    stream.Seek(-1, SeekOrigin::Current);
     TXmlNode* child = node.ChildAt(node.AddChild(TXmlNode::CreateOwned(this)));
     child->ParseFromStream(stream);
-    for (;;) {
-      if (!detail::ReadXmlChar(stream, c)) return;
-      if (!detail::isBlank(c)) break;
-    }
-    if (c == ']') break;
-    // Only a "<" is handed back to the next declaration. Any other byte would
-    // make an empty node anyway, and stepping back over it is unsafe: in UTF-8
-    // output it can be a later byte of a character whose start the previous
-    // parse already took, and the step back would replay that character forever.
-    if (c == '<') stream.Seek(-1, SeekOrigin::Current);
+    if (StopParsing) return;
   }
   while (detail::ReadXmlChar(stream, c) && c != '>') {
   }

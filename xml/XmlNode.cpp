@@ -44,13 +44,6 @@ std::string encodeLine(std::string_view line) {
   return out;
 }
 
-// Offset of line index in the block (block size for index == count).
-size_t lineOffset(std::string_view block, int index) {
-  size_t pos = 0;
-  for (int i = 0; i < index; ++i) nextLine(block, pos);
-  return pos;
-}
-
 std::string_view namePart(std::string_view line) {
   const size_t eq = line.find('=');
   return eq == std::string_view::npos ? std::string_view{} : line.substr(0, eq);
@@ -108,9 +101,31 @@ std::string TXmlNode::TextValue() const { return DecodeEntities(value_); }
 
 int TXmlNode::AttributeCount() const { return attrCount_; }
 
+size_t TXmlNode::LineOffset(int index) const {
+  // Walks on from the last line asked for when it lies before index, so a
+  // loop over all lines by index costs one walk in all.
+  int from = 0;
+  size_t pos = 0;
+  if (cursorIndex_ <= static_cast<uint32_t>(index) && cursorOffset_ <= attrs_.size()) {
+    from = static_cast<int>(cursorIndex_);
+    pos = cursorOffset_;
+  }
+  for (int i = from; i < index; ++i) nextLine(attrs_, pos);
+  if (pos <= UINT32_MAX) {
+    cursorIndex_ = static_cast<uint32_t>(index);
+    cursorOffset_ = static_cast<uint32_t>(pos);
+  }
+  return pos;
+}
+
+void TXmlNode::ResetCursor() {
+  cursorIndex_ = 0;
+  cursorOffset_ = 0;
+}
+
 std::string_view TXmlNode::LineAt(int index) const {
   if (index < 0 || index >= attrCount_) return {};
-  size_t pos = lineOffset(attrs_, index);
+  size_t pos = LineOffset(index);
   return nextLine(attrs_, pos);
 }
 
@@ -158,6 +173,7 @@ void TXmlNode::ClearAttributes() {
   attrCount_ = 0;
   attrList_ = false;
   attrSorted_ = false;
+  ResetCursor();
 }
 
 void TXmlNode::AttributeAddLine(std::string_view line) {
@@ -175,6 +191,7 @@ void TXmlNode::AttributeAddLine(std::string_view line) {
     const int c = CompareNames(nextLine(attrs_, pos), line, utf8);
     if (c == 0) return;  // a sorted list keeps one of equal lines
     if (c > 0) {
+      ResetCursor();
       attrs_.insert(at, encodeLine(line));
       ++attrCount_;
       return;
@@ -193,13 +210,15 @@ void TXmlNode::AttributeAdd(std::string_view name, std::string_view value) {
 
 void TXmlNode::SetAttributeValueAt(int index, std::string_view value) {
   if (index < 0 || index >= attrCount_) return;
-  const size_t at = lineOffset(attrs_, index);
+  // A sorted list would lose its order if a line changed in place.
+  if (attrSorted_) raise(XmlErrc::SortedListOperation);
+  const size_t at = LineOffset(index);
   size_t end = at;
   const std::string_view old = nextLine(attrs_, end);
   std::string line(namePart(old));
   line += '=';
   line += QuoteText(EscapeText(value));
-  attrs_.replace(at, end - at, encodeLine(line));
+  attrs_.replace(at, end - at, encodeLine(line));  // lines before index keep their offsets
 }
 
 // ---- children ----
@@ -454,6 +473,7 @@ void TXmlNode::Assign(const TXmlNode& source) {
   attrCount_ = copy->attrCount_;
   attrList_ = copy->attrList_;
   attrSorted_ = copy->attrSorted_;
+  ResetCursor();
   children_ = std::move(copy->children_);
   for (auto& c : children_) c->parent_ = this;
 }

@@ -96,7 +96,8 @@ class TXmlNode {
   // Appends a line as it is (the parser's attribute lines).
   void AttributeAddLine(std::string_view line);
   // Replaces line index by its name part + "=" + the quoted escaped value;
-  // nothing outside 0..count-1.
+  // nothing outside 0..count-1. Raises the general error "Operation not
+  // allowed on sorted list" on a sorted list.
   void SetAttributeValueAt(int index, std::string_view value);
   // Creates the attribute list if there is none (sorted when the document sorts).
   void EnsureAttributes();
@@ -240,8 +241,9 @@ class TXmlNode {
 
   // Writers: each writes unless defaults are not written and the value equals
   // def; then nothing changes. Attribute writers replace the first attribute
-  // of that name in place or append one; child writers set the first child of
-  // that name or append one.
+  // of that name in place (raising "Operation not allowed on sorted list" on a
+  // sorted list, as SetAttributeValueAt does) or append one; child writers set
+  // the first child of that name or append one.
   void WriteAttributeBool(std::string_view name, bool value, bool def = false);
   void WriteAttributeInteger(std::string_view name, int32_t value, int32_t def = 0);
   // Raises "Significant digits out of range" for the document's FloatPrecision outside 1..9.
@@ -276,6 +278,8 @@ class TXmlNode {
  private:
   friend class NodeParser;
   std::string_view LineAt(int index) const;
+  size_t LineOffset(int index) const;
+  void ResetCursor();
   std::string_view ValuePartOfFirst(std::string_view name, int* index) const;
   void AdoptChild(std::unique_ptr<TXmlNode>& node);
 
@@ -283,10 +287,13 @@ class TXmlNode {
   // allocation per node keeps a parsed tree small.
   std::string attrs_;
   int32_t attrCount_ = 0;
+  int32_t tag_ = 0;
+  // The last line looked up by index and its offset in attrs_.
+  mutable uint32_t cursorIndex_ = 0;
+  mutable uint32_t cursorOffset_ = 0;
   bool attrList_ = false;
   bool attrSorted_ = false;
   ElementType type_;
-  int32_t tag_ = 0;
   TXmlDocument* document_;
   TXmlNode* parent_ = nullptr;
   std::string name_;

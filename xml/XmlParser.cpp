@@ -140,12 +140,6 @@ std::vector<std::string> SplitTagTokens(std::string_view text) {
 }
 
 void SplitTagTokensInto(std::string_view text, std::vector<std::string>& tokens) {
-  // Strings already in the vector keep their buffers and are overwritten.
-  size_t count = 0;
-  auto add = [&](std::string_view token) {
-    if (count == tokens.size()) tokens.emplace_back();
-    tokens[count++].assign(token);
-  };
   size_t first = 0;
   size_t end = text.size();
   while (first < end && isBlank(text[first])) ++first;
@@ -154,6 +148,9 @@ void SplitTagTokensInto(std::string_view text, std::vector<std::string>& tokens)
     tokens.clear();
     return;
   }
+  // The raw tokens: blank-separated outside quotes, quotes kept.
+  thread_local std::vector<std::string_view> raw;
+  raw.clear();
   char quote = 0;
   size_t start = first;
   for (size_t i = first; i < end; ++i) {
@@ -164,23 +161,46 @@ void SplitTagTokensInto(std::string_view text, std::vector<std::string>& tokens)
       else if (c == quote)
         quote = 0;
     } else if (quote == 0 && isBlank(c)) {
-      if (i > start) add(text.substr(start, i - start));
+      if (i > start) raw.push_back(text.substr(start, i - start));
       start = i + 1;
     }
   }
-  if (end > start) add(text.substr(start, end - start));
-  tokens.resize(count);
-  for (size_t k = tokens.size(); k-- > 1;) {
-    if (tokens[k][0] == '=') {
-      tokens[k - 1] += tokens[k];
-      tokens.erase(tokens.begin() + static_cast<std::ptrdiff_t>(k));
-    }
+  if (end > start) raw.push_back(text.substr(start, end - start));
+
+  // Two merges, each once over the tokens (no erasing, so a tag with many
+  // attributes costs its length, not its square). First every token that
+  // starts with "=" joins the one before it; then a token that starts with a
+  // quote joins the one before it when that one (as the first merge left it)
+  // holds "=". Runs join whole, in order, which is what merging from the last
+  // token down to the second gives.
+  thread_local std::vector<std::pair<size_t, size_t>> merged;  // [first, end) of raw per token
+  merged.clear();
+  for (size_t k = 0; k < raw.size(); ++k) {
+    if (k > 0 && raw[k][0] == '=')
+      merged.back().second = k + 1;
+    else
+      merged.emplace_back(k, k + 1);
   }
-  for (size_t k = tokens.size(); k-- > 1;) {
-    if (isQuote(tokens[k][0]) && tokens[k - 1].find('=') != std::string::npos) {
-      tokens[k - 1] += tokens[k];
-      tokens.erase(tokens.begin() + static_cast<std::ptrdiff_t>(k));
+  auto holdsEq = [](size_t from, size_t to) {
+    for (size_t k = from; k < to; ++k)
+      if (raw[k].find('=') != std::string_view::npos) return true;
+    return false;
+  };
+  // Strings already in the vector keep their buffers and are overwritten.
+  size_t count = 0;
+  for (size_t m = 0; m < merged.size(); ++m) {
+    const bool joins = m > 0 && isQuote(raw[merged[m].first][0]) && holdsEq(merged[m - 1].first, merged[m - 1].second);
+    if (!joins) {
+      if (count == tokens.size()) tokens.emplace_back();
+      tokens[count++].clear();
     }
+    std::string& out = tokens[count - 1];
+    for (size_t k = merged[m].first; k < merged[m].second; ++k) out.append(raw[k]);
+  }
+  tokens.resize(count);
+  if (raw.capacity() > 4096) {  // a huge tag must not stay allocated for the thread's life
+    std::vector<std::string_view>().swap(raw);
+    std::vector<std::pair<size_t, size_t>>().swap(merged);
   }
 }
 

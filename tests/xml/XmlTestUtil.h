@@ -66,4 +66,20 @@ xml::XmlError caught(F f) {
   return xml::XmlError(xml::XmlErrc::IllegalNodeName, xml::ErrorKind::General, "<none>");
 }
 
+// Same kinds, names, values, attribute lines and children, at every depth.
+inline void expectSameTree(const xml::TXmlNode& a, const xml::TXmlNode& b, const std::string& path = "") {
+  SCOPED_TRACE(path + "/" + a.Name());
+  ASSERT_EQ(a.Type(), b.Type());
+  EXPECT_EQ(a.Name(), b.Name());
+  // A stylesheet's value is its tag text as read; the writer rebuilds the tag
+  // from the attribute lines, one blank apart, so only those lines must match.
+  if (a.Type() != xml::ElementType::Stylesheet) {
+    EXPECT_EQ(a.Value(), b.Value());
+  }
+  ASSERT_EQ(a.AttributeCount(), b.AttributeCount());
+  for (int i = 0; i < a.AttributeCount(); ++i) EXPECT_EQ(a.AttributePair(i), b.AttributePair(i));
+  ASSERT_EQ(a.ChildCount(), b.ChildCount());
+  for (int i = 0; i < a.ChildCount(); ++i) expectSameTree(*a.ChildAt(i), *b.ChildAt(i), path + "/" + a.Name());
+}
+
 }  // namespace xmltest

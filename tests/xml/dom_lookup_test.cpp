@@ -4,6 +4,7 @@
 #include "XmlTestUtil.h"
 
 using namespace xml;
+using xmltest::caught;
 
 TEST(DomLookup, Attributes) {
   TXmlDocument doc;
@@ -61,6 +62,28 @@ TEST(DomLookup, SortedAttributesInsertInOrderAndDropEqualLines) {
   EXPECT_EQ(n.AttributeName(0), "A");
   EXPECT_EQ(n.AttributeName(1), "b");
   EXPECT_EQ(n.AttributeName(2), "c");
+}
+
+TEST(DomLookup, SortedAttributesRefuseReplacementInPlace) {
+  TXmlDocument doc;
+  doc.SortAttributes = true;
+  TXmlNode n(&doc);
+  n.AttributeAdd("a", "1");
+  n.AttributeAdd("b", "2");
+  const XmlError e = caught([&] { n.SetAttributeValueAt(1, "z"); });
+  EXPECT_EQ(e.code(), XmlErrc::SortedListOperation);
+  EXPECT_EQ(e.kind(), ErrorKind::General);
+  EXPECT_STREQ(e.what(), "Operation not allowed on sorted list");
+  // The typed writers replace through the same step.
+  EXPECT_EQ(caught([&] { n.WriteAttributeInteger("a", 7); }).code(), XmlErrc::SortedListOperation);
+  EXPECT_EQ(caught([&] { n.WriteAttributeString("B", "x"); }).code(), XmlErrc::SortedListOperation);
+  EXPECT_EQ(n.AttributePair(0), "a=\"1\"");
+  EXPECT_EQ(n.AttributePair(1), "b=\"2\"");
+  // Outside the range there is nothing to refuse; a new name is inserted in order.
+  n.SetAttributeValueAt(2, "ignored");
+  n.WriteAttributeString("0", "x");
+  EXPECT_EQ(n.AttributeCount(), 3);
+  EXPECT_EQ(n.AttributeName(0), "0");
 }
 
 namespace {

@@ -9,25 +9,10 @@
 using namespace xml;
 using xmltest::caught;
 using xmltest::dataPath;
+using xmltest::expectSameTree;
 using xmltest::readBytes;
 
 namespace {
-
-// Same kinds, names, values, attribute lines and children, at every depth.
-void expectSameTree(const TXmlNode& a, const TXmlNode& b, const std::string& path = "") {
-  SCOPED_TRACE(path + "/" + a.Name());
-  ASSERT_EQ(a.Type(), b.Type());
-  EXPECT_EQ(a.Name(), b.Name());
-  // A stylesheet's value is its tag text as read; the writer rebuilds the tag
-  // from the attribute lines, one blank apart, so only those lines must match.
-  if (a.Type() != ElementType::Stylesheet) {
-    EXPECT_EQ(a.Value(), b.Value());
-  }
-  ASSERT_EQ(a.AttributeCount(), b.AttributeCount());
-  for (int i = 0; i < a.AttributeCount(); ++i) EXPECT_EQ(a.AttributePair(i), b.AttributePair(i));
-  ASSERT_EQ(a.ChildCount(), b.ChildCount());
-  for (int i = 0; i < a.ChildCount(); ++i) expectSameTree(*a.ChildAt(i), *b.ChildAt(i), path + "/" + a.Name());
-}
 
 const std::string kDecl = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>";
 
