@@ -19,7 +19,9 @@ class TBufferedReadStream final : public TStream {
   // Reads from inner and frees it with this stream.
   explicit TBufferedReadStream(std::unique_ptr<TStream> inner);
 
-  // Bytes copied; 0 at the end, beyond it, and at a negative position.
+  // Bytes copied; 0 at the end, beyond it, and at a negative position. Raises
+  // the filer error "Input ended at byte %s before its size" when the inner
+  // stream gives nothing before the size it reports.
   int64_t Read(void* buffer, int64_t count) override;
   // Always raises "Cannot write to an UTF stream opened for reading".
   int64_t Write(const void* buffer, int64_t count) override;

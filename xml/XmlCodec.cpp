@@ -114,6 +114,7 @@ bool TCodecStream::ReadInnerUnit(char16_t& u) {
   unsigned char b[2] = {0, 0};
   const int64_t n = inner_->Read(b, 2);
   if (n <= 0) return false;
+  if (n == 1) raise(XmlErrc::TruncatedUtf16);
   u = swapUnits_ ? static_cast<char16_t>((b[0] << 8) | b[1]) : static_cast<char16_t>(b[0] | (b[1] << 8));
   if (u == 0) raise(XmlErrc::NulCharacter);
   return true;

@@ -71,8 +71,8 @@ class TCodecStream : public TStream {
   }
   // One byte of the inner stream; false at its end.
   bool ReadInnerByte(unsigned char& b);
-  // One 16-bit unit of the inner stream (swapped when needed); false at its end.
-  // A lone last byte makes a unit with a zero second byte.
+  // One 16-bit unit of the inner stream (swapped when needed); false at its
+  // end. A lone last byte raises the filer error "UTF-16 text ends inside a character".
   bool ReadInnerUnit(char16_t& u);
   // A whole UTF-16 character: a surrogate pair combined, else the unit; false at the end.
   bool ReadInnerCodePoint(char32_t& c);

@@ -122,8 +122,9 @@ void TXmlDocument::LoadFromStream(TStream& stream) {
 }
 
 void TXmlDocument::SaveToFile(const std::string& path) {
-  TFileStream file(path, TFileStream::Mode::Create);
+  TReplacingFileStream file(path);
   SaveToStream(file);
+  file.Commit();
 }
 
 void TXmlDocument::SaveToStream(TStream& stream) {
@@ -163,6 +164,7 @@ void TXmlDocument::ParseStream(TStream& stream) {
   topLevel_->ClearChildren();
   NotifyProgress(0);
   std::string lastEncoding;
+  int64_t position = -1;  // a codec has no position before its first read
   do {
     TXmlNode* node = topLevel_->AddNewChild("");
     node->ParseFromStream(stream);
@@ -173,7 +175,11 @@ void TXmlDocument::ParseStream(TStream& stream) {
         activeCodec_->SetActiveEncoding(CodecEncoding::Utf8);
     }
     if (node->IsEmpty()) topLevel_->RemoveChild(node);
-  } while (stream.Position() < stream.Size());
+    // A stream that stops giving bytes before its size would hold this loop forever.
+    const int64_t before = position;
+    position = stream.Position();
+    if (position == before && position < stream.Size()) raise(XmlErrc::UnexpectedEnd, std::to_string(position));
+  } while (position < stream.Size());
   NotifyProgress(stream.Size());
   CheckRoot();
 }

@@ -89,8 +89,10 @@ class TXmlDocument {
   // Reads the rest of a "<!DOCTYPE" into node: header, then the internal subset.
   void ReadDocType(TXmlNode& node, TStream& stream);
 
-  // Creates (or truncates) the file under an exclusive lock and saves into it.
-  // Raises the stream error "Cannot create file" and the errors of SaveToStream.
+  // Saves into a new file beside path and puts it in path's place once it is
+  // complete and on the disk; a failed save leaves an existing file as it was.
+  // Refused while a reader holds the file. Raises the stream error "Cannot
+  // create file" and the errors of SaveToStream.
   void SaveToFile(const std::string& path);
   // Writes the document through a buffered writer and a codec (UTF-8 codec in
   // Utf8Mode, else the single-byte one) in FileEncoding, after that

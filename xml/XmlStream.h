@@ -65,20 +65,52 @@ class TStringStream : public TMemoryStream {
 
 // A file. OpenRead allows other readers and takes a shared advisory lock
 // (flock), so it fails while another process holds the file locked for
-// writing; Linux cannot deny writers that take no lock. Create truncates an
-// existing file under an exclusive lock.
+// writing; Linux cannot deny writers that take no lock. A directory is
+// refused. Create truncates an existing file under an exclusive lock.
 class TFileStream : public TStream {
  public:
   enum class Mode { OpenRead, Create };
   // Raises the stream error "Cannot open file" / "Cannot create file" with the reason.
   TFileStream(const std::string& path, Mode mode);
   ~TFileStream() override;
+  // Bytes read; 0 at the end. A failed read raises the filer error "Cannot
+  // read file" with the reason (it is never taken for the end).
   int64_t Read(void* buffer, int64_t count) override;
+  // Bytes written; fewer than count when the file refuses the rest.
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, SeekOrigin origin) override;
 
  private:
   int fd_ = -1;
+  std::string path_;
+};
+
+// A save that keeps the old file until the new one is complete: writes go to
+// a fresh file beside the target, and Commit syncs it, closes it and renames
+// it over the target. Without Commit (a failed save) the new file is removed
+// and the target stays as it was. An existing target is held under an
+// exclusive lock meanwhile, so the save is refused while a reader holds it.
+class TReplacingFileStream : public TStream {
+ public:
+  // Raises the stream error "Cannot create file" with the reason.
+  explicit TReplacingFileStream(const std::string& path);
+  ~TReplacingFileStream() override;
+  // Always raises "Cannot read from a conversion stream opened for writing".
+  int64_t Read(void* buffer, int64_t count) override;
+  // Bytes written; fewer than count when the disk refuses the rest.
+  int64_t Write(const void* buffer, int64_t count) override;
+  int64_t Seek(int64_t offset, SeekOrigin origin) override;
+  // Puts the written file in the target's place; raises "Cannot create file"
+  // with the reason when the sync, the close or the rename fails (the target
+  // then stays as it was).
+  void Commit();
+
+ private:
+  void Discard();
+  std::string path_;
+  std::string temp_;
+  int fd_ = -1;
+  int lockFd_ = -1;
 };
 
 }  // namespace xml
