@@ -5,6 +5,7 @@
 #include "xml/XmlStream.h"
 #include "xml/XmlText.h"
 #include "xml/internal/ByteClass.h"
+#include "xml/internal/Options.h"
 #include "xml/internal/Parser.h"
 
 namespace xml {
@@ -72,7 +73,9 @@ std::string TXmlDocument::DeclaredEncoding() const {
   return first->AttributeValue("encoding");
 }
 
-std::string TXmlDocument::LineBreak() const { return LineLayout == 0 ? "\r\n" : "\n"; }
+std::string TXmlDocument::LineBreak() const {
+  return detail::lineStyle(LineLayout) == detail::LineStyle::CrLfIndented ? "\r\n" : "\n";
+}
 
 void TXmlDocument::Assign(const TXmlDocument& source) {
   if (&source == this) return;

@@ -8,6 +8,7 @@
 #include "xml/XmlStream.h"
 #include "xml/XmlText.h"
 #include "xml/internal/ByteClass.h"
+#include "xml/internal/Options.h"
 
 namespace xml {
 namespace {
@@ -363,7 +364,7 @@ bool TXmlNode::CanUseShortTag() const {
 }
 
 std::string TXmlNode::IndentText() const {
-  if (document_ == nullptr || document_->LineLayout != 0) return {};
+  if (document_ == nullptr || detail::lineStyle(document_->LineLayout) != detail::LineStyle::CrLfIndented) return {};
   std::string out;
   for (int i = TreeDepth(); i >= 1; --i) out += document_->IndentUnit;
   return out;
@@ -371,11 +372,12 @@ std::string TXmlNode::IndentText() const {
 
 std::string TXmlNode::LineBreakText() const {
   if (document_ == nullptr) return {};
-  switch (document_->LineLayout) {
-    case 0: return "\r\n";
-    case 1: return {};
-    default: return "\n";
+  switch (detail::lineStyle(document_->LineLayout)) {
+    case detail::LineStyle::CrLfIndented: return "\r\n";
+    case detail::LineStyle::Compact: return {};
+    case detail::LineStyle::Lf: return "\n";
   }
+  return {};
 }
 
 int TXmlNode::DocBinaryFormat() const { return document_ ? document_->BinaryFormat : 0; }
@@ -402,11 +404,11 @@ std::string TXmlNode::DecodeEntities(std::string_view text) const {
 int64_t TXmlNode::BinaryLength() const {
   const std::string text = RemoveControlChars(value_);
   const auto n = static_cast<int64_t>(text.size());
-  switch (DocBinaryFormat()) {
-    case 0:
+  switch (detail::binaryEncoding(DocBinaryFormat())) {
+    case detail::BinaryEncoding::Hex:
       if (n % 2 != 0) raise(XmlErrc::StreamLength);
       return n / 2;
-    case 1: {
+    case detail::BinaryEncoding::Base64: {
       if (n % 4 != 0) raise(XmlErrc::StreamLength);
       int64_t len = n / 4 * 3;
       if (n > 0 && text[n - 1] == '=') {
@@ -415,25 +417,26 @@ int64_t TXmlNode::BinaryLength() const {
       }
       return len;
     }
-    default: return 0;
+    case detail::BinaryEncoding::None: return 0;
   }
+  return 0;
 }
 
 void TXmlNode::BinaryRead(void* buffer, int64_t count) const {
   const std::string text = RemoveControlChars(value_);
-  switch (DocBinaryFormat()) {
-    case 0: DecodeHexText(text, buffer, count); break;
-    case 1: DecodeBase64Text(text, buffer, count); break;
-    default: break;
+  switch (detail::binaryEncoding(DocBinaryFormat())) {
+    case detail::BinaryEncoding::Hex: DecodeHexText(text, buffer, count); break;
+    case detail::BinaryEncoding::Base64: DecodeBase64Text(text, buffer, count); break;
+    case detail::BinaryEncoding::None: break;
   }
 }
 
 void TXmlNode::BinaryWrite(const void* buffer, int64_t count) {
   std::string text;
-  switch (DocBinaryFormat()) {
-    case 0: text = EncodeHexText(buffer, count); break;
-    case 1: text = EncodeBase64Text(buffer, count); break;
-    default: break;
+  switch (detail::binaryEncoding(DocBinaryFormat())) {
+    case detail::BinaryEncoding::Hex: text = EncodeHexText(buffer, count); break;
+    case detail::BinaryEncoding::Base64: text = EncodeBase64Text(buffer, count); break;
+    case detail::BinaryEncoding::None: break;
   }
   value_ = InsertLineBreaks(text, LineBreakText() + IndentText(), 76);
 }
