@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "xml/XmlStream.h"
 
@@ -39,6 +40,18 @@ class TBufferedReadStream final : public TStream {
   }
   // The logical position without a virtual call.
   int64_t LogicalPosition() const { return logicalPos_; }
+  // The rest of the page held (loaded first when needed); empty at the end.
+  std::string_view Peek() override {
+    if (recheck_) LoadPage();
+    if (pageOffset_ >= pageFill_) return {};
+    return std::string_view(page_.get() + pageOffset_, static_cast<size_t>(pageFill_ - pageOffset_));
+  }
+  // Moves on by n bytes of the page; the next page is loaded at its end.
+  void Skip(size_t n) override {
+    pageOffset_ += static_cast<int64_t>(n);
+    logicalPos_ += static_cast<int64_t>(n);
+    if (pageOffset_ >= pageFill_) LoadPage();
+  }
 
  private:
   void LoadPage();
@@ -103,6 +116,9 @@ class TPushbackReader {
   }
   // The characters not yet handed back.
   std::string PushBack() const { return pushBack_.substr(pushPos_); }
+  // True when the next character comes from the stream.
+  bool PushBackEmpty() const { return pushPos_ >= pushBack_.size(); }
+  TStream& Stream() const { return stream_; }
 
  private:
   TStream& stream_;
@@ -117,6 +133,12 @@ class TStringBuilder {
   void AppendChar(char c) {
     if (used_ == buffer_.size()) EnsureCapacity(used_ + 1);
     buffer_[used_++] = c;
+  }
+  // Appends the bytes of text.
+  void Append(std::string_view text) {
+    EnsureCapacity(used_ + text.size());
+    text.copy(buffer_.data() + used_, text.size());
+    used_ += text.size();
   }
   // Capacity at least count; never shrinks.
   void EnsureCapacity(size_t count);

@@ -96,22 +96,76 @@ bool ReadUntilText(TPushbackReader& reader, std::string_view end, bool quoteAwar
   } trim;
   char quote = 0;
   const char last = end.back();
-  char c = 0;
-  while (takeChar(reader, c) == 1) {
+  // One step per character; true when the end string is complete.
+  auto step = [&](char c) {
     sb.AppendChar(c);
     if (quoteAware && isQuote(c)) {
       if (quote == 0)
         quote = c;
       else if (c == quote)
         quote = 0;
-      continue;
+      return false;
     }
-    if (quote == 0 && c == last && sb.EndsWith(end)) {
-      text = sb.Slice(1, sb.Used() - end.size());
-      return true;
+    return quote == 0 && c == last && sb.EndsWith(end);
+  };
+  auto found = [&] {
+    text = sb.Slice(1, sb.Used() - end.size());
+    return true;
+  };
+  for (;;) {
+    // Bytes the stream has at hand are scanned in place.
+    if (reader.PushBackEmpty()) {
+      TStream& stream = reader.Stream();
+      const std::string_view run = stream.Peek();
+      if (!run.empty() && end.size() == 1) {
+        // A one-character end (a tag's ">"): find it, then copy the text whole.
+        size_t i = 0;
+        for (; i < run.size(); ++i) {
+          const char c = run[i];
+          if (c == '\0') {
+            stream.Skip(i);
+            raise(XmlErrc::NulCharacter);
+          }
+          if (quoteAware && isQuote(c)) {
+            if (quote == 0)
+              quote = c;
+            else if (c == quote)
+              quote = 0;
+          } else if (c == last && quote == 0) {
+            break;
+          }
+        }
+        if (i < run.size()) {
+          if (sb.Used() == 0)
+            text.assign(run.data(), i);
+          else
+            text = sb.Value().append(run.data(), i);
+          stream.Skip(i + 1);
+          return true;
+        }
+        sb.Append(run);
+        stream.Skip(run.size());
+        continue;
+      }
+      if (!run.empty()) {
+        for (size_t i = 0; i < run.size(); ++i) {
+          if (run[i] == '\0') {
+            stream.Skip(i);
+            raise(XmlErrc::NulCharacter);
+          }
+          if (step(run[i])) {
+            stream.Skip(i + 1);
+            return found();
+          }
+        }
+        stream.Skip(run.size());
+        continue;
+      }
     }
+    char c = 0;
+    if (takeChar(reader, c) != 1) return false;
+    if (step(c)) return found();
   }
-  return false;
 }
 
 bool ReadUntilChar(TStream& stream, char terminator, std::string& text) {
@@ -337,6 +391,21 @@ class NodeParser {
   void Content() {
     bool crSeen = false;
     for (;;) {
+      // Text the stream has at hand is scanned in place up to the next "<".
+      const std::string_view run = stream_.Peek();
+      if (!run.empty()) {
+        size_t i = 0;
+        for (; i < run.size() && run[i] != '<'; ++i) {
+          if (run[i] == '\r') crSeen = true;
+          if (run[i] == '\0') {
+            stream_.Skip(i);
+            raise(XmlErrc::NulCharacter);
+          }
+        }
+        content_.append(run.data(), i);
+        stream_.Skip(i);
+        if (i == run.size()) continue;
+      }
       char c = 0;
       if (!ReadXmlChar(stream_, c)) raise(XmlErrc::MissingCloseTag, node_.name_);
       if (c != '<') {

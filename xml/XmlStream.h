@@ -24,6 +24,13 @@ class TStream {
   virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
   // The size in bytes: position, seek to the end, seek back.
   virtual int64_t Size();
+  // The bytes from the position on that one-byte reads would hand out as
+  // they stand (no conversion), as far as the stream has them at hand; empty
+  // when it has none or converts. A reader may scan them and take them with
+  // Skip instead of reading them one by one.
+  virtual std::string_view Peek() { return {}; }
+  // Takes the first n bytes of the last Peek, as n one-byte reads would.
+  virtual void Skip(size_t n) { (void)n; }
 
   // The position (a seek of 0 from the current position).
   int64_t Position() { return Seek(0, SeekOrigin::Current); }
@@ -45,6 +52,12 @@ class TMemoryStream : public TStream {
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, SeekOrigin origin) override;
   int64_t Size() override { return static_cast<int64_t>(data_.size()); }
+  // The bytes from the position to the end; empty outside the data.
+  std::string_view Peek() override {
+    if (pos_ < 0 || pos_ >= static_cast<int64_t>(data_.size())) return {};
+    return std::string_view(data_).substr(static_cast<size_t>(pos_));
+  }
+  void Skip(size_t n) override { pos_ += static_cast<int64_t>(n); }
   // Cuts or extends (with zero bytes) the data; the position stays.
   void SetSize(int64_t size);
   // The bytes held, whatever the position.

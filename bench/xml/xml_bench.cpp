@@ -5,6 +5,7 @@
 //
 //   xml_bench [--mb N] [--runs N] [--cases rule,utf8,attrs] [--parsers ours,pugixml,...]
 //   xml_bench --one PARSER IN OUT      (one child run; prints its figures)
+//   xml_bench --generate CASE PATH [MB] (writes a case's input, for profiling)
 //
 // Cases: "rule" a GBK rule-shaped file of N MB (default 20), "utf8" the same
 // in UTF-8, "attrs" one tag with 80,000 attributes written a = "v".
@@ -232,6 +233,14 @@ int main(int argc, char** argv) {
     std::printf("%.6f %.6f %ld %ld %lld\n", r.load, r.save, r.memKb, r.nodes, static_cast<long long>(r.outBytes));
     return 0;
   }
+  if (argc >= 4 && std::strcmp(argv[1], "--generate") == 0) {
+    const std::string name = argv[2];
+    if (name == "attrs")
+      generateAttributeFile(argv[3], 80000);
+    else
+      generateRuleFile(argv[3], (argc > 4 ? std::atoll(argv[4]) : 20) * 1024 * 1024, name == "utf8");
+    return 0;
+  }
   int64_t megabytes = 20;
   int runs = 5;
   std::vector<std::string> cases = {"rule", "utf8", "attrs"};
@@ -252,8 +261,10 @@ int main(int argc, char** argv) {
   for (const std::string& name : cases) {
     const std::string in = stem + "_" + name + ".xml";
     const std::string out = stem + "_" + name + "_out.xml";
-    if (name == "attrs") generateAttributeFile(in, 80000);
-    else generateRuleFile(in, megabytes * 1024 * 1024, name == "utf8");
+    if (name == "attrs")
+      generateAttributeFile(in, 80000);
+    else
+      generateRuleFile(in, megabytes * 1024 * 1024, name == "utf8");
     const double mb = static_cast<double>(fileSize(in)) / (1024.0 * 1024.0);
     std::printf("%s (%.1f MB), best of %d, each parser in its own process\n", name.c_str(), mb, runs);
     std::printf("  %-17s %10s %10s %12s %8s\n", "parser", "load MB/s", "save MB/s", "peak/file", "nodes");
