@@ -1,5 +1,6 @@
 #include "xml/XmlNode.h"
 
+#include <atomic>
 #include <utility>
 
 #include "platform/codepage.h"
@@ -45,6 +46,18 @@ std::string encodeLine(std::string_view line) {
   return out;
 }
 
+// The last attribute line a thread looked up by index: valid while no block
+// has changed other than by appending (which moves no line) since. Every
+// other change of a block, and a node's end, starts a new generation.
+struct LineCursor {
+  const TXmlNode* node = nullptr;
+  uint64_t generation = 0;
+  int index = 0;
+  size_t offset = 0;
+};
+thread_local LineCursor tLineCursor;
+std::atomic<uint64_t> gLineGeneration{1};
+
 std::string_view namePart(std::string_view line) {
   const size_t eq = line.find('=');
   return eq == std::string_view::npos ? std::string_view{} : line.substr(0, eq);
@@ -56,6 +69,7 @@ TXmlNode::TXmlNode(TXmlDocument* document, ElementType type) : type_(type), docu
 
 // Frees the subtree without recursion, so no depth of tree exhausts the stack.
 TXmlNode::~TXmlNode() {
+  if (attrCount_ > 0) ResetCursor();
   if (children_.empty()) return;
   std::vector<std::unique_ptr<TXmlNode>> pending = std::move(children_);
   while (!pending.empty()) {
@@ -103,26 +117,26 @@ std::string TXmlNode::TextValue() const { return DecodeEntities(value_); }
 int TXmlNode::AttributeCount() const { return attrCount_; }
 
 size_t TXmlNode::LineOffset(int index) const {
-  // Walks on from the last line asked for when it lies before index, so a
-  // loop over all lines by index costs one walk in all.
+  // Walks on from the line looked up last when it is this node's and lies
+  // before index, so a loop over all lines by index walks the block once.
+  LineCursor& cursor = tLineCursor;
   int from = 0;
   size_t pos = 0;
-  if (cursorIndex_ <= static_cast<uint32_t>(index) && cursorOffset_ <= attrs_.size()) {
-    from = static_cast<int>(cursorIndex_);
-    pos = cursorOffset_;
+  if (cursor.node == this && cursor.generation == gLineGeneration.load(std::memory_order_relaxed) &&
+      cursor.index <= index && cursor.offset <= attrs_.size()) {
+    from = cursor.index;
+    pos = cursor.offset;
   }
   for (int i = from; i < index; ++i) nextLine(attrs_, pos);
-  if (pos <= UINT32_MAX) {
-    cursorIndex_ = static_cast<uint32_t>(index);
-    cursorOffset_ = static_cast<uint32_t>(pos);
-  }
+  RememberLine(index, pos);
   return pos;
 }
 
-void TXmlNode::ResetCursor() {
-  cursorIndex_ = 0;
-  cursorOffset_ = 0;
+void TXmlNode::RememberLine(int index, size_t offset) const {
+  tLineCursor = {this, gLineGeneration.load(std::memory_order_relaxed), index, offset};
 }
+
+void TXmlNode::ResetCursor() { gLineGeneration.fetch_add(1, std::memory_order_relaxed); }
 
 std::string_view TXmlNode::LineAt(int index) const {
   if (index < 0 || index >= attrCount_) return {};
@@ -219,7 +233,10 @@ void TXmlNode::SetAttributeValueAt(int index, std::string_view value) {
   std::string line(namePart(old));
   line += '=';
   line += QuoteText(EscapeText(value));
-  attrs_.replace(at, end - at, encodeLine(line));  // lines before index keep their offsets
+  attrs_.replace(at, end - at, encodeLine(line));
+  // The lines after index moved; those before it, this one included, did not.
+  ResetCursor();
+  RememberLine(index, at);
 }
 
 // ---- children ----

@@ -278,8 +278,12 @@ class TXmlNode {
  private:
   friend class NodeParser;
   std::string_view LineAt(int index) const;
+  // Offset of line index in attrs_ (0..count-1).
   size_t LineOffset(int index) const;
-  void ResetCursor();
+  // Ends every remembered line offset: a block changed other than by appending.
+  static void ResetCursor();
+  // Remembers the offset of line index for the next lookup by index.
+  void RememberLine(int index, size_t offset) const;
   std::string_view ValuePartOfFirst(std::string_view name, int* index) const;
   void AdoptChild(std::unique_ptr<TXmlNode>& node);
 
@@ -288,9 +292,6 @@ class TXmlNode {
   std::string attrs_;
   int32_t attrCount_ = 0;
   int32_t tag_ = 0;
-  // The last line looked up by index and its offset in attrs_.
-  mutable uint32_t cursorIndex_ = 0;
-  mutable uint32_t cursorOffset_ = 0;
   bool attrList_ = false;
   bool attrSorted_ = false;
   ElementType type_;
