@@ -144,6 +144,12 @@ std::string_view TXmlNode::LineAt(int index) const {
   return nextLine(attrs_, pos);
 }
 
+void TXmlNode::AppendAttributeLines(std::string& out) const {
+  out.reserve(out.size() + attrs_.size() + static_cast<size_t>(attrCount_) + 1);
+  size_t pos = 0;
+  for (int i = 0; i < attrCount_; ++i) out.append(" ").append(nextLine(attrs_, pos));
+}
+
 std::string TXmlNode::AttributeName(int index) const { return std::string(namePart(LineAt(index))); }
 
 std::string TXmlNode::AttributePair(int index) const { return std::string(LineAt(index)); }

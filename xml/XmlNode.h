@@ -199,6 +199,8 @@ class TXmlNode {
   // The attribute part of a start tag: " " + line per attribute, then "/" when
   // CanUseShortTag; empty without attributes.
   std::string AttributeText() const;
+  // Appends " " + line for every attribute line to out.
+  void AppendAttributeLines(std::string& out) const;
   // WriteToStream into a text (the document's text form, no byte-order mark).
   std::string WriteToString() const;
   // Stores value in the child named name (found or added) unless defaults are
