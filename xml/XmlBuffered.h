@@ -148,6 +148,7 @@ class TStringBuilder {
   std::string Slice(size_t start, size_t count) const;
   // The used text.
   std::string Value() const { return buffer_.substr(0, used_); }
+  std::string_view View() const { return std::string_view(buffer_).substr(0, used_); }
   // Empties the text; the capacity stays (a builder may be reused).
   void Clear() { used_ = 0; }
   size_t Used() const { return used_; }

@@ -222,6 +222,21 @@ void TXmlNode::AttributeAddLine(std::string_view line) {
   ++attrCount_;
 }
 
+void TXmlNode::AttributeAddPieces(const std::string_view* first, const std::string_view* last) {
+  if (last - first == 1) return AttributeAddLine(*first);
+  size_t n = 0;
+  for (const std::string_view* p = first; p != last; ++p) n += p->size();
+  if (attrSorted_ || !attrList_) {
+    std::string line;
+    line.reserve(n);
+    for (const std::string_view* p = first; p != last; ++p) line.append(*p);
+    return AttributeAddLine(line);
+  }
+  putLength(attrs_, n);
+  for (const std::string_view* p = first; p != last; ++p) attrs_.append(*p);
+  ++attrCount_;
+}
+
 void TXmlNode::AttributeAdd(std::string_view name, std::string_view value) {
   std::string line(name);
   line += '=';

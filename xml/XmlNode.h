@@ -95,6 +95,8 @@ class TXmlNode {
   void AttributeAdd(std::string_view name, std::string_view value);
   // Appends a line as it is (the parser's attribute lines).
   void AttributeAddLine(std::string_view line);
+  // Appends the line that the pieces make when joined.
+  void AttributeAddPieces(const std::string_view* first, const std::string_view* last);
   // Replaces line index by its name part + "=" + the quoted escaped value;
   // nothing outside 0..count-1. Raises the general error "Operation not
   // allowed on sorted list" on a sorted list.

@@ -57,6 +57,12 @@ bool ReadXmlChar(TStream& stream, char& c) {
 }
 
 int MatchMarkupStart(TPushbackReader& reader) {
+  // Most markup is an element: no start but "<" begins "<" plus a name byte.
+  if (reader.PushBackEmpty()) {
+    const std::string_view run = reader.Stream().Peek();
+    // The byte after "<" stays in the stream for the tag's reader.
+    if (!run.empty() && run[0] != '!' && run[0] != '?' && run[0] != '\0') return 11;
+  }
   bool candidate[12];
   for (bool& b : candidate) b = true;
   int result = 11;
@@ -83,7 +89,8 @@ int MatchMarkupStart(TPushbackReader& reader) {
   }
 }
 
-bool ReadUntilText(TPushbackReader& reader, std::string_view end, bool quoteAware, std::string& text) {
+bool ReadUntilView(TPushbackReader& reader, std::string_view end, bool quoteAware, std::string& storage,
+                   std::string_view& text) {
   if (end.empty()) return false;
   // One builder per thread, reused: this read never nests, and a tag per node
   // would otherwise cost an allocation each.
@@ -109,7 +116,8 @@ bool ReadUntilText(TPushbackReader& reader, std::string_view end, bool quoteAwar
     return quote == 0 && c == last && sb.EndsWith(end);
   };
   auto found = [&] {
-    text = sb.Slice(1, sb.Used() - end.size());
+    storage.assign(sb.View().substr(0, sb.Used() - end.size()));
+    text = storage;
     return true;
   };
   for (;;) {
@@ -118,9 +126,17 @@ bool ReadUntilText(TPushbackReader& reader, std::string_view end, bool quoteAwar
       TStream& stream = reader.Stream();
       const std::string_view run = stream.Peek();
       if (!run.empty() && end.size() == 1) {
-        // A one-character end (a tag's ">"): find it, then copy the text whole.
+        // A one-character end (a tag's ">"): find it, then take the text whole.
         size_t i = 0;
-        for (; i < run.size(); ++i) {
+        const size_t n = run.size();
+        for (; i < n; ++i) {
+          // Runs of plain bytes go by in a tight loop.
+          if (quote != 0) {
+            while (i < n && run[i] != quote && run[i] != '\0') ++i;
+          } else {
+            while (i < n && run[i] != last && !hasFlag(run[i], kQuote | kNul)) ++i;
+          }
+          if (i == n) break;
           const char c = run[i];
           if (c == '\0') {
             stream.Skip(i);
@@ -135,16 +151,18 @@ bool ReadUntilText(TPushbackReader& reader, std::string_view end, bool quoteAwar
             break;
           }
         }
-        if (i < run.size()) {
-          if (sb.Used() == 0)
-            text.assign(run.data(), i);
-          else
-            text = sb.Value().append(run.data(), i);
+        if (i < n) {
+          if (sb.Used() == 0 && i + 1 < n) {
+            text = run.substr(0, i);  // the stream keeps these bytes until its next read
+          } else {
+            storage.assign(sb.View()).append(run.data(), i);
+            text = storage;
+          }
           stream.Skip(i + 1);
           return true;
         }
         sb.Append(run);
-        stream.Skip(run.size());
+        stream.Skip(n);
         continue;
       }
       if (!run.empty()) {
@@ -168,6 +186,14 @@ bool ReadUntilText(TPushbackReader& reader, std::string_view end, bool quoteAwar
   }
 }
 
+bool ReadUntilText(TPushbackReader& reader, std::string_view end, bool quoteAware, std::string& text) {
+  std::string storage;
+  std::string_view view;
+  if (!ReadUntilView(reader, end, quoteAware, storage, view)) return false;
+  text.assign(view);
+  return true;
+}
+
 bool ReadUntilChar(TStream& stream, char terminator, std::string& text) {
   std::string collected;
   char quote = 0;
@@ -187,75 +213,70 @@ bool ReadUntilChar(TStream& stream, char terminator, std::string& text) {
   return false;
 }
 
-std::vector<std::string> SplitTagTokens(std::string_view text) {
-  std::vector<std::string> tokens;
-  SplitTagTokensInto(text, tokens);
-  return tokens;
+size_t TagTokenList::length(size_t k) const {
+  size_t n = 0;
+  for (const std::string_view* p = begin(k); p != end(k); ++p) n += p->size();
+  return n;
 }
 
-void SplitTagTokensInto(std::string_view text, std::vector<std::string>& tokens) {
-  size_t first = 0;
-  size_t end = text.size();
-  while (first < end && isBlank(text[first])) ++first;
-  while (end > first && isBlank(text[end - 1])) --end;
-  if (first >= end) {
-    tokens.clear();
-    return;
-  }
-  // The raw tokens: blank-separated outside quotes, quotes kept.
-  thread_local std::vector<std::string_view> raw;
-  raw.clear();
-  char quote = 0;
-  size_t start = first;
-  for (size_t i = first; i < end; ++i) {
-    const char c = text[i];
-    if (isQuote(c)) {
-      if (quote == 0)
-        quote = c;
-      else if (c == quote)
-        quote = 0;
-    } else if (quote == 0 && isBlank(c)) {
-      if (i > start) raw.push_back(text.substr(start, i - start));
-      start = i + 1;
-    }
-  }
-  if (end > start) raw.push_back(text.substr(start, end - start));
+void TagTokenList::appendTo(size_t k, std::string& out) const {
+  for (const std::string_view* p = begin(k); p != end(k); ++p) out.append(*p);
+}
 
-  // Two merges, each once over the tokens (no erasing, so a tag with many
-  // attributes costs its length, not its square). First every token that
-  // starts with "=" joins the one before it; then a token that starts with a
-  // quote joins the one before it when that one (as the first merge left it)
-  // holds "=". Runs join whole, in order, which is what merging from the last
-  // token down to the second gives.
-  thread_local std::vector<std::pair<size_t, size_t>> merged;  // [first, end) of raw per token
-  merged.clear();
-  for (size_t k = 0; k < raw.size(); ++k) {
-    if (k > 0 && raw[k][0] == '=')
-      merged.back().second = k + 1;
-    else
-      merged.emplace_back(k, k + 1);
-  }
-  auto holdsEq = [](size_t from, size_t to) {
-    for (size_t k = from; k < to; ++k)
-      if (raw[k].find('=') != std::string_view::npos) return true;
-    return false;
-  };
-  // Strings already in the vector keep their buffers and are overwritten.
-  size_t count = 0;
-  for (size_t m = 0; m < merged.size(); ++m) {
-    const bool joins = m > 0 && isQuote(raw[merged[m].first][0]) && holdsEq(merged[m - 1].first, merged[m - 1].second);
-    if (!joins) {
-      if (count == tokens.size()) tokens.emplace_back();
-      tokens[count++].clear();
+std::string TagTokenList::text(size_t k) const {
+  std::string out;
+  out.reserve(length(k));
+  appendTo(k, out);
+  return out;
+}
+
+void SplitTagTokens(std::string_view text, TagTokenList& tokens) {
+  tokens.pieces_.clear();
+  tokens.first_.clear();
+  size_t i = 0;
+  size_t end = text.size();
+  while (i < end && isBlank(text[i])) ++i;
+  while (end > i && isBlank(text[end - 1])) --end;
+  // One pass over the pieces, joining as they come (no erasing, so a tag
+  // with many attributes costs its length, not its square): a piece that
+  // starts with "=" joins the token before it; a piece that starts with a
+  // quote joins it too when what was a token before the quote joins (the
+  // token up to its "=" pieces) holds "=". This gives what merging the "="
+  // tokens and then the quoted ones, each from the last token down, gives.
+  size_t lastStart = 0;  // first piece of the token as it stood before quote joins
+  while (i < end) {
+    const size_t start = i;
+    char quote = 0;
+    for (; i < end; ++i) {
+      const char c = text[i];
+      if (quote != 0) {
+        if (c == quote) quote = 0;
+      } else if (hasFlag(c, kBlank | kQuote)) {
+        if (isBlank(c)) break;
+        quote = c;
+      }
     }
-    std::string& out = tokens[count - 1];
-    for (size_t k = merged[m].first; k < merged[m].second; ++k) out.append(raw[k]);
+    const std::string_view piece = text.substr(start, i - start);
+    const size_t index = tokens.pieces_.size();
+    tokens.pieces_.push_back(piece);
+    while (i < end && isBlank(text[i])) ++i;
+    if (index > 0 && piece[0] == '=') continue;
+    bool joins = false;
+    if (index > 0 && isQuote(piece[0])) {
+      for (size_t k = lastStart; k < index && !joins; ++k) joins = tokens.pieces_[k].find('=') != std::string_view::npos;
+    }
+    lastStart = index;
+    if (!joins) tokens.first_.push_back(static_cast<uint32_t>(index));
   }
-  tokens.resize(count);
-  if (raw.capacity() > 4096) {  // a huge tag must not stay allocated for the thread's life
-    std::vector<std::string_view>().swap(raw);
-    std::vector<std::pair<size_t, size_t>>().swap(merged);
-  }
+}
+
+std::vector<std::string> SplitTagTokens(std::string_view text) {
+  TagTokenList list;
+  SplitTagTokens(text, list);
+  std::vector<std::string> tokens;
+  tokens.reserve(list.size());
+  for (size_t k = 0; k < list.size(); ++k) tokens.push_back(list.text(k));
+  return tokens;
 }
 
 }  // namespace detail
@@ -340,21 +361,23 @@ class NodeParser {
       }
       default: break;
     }
-    std::string tag;
-    ReadUntilText(reader_, row.end, true, tag);
+    thread_local std::string storage;  // the tag is done with before any other is read
+    std::string_view tag;
+    ReadUntilView(reader_, row.end, true, storage, tag);
     bool emptyElement = false;
     if (row.type == ElementType::Element && !tag.empty() && tag.back() == '/') {
       emptyElement = true;
-      tag.pop_back();
+      tag.remove_suffix(1);
     }
     ParseTagText(tag);
+    if (storage.capacity() > 65536) std::string().swap(storage);
     if (!Started()) return;
     if (row.type == ElementType::Element && !emptyElement) Content();
   }
 
   void ParseTagText(std::string_view tag) {
-    thread_local std::vector<std::string> tokens;  // a leaf call: safe to reuse
-    SplitTagTokensInto(tag, tokens);
+    thread_local TagTokenList tokens;  // a leaf call: safe to reuse
+    SplitTagTokens(tag, tokens);
     size_t firstLine = 0;
     if (node_.type_ == ElementType::Declaration) {
       node_.name_ = "xml";
@@ -363,22 +386,29 @@ class NodeParser {
       node_.value_ = std::string(TrimText(tag));
     } else {
       if (tokens.empty()) raise(XmlErrc::MissingElementName);
-      node_.name_ = tokens[0];
+      node_.name_.clear();
+      tokens.appendTo(0, node_.name_);
       firstLine = 1;
     }
-    size_t bytes = 0;
-    for (size_t i = firstLine; i < tokens.size(); ++i) bytes += tokens[i].size() + 2;
-    node_.attrs_.reserve(node_.attrs_.size() + bytes);
-    for (size_t i = firstLine; i < tokens.size(); ++i) node_.AttributeAddLine(tokens[i]);
-    if (tag.size() > 65536) std::vector<std::string>().swap(tokens);
+    if (firstLine < tokens.size()) {
+      size_t bytes = 0;
+      for (size_t k = firstLine; k < tokens.size(); ++k) bytes += tokens.length(k) + 2;
+      node_.attrs_.reserve(node_.attrs_.size() + bytes);
+      for (size_t k = firstLine; k < tokens.size(); ++k) node_.AttributeAddPieces(tokens.begin(k), tokens.end(k));
+    }
+    if (tag.size() > 65536) tokens = TagTokenList();
   }
 
   void FlushText(bool last) {
     if (content_.empty()) return;
     if (!TrimText(content_).empty()) {
       if (last && !hadChild_) {
-        // Plain text content: it becomes the value straight away.
-        node_.value_ = content_;
+        // Plain text content: it becomes the value straight away (taken
+        // whole unless the buffer has much room to spare).
+        if (content_.capacity() - content_.size() <= content_.size() / 4)
+          node_.value_ = std::move(content_);
+        else
+          node_.value_ = content_;
       } else {
         auto text = TXmlNode::CreateType(doc_, ElementType::CharData);
         text->value_ = content_;
@@ -415,8 +445,9 @@ class NodeParser {
       }
       if (!takeNonBlank(reader_, c)) raise(XmlErrc::MissingDataAfterLt, node_.name_);
       if (c == '/') {
-        std::string text;
-        if (!ReadUntilText(reader_, ">", true, text)) raise(XmlErrc::MissingGtInCloseTag, node_.name_);
+        std::string storage;
+        std::string_view text;
+        if (!ReadUntilView(reader_, ">", true, storage, text)) raise(XmlErrc::MissingGtInCloseTag, node_.name_);
         if (CompareNames(TrimText(text), node_.name_, node_.InUtf8Mode()) != 0)
           raise(XmlErrc::IncorrectCloseTag, node_.name_);
         break;
