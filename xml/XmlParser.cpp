@@ -8,6 +8,7 @@
 #include "xml/XmlText.h"
 #include "xml/internal/ByteClass.h"
 #include "xml/internal/Parser.h"
+#include "xml/internal/Scan.h"
 
 namespace xml {
 namespace detail {
@@ -131,11 +132,12 @@ bool ReadUntilView(TPushbackReader& reader, std::string_view end, bool quoteAwar
         const size_t n = run.size();
         for (; i < n; ++i) {
           // Runs of plain bytes go by in a tight loop.
-          if (quote != 0) {
-            while (i < n && run[i] != quote && run[i] != '\0') ++i;
-          } else {
-            while (i < n && run[i] != last && !hasFlag(run[i], kQuote | kNul)) ++i;
-          }
+          if (quote != 0)
+            i = findAnyOf(run.data(), i, n, quote, '\0', '\0', '\0');
+          else if (quoteAware)
+            i = findAnyOf(run.data(), i, n, last, '"', '\'', '\0');
+          else
+            i = findAnyOf(run.data(), i, n, last, '\0', '\0', '\0');
           if (i == n) break;
           const char c = run[i];
           if (c == '\0') {
@@ -248,9 +250,12 @@ void SplitTagTokens(std::string_view text, TagTokenList& tokens) {
     const size_t start = i;
     char quote = 0;
     for (; i < end; ++i) {
+      i = quote != 0 ? findAnyOf(text.data(), i, end, quote, quote, quote, quote)
+                     : findQuoteOrControl(text.data(), i, end);
+      if (i == end) break;
       const char c = text[i];
       if (quote != 0) {
-        if (c == quote) quote = 0;
+        quote = 0;  // the closing quote
       } else if (hasFlag(c, kBlank | kQuote)) {
         if (isBlank(c)) break;
         quote = c;
@@ -425,7 +430,9 @@ class NodeParser {
       const std::string_view run = stream_.Peek();
       if (!run.empty()) {
         size_t i = 0;
-        for (; i < run.size() && run[i] != '<'; ++i) {
+        for (;; ++i) {
+          i = findAnyOf(run.data(), i, run.size(), '<', '\r', '\0', '\0');
+          if (i == run.size() || run[i] == '<') break;
           if (run[i] == '\r') crSeen = true;
           if (run[i] == '\0') {
             stream_.Skip(i);
