@@ -38,6 +38,25 @@ int takeChar(TPushbackReader& reader, char& c) {
 }
 
 bool takeNonBlank(TPushbackReader& reader, char& c) {
+  // Blanks the stream has at hand are passed over in place.
+  while (reader.PushBackEmpty()) {
+    TStream& stream = reader.Stream();
+    const std::string_view run = stream.Peek();
+    if (run.empty()) break;
+    size_t i = 0;
+    while (i < run.size() && isBlank(run[i])) ++i;
+    if (i == run.size()) {
+      stream.Skip(i);
+      continue;
+    }
+    c = run[i];
+    if (c == '\0') {
+      stream.Skip(i);
+      raise(XmlErrc::NulCharacter);
+    }
+    stream.Skip(i + 1);
+    return true;
+  }
   while (takeChar(reader, c) == 1)
     if (!isBlank(c)) return true;
   return false;
@@ -423,10 +442,32 @@ class NodeParser {
     content_.clear();
   }
 
+  // Reads the close tag after "</" and checks its name.
+  void CloseTag() {
+    std::string storage;
+    std::string_view text;
+    if (!ReadUntilView(reader_, ">", true, storage, text)) raise(XmlErrc::MissingGtInCloseTag, node_.name_);
+    if (CompareNames(TrimText(text), node_.name_, node_.InUtf8Mode()) != 0)
+      raise(XmlErrc::IncorrectCloseTag, node_.name_);
+  }
+
+  // Parses the child whose "<" is the stream's next character; false when an
+  // event handler asked to stop.
+  bool Child() {
+    FlushText(false);
+    hadChild_ = true;
+    TXmlNode* child = node_.ChildAt(node_.AddChild(TXmlNode::CreateOwned(doc_)));
+    child->ParseFromStream(stream_);
+    if (doc_ != nullptr && doc_->DiscardComments && child->type_ == ElementType::Comment)
+      node_.RemoveChild(child);
+    return !stopped();
+  }
+
   void Content() {
     bool crSeen = false;
     for (;;) {
-      // Text the stream has at hand is scanned in place up to the next "<".
+      // Text the stream has at hand is scanned in place up to the next "<";
+      // a "<" with a name or "/" right after it is taken there as well.
       const std::string_view run = stream_.Peek();
       if (!run.empty()) {
         size_t i = 0;
@@ -440,6 +481,20 @@ class NodeParser {
           }
         }
         content_.append(run.data(), i);
+        if (i + 1 < run.size()) {
+          const char next = run[i + 1];
+          if (next == '/') {
+            stream_.Skip(i + 2);
+            CloseTag();
+            break;
+          }
+          if (!isBlank(next) && next != '\0') {
+            stream_.Skip(i);
+            crSeen = false;
+            if (!Child()) return;
+            continue;
+          }
+        }
         stream_.Skip(i);
         if (i == run.size()) continue;
       }
@@ -452,22 +507,12 @@ class NodeParser {
       }
       if (!takeNonBlank(reader_, c)) raise(XmlErrc::MissingDataAfterLt, node_.name_);
       if (c == '/') {
-        std::string storage;
-        std::string_view text;
-        if (!ReadUntilView(reader_, ">", true, storage, text)) raise(XmlErrc::MissingGtInCloseTag, node_.name_);
-        if (CompareNames(TrimText(text), node_.name_, node_.InUtf8Mode()) != 0)
-          raise(XmlErrc::IncorrectCloseTag, node_.name_);
+        CloseTag();
         break;
       }
-      FlushText(false);
-      hadChild_ = true;
       crSeen = false;
       stream_.Seek(-2, SeekOrigin::Current);
-      TXmlNode* child = node_.ChildAt(node_.AddChild(TXmlNode::CreateOwned(doc_)));
-      child->ParseFromStream(stream_);
-      if (doc_ != nullptr && doc_->DiscardComments && child->type_ == ElementType::Comment)
-        node_.RemoveChild(child);
-      if (stopped()) return;
+      if (!Child()) return;
     }
     FlushText(true);
     if (hadChild_ && crSeen) {
