@@ -1,6 +1,7 @@
 #include "xml/XmlNode.h"
 
 #include <atomic>
+#include <cstring>
 #include <utility>
 
 #include "platform/codepage.h"
@@ -145,9 +146,29 @@ std::string_view TXmlNode::LineAt(int index) const {
 }
 
 void TXmlNode::AppendAttributeLines(std::string& out) const {
-  out.reserve(out.size() + attrs_.size() + static_cast<size_t>(attrCount_) + 1);
+  // Each line's length prefix (one byte or more) gives way to one blank, so
+  // the block's size is room enough.
+  const size_t at = out.size();
+  out.resize(at + attrs_.size());
+  char* w = out.data() + at;
+  // Lines shorter than 128 bytes have a one-byte prefix: the block is then
+  // the text already, once each prefix becomes the blank.
+  std::memcpy(w, attrs_.data(), attrs_.size());
+  size_t k = 0;
+  while (k < attrs_.size() && static_cast<unsigned char>(w[k]) < 0x80) {
+    const size_t len = static_cast<unsigned char>(w[k]);
+    w[k] = ' ';
+    k += 1 + len;
+  }
+  if (k == attrs_.size()) return;
   size_t pos = 0;
-  for (int i = 0; i < attrCount_; ++i) out.append(" ").append(nextLine(attrs_, pos));
+  for (int i = 0; i < attrCount_; ++i) {
+    const std::string_view line = nextLine(attrs_, pos);
+    *w++ = ' ';
+    std::memcpy(w, line.data(), line.size());
+    w += line.size();
+  }
+  out.resize(static_cast<size_t>(w - out.data()));
 }
 
 std::string TXmlNode::AttributeName(int index) const { return std::string(namePart(LineAt(index))); }
