@@ -10,35 +10,14 @@
 #include "xml/XmlStream.h"
 #include "xml/XmlText.h"
 #include "xml/internal/ByteClass.h"
+#include "xml/internal/LineBlock.h"
 #include "xml/internal/Options.h"
 
 namespace xml {
 namespace {
 
-// ---- the attribute block: each line as a varint length and its bytes ----
-
-void putLength(std::string& out, size_t n) {
-  while (n >= 0x80) {
-    out.push_back(static_cast<char>((n & 0x7F) | 0x80));
-    n >>= 7;
-  }
-  out.push_back(static_cast<char>(n));
-}
-
-// The line at pos; pos moves past it.
-std::string_view nextLine(std::string_view block, size_t& pos) {
-  size_t n = 0;
-  int shift = 0;
-  for (;;) {
-    const auto b = static_cast<unsigned char>(block[pos++]);
-    n |= static_cast<size_t>(b & 0x7F) << shift;
-    if ((b & 0x80) == 0) break;
-    shift += 7;
-  }
-  const std::string_view line = block.substr(pos, n);
-  pos += n;
-  return line;
-}
+using detail::nextLine;
+using detail::putLength;
 
 std::string encodeLine(std::string_view line) {
   std::string out;

@@ -1,4 +1,5 @@
 // Reads one node, and for an element its subtree, from a character stream.
+#include <cstring>
 #include <utility>
 
 #include "xml/XmlBuffered.h"
@@ -7,6 +8,7 @@
 #include "xml/XmlNode.h"
 #include "xml/XmlText.h"
 #include "xml/internal/ByteClass.h"
+#include "xml/internal/LineBlock.h"
 #include "xml/internal/Parser.h"
 #include "xml/internal/Scan.h"
 
@@ -415,10 +417,29 @@ class NodeParser {
       firstLine = 1;
     }
     if (firstLine < tokens.size()) {
-      size_t bytes = 0;
-      for (size_t k = firstLine; k < tokens.size(); ++k) bytes += tokens.length(k) + 2;
-      node_.attrs_.reserve(node_.attrs_.size() + bytes);
-      for (size_t k = firstLine; k < tokens.size(); ++k) node_.AttributeAddPieces(tokens.begin(k), tokens.end(k));
+      node_.EnsureAttributes();
+      if (node_.attrSorted_) {
+        for (size_t k = firstLine; k < tokens.size(); ++k) node_.AttributeAddPieces(tokens.begin(k), tokens.end(k));
+      } else {
+        // Unsorted lines go behind the others: the block grows once, to its final size.
+        size_t bytes = 0;
+        for (size_t k = firstLine; k < tokens.size(); ++k) {
+          const size_t n = tokens.length(k);
+          bytes += lengthSize(n) + n;
+        }
+        std::string& block = node_.attrs_;
+        const size_t at = block.size();
+        block.resize(at + bytes);
+        char* w = block.data() + at;
+        for (size_t k = firstLine; k < tokens.size(); ++k) {
+          w = writeLength(w, tokens.length(k));
+          for (const std::string_view* p = tokens.begin(k); p != tokens.end(k); ++p) {
+            std::memcpy(w, p->data(), p->size());
+            w += p->size();
+          }
+        }
+        node_.attrCount_ += static_cast<int32_t>(tokens.size() - firstLine);
+      }
     }
     if (tag.size() > 65536) tokens = TagTokenList();
   }
