@@ -477,6 +477,8 @@ class NodeParser {
   bool Child() {
     FlushText(false);
     hadChild_ = true;
+    // Room for a few children at once; the list is cut to size at the close tag.
+    if (node_.children_.capacity() == 0) node_.children_.reserve(8);
     TXmlNode* child = node_.ChildAt(node_.AddChild(TXmlNode::CreateOwned(doc_)));
     child->ParseFromStream(stream_);
     if (doc_ != nullptr && doc_->DiscardComments && child->type_ == ElementType::Comment)
