@@ -236,12 +236,6 @@ bool ReadUntilChar(TStream& stream, char terminator, std::string& text) {
   return false;
 }
 
-size_t TagTokenList::length(size_t k) const {
-  size_t n = 0;
-  for (const std::string_view* p = begin(k); p != end(k); ++p) n += p->size();
-  return n;
-}
-
 void TagTokenList::appendTo(size_t k, std::string& out) const {
   for (const std::string_view* p = begin(k); p != end(k); ++p) out.append(*p);
 }
@@ -256,6 +250,7 @@ std::string TagTokenList::text(size_t k) const {
 void SplitTagTokens(std::string_view text, TagTokenList& tokens) {
   tokens.pieces_.clear();
   tokens.first_.clear();
+  tokens.length_.clear();
   size_t i = 0;
   size_t end = text.size();
   while (i < end && isBlank(text[i])) ++i;
@@ -286,13 +281,20 @@ void SplitTagTokens(std::string_view text, TagTokenList& tokens) {
     const size_t index = tokens.pieces_.size();
     tokens.pieces_.push_back(piece);
     while (i < end && isBlank(text[i])) ++i;
-    if (index > 0 && piece[0] == '=') continue;
-    bool joins = false;
-    if (index > 0 && isQuote(piece[0])) {
-      for (size_t k = lastStart; k < index && !joins; ++k) joins = tokens.pieces_[k].find('=') != std::string_view::npos;
+    bool joins = index > 0 && piece[0] == '=';
+    if (!joins) {
+      if (index > 0 && isQuote(piece[0])) {
+        for (size_t k = lastStart; k < index && !joins; ++k)
+          joins = tokens.pieces_[k].find('=') != std::string_view::npos;
+      }
+      lastStart = index;
     }
-    lastStart = index;
-    if (!joins) tokens.first_.push_back(static_cast<uint32_t>(index));
+    if (joins) {
+      tokens.length_.back() += piece.size();
+    } else {
+      tokens.first_.push_back(static_cast<uint32_t>(index));
+      tokens.length_.push_back(piece.size());
+    }
   }
 }
 

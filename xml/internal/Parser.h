@@ -66,7 +66,7 @@ class TagTokenList {
     return pieces_.data() + (k + 1 < first_.size() ? first_[k + 1] : pieces_.size());
   }
   // Token k's length and text.
-  size_t length(size_t k) const;
+  size_t length(size_t k) const { return length_[k]; }
   void appendTo(size_t k, std::string& out) const;
   std::string text(size_t k) const;
 
@@ -74,6 +74,7 @@ class TagTokenList {
   friend void SplitTagTokens(std::string_view text, TagTokenList& tokens);
   std::vector<std::string_view> pieces_;
   std::vector<uint32_t> first_;  // index of each token's first piece
+  std::vector<size_t> length_;   // each token's length
 };
 
 // Tokens of a tag: blank-separated outside quotes, "=" and quoted values
