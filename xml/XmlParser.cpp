@@ -247,21 +247,56 @@ std::string TagTokenList::text(size_t k) const {
   return out;
 }
 
+void TagTokenList::clear() {
+  pieces_.clear();
+  first_.clear();
+  length_.clear();
+  lastStart_ = 0;
+}
+
+// Pieces join as they come (no erasing, so a tag with many attributes costs
+// its length, not its square): a piece that starts with "=" joins the token
+// before it; a piece that starts with a quote joins it too when what was a
+// token before the quote joins (the token up to its "=" pieces) holds "=".
+// This gives what merging the "=" tokens and then the quoted ones, each from
+// the last token down, gives.
+void TagTokenList::addPiece(std::string_view piece) {
+  const size_t index = pieces_.size();
+  pieces_.push_back(piece);
+  bool joins = index > 0 && piece[0] == '=';
+  if (!joins) {
+    if (index > 0 && isQuote(piece[0])) {
+      for (size_t k = lastStart_; k < index && !joins; ++k) joins = pieces_[k].find('=') != std::string_view::npos;
+    }
+    lastStart_ = index;
+  }
+  if (joins) {
+    length_.back() += piece.size();
+  } else {
+    first_.push_back(static_cast<uint32_t>(index));
+    length_.push_back(piece.size());
+  }
+}
+
+void TagTokenList::dropLastByte() {
+  std::string_view& last = pieces_.back();
+  if (last.size() > 1) {
+    last.remove_suffix(1);
+    --length_.back();
+    return;
+  }
+  // A piece of one byte that is not "=" or a quote is a token of its own.
+  pieces_.pop_back();
+  first_.pop_back();
+  length_.pop_back();
+}
+
 void SplitTagTokens(std::string_view text, TagTokenList& tokens) {
-  tokens.pieces_.clear();
-  tokens.first_.clear();
-  tokens.length_.clear();
+  tokens.clear();
   size_t i = 0;
   size_t end = text.size();
   while (i < end && isBlank(text[i])) ++i;
   while (end > i && isBlank(text[end - 1])) --end;
-  // One pass over the pieces, joining as they come (no erasing, so a tag
-  // with many attributes costs its length, not its square): a piece that
-  // starts with "=" joins the token before it; a piece that starts with a
-  // quote joins it too when what was a token before the quote joins (the
-  // token up to its "=" pieces) holds "=". This gives what merging the "="
-  // tokens and then the quoted ones, each from the last token down, gives.
-  size_t lastStart = 0;  // first piece of the token as it stood before quote joins
   while (i < end) {
     const size_t start = i;
     char quote = 0;
@@ -277,25 +312,41 @@ void SplitTagTokens(std::string_view text, TagTokenList& tokens) {
         quote = c;
       }
     }
-    const std::string_view piece = text.substr(start, i - start);
-    const size_t index = tokens.pieces_.size();
-    tokens.pieces_.push_back(piece);
+    tokens.addPiece(text.substr(start, i - start));
     while (i < end && isBlank(text[i])) ++i;
-    bool joins = index > 0 && piece[0] == '=';
-    if (!joins) {
-      if (index > 0 && isQuote(piece[0])) {
-        for (size_t k = lastStart; k < index && !joins; ++k)
-          joins = tokens.pieces_[k].find('=') != std::string_view::npos;
-      }
-      lastStart = index;
-    }
-    if (joins) {
-      tokens.length_.back() += piece.size();
-    } else {
-      tokens.first_.push_back(static_cast<uint32_t>(index));
-      tokens.length_.push_back(piece.size());
-    }
   }
+}
+
+size_t ScanElementTag(std::string_view run, TagTokenList& tokens, bool& emptyElement) {
+  tokens.clear();
+  const char* p = run.data();
+  const size_t n = run.size();
+  size_t i = 0;
+  for (;;) {
+    while (i < n && isBlank(p[i])) ++i;
+    if (i == n) return n;
+    if (p[i] == '>') break;
+    const size_t start = i;
+    char quote = 0;
+    for (;; ++i) {
+      i = quote != 0 ? findAnyOf(p, i, n, quote, '\0', '\0', '\0') : findQuoteOrControl(p, i, n, '>');
+      if (i == n) return n;
+      const char c = p[i];
+      if (c == '\0') return n;  // the usual read reports it, at its place
+      if (quote != 0) {
+        quote = 0;  // the closing quote
+      } else if (isQuote(c)) {
+        quote = c;
+      } else if (c == '>' || isBlank(c)) {
+        break;
+      }
+    }
+    tokens.addPiece(run.substr(start, i - start));
+    if (p[i] == '>') break;
+  }
+  emptyElement = i > 0 && p[i - 1] == '/';
+  if (emptyElement) tokens.dropLastByte();
+  return i;
 }
 
 std::vector<std::string> SplitTagTokens(std::string_view text) {
@@ -389,23 +440,36 @@ class NodeParser {
       }
       default: break;
     }
-    thread_local std::string storage;  // the tag is done with before any other is read
-    std::string_view tag;
-    ReadUntilView(reader_, row.end, true, storage, tag);
+    thread_local TagTokenList tokens;  // a leaf use: safe to reuse
     bool emptyElement = false;
-    if (row.type == ElementType::Element && !tag.empty() && tag.back() == '/') {
-      emptyElement = true;
-      tag.remove_suffix(1);
+    const std::string_view run = reader_.PushBackEmpty() ? stream_.Peek() : std::string_view();
+    const size_t end = row.type == ElementType::Element ? ScanElementTag(run, tokens, emptyElement) : run.size();
+    if (end + 1 < run.size()) {
+      // The tag lies whole in the bytes at hand (and the page stays while its
+      // tokens are taken): found and split in one pass.
+      stream_.Skip(end + 1);
+      ApplyTagTokens(tokens, {});
+    } else {
+      thread_local std::string storage;  // the tag is done with before any other is read
+      std::string_view tag;
+      ReadUntilView(reader_, row.end, true, storage, tag);
+      emptyElement = false;
+      if (row.type == ElementType::Element && !tag.empty() && tag.back() == '/') {
+        emptyElement = true;
+        tag.remove_suffix(1);
+      }
+      SplitTagTokens(tag, tokens);
+      ApplyTagTokens(tokens, tag);
+      if (storage.capacity() > 65536) std::string().swap(storage);
     }
-    ParseTagText(tag);
-    if (storage.capacity() > 65536) std::string().swap(storage);
+    if (tokens.size() > 4096) tokens = TagTokenList();
     if (!Started()) return;
     if (row.type == ElementType::Element && !emptyElement) Content();
   }
 
-  void ParseTagText(std::string_view tag) {
-    thread_local TagTokenList tokens;  // a leaf call: safe to reuse
-    SplitTagTokens(tag, tokens);
+  // Sets name and attribute lines from a tag's tokens; tag is the text
+  // (needed for a stylesheet's value only).
+  void ApplyTagTokens(const TagTokenList& tokens, std::string_view tag) {
     size_t firstLine = 0;
     if (node_.type_ == ElementType::Declaration) {
       node_.name_ = "xml";
@@ -443,7 +507,6 @@ class NodeParser {
         node_.attrCount_ += static_cast<int32_t>(tokens.size() - firstLine);
       }
     }
-    if (tag.size() > 65536) tokens = TagTokenList();
   }
 
   void FlushText(bool last) {

@@ -72,6 +72,13 @@ class TagTokenList {
 
  private:
   friend void SplitTagTokens(std::string_view text, TagTokenList& tokens);
+  friend size_t ScanElementTag(std::string_view run, TagTokenList& tokens, bool& emptyElement);
+  void clear();
+  // Adds the next piece: it joins the last token or starts one.
+  void addPiece(std::string_view piece);
+  // Drops the last byte of the last piece (a "/" that marks an empty element).
+  void dropLastByte();
+  size_t lastStart_ = 0;  // first piece of the last token as it stood before quote joins
   std::vector<std::string_view> pieces_;
   std::vector<uint32_t> first_;  // index of each token's first piece
   std::vector<size_t> length_;   // each token's length
@@ -83,5 +90,13 @@ class TagTokenList {
 void SplitTagTokens(std::string_view text, TagTokenList& tokens);
 // The same as strings.
 std::vector<std::string> SplitTagTokens(std::string_view text);
+
+// An element's start tag at the front of run (the bytes after "<" and the
+// name's first byte on): finds its ">" (outside quotes) and splits its tokens
+// in the same pass, as SplitTagTokens would split the tag's text without a
+// last "/" (which sets emptyElement). Returns the index of the ">", or
+// run.size() when the tag does not end inside run or holds a NUL byte
+// (tokens then mean nothing).
+size_t ScanElementTag(std::string_view run, TagTokenList& tokens, bool& emptyElement);
 
 }  // namespace xml::detail

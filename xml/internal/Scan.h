@@ -30,22 +30,25 @@ inline size_t findAnyOf(const char* p, size_t i, size_t n, char a, char b, char 
   return n;
 }
 
-// Index of the first byte at or after i (before n) that is a quote or has a
-// code from 0 to 32 (blanks and the other control bytes); n when none.
-inline size_t findQuoteOrControl(const char* p, size_t i, size_t n) {
+// Index of the first byte at or after i (before n) that is a quote, has a
+// code from 0 to 32 (blanks and the other control bytes) or equals also; n
+// when none.
+inline size_t findQuoteOrControl(const char* p, size_t i, size_t n, char also = '"') {
 #if defined(__SSE2__)
-  const __m128i space = _mm_set1_epi8(32), dq = _mm_set1_epi8('"'), sq = _mm_set1_epi8('\'');
+  const __m128i space = _mm_set1_epi8(32), dq = _mm_set1_epi8('"'), sq = _mm_set1_epi8('\''),
+                extra = _mm_set1_epi8(also);
   for (; i + 16 <= n; i += 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
     const __m128i low = _mm_cmpeq_epi8(_mm_max_epu8(v, space), space);  // v <= 32, unsigned
-    const __m128i hit = _mm_or_si128(low, _mm_or_si128(_mm_cmpeq_epi8(v, dq), _mm_cmpeq_epi8(v, sq)));
+    const __m128i quotes = _mm_or_si128(_mm_cmpeq_epi8(v, dq), _mm_cmpeq_epi8(v, sq));
+    const __m128i hit = _mm_or_si128(_mm_or_si128(low, quotes), _mm_cmpeq_epi8(v, extra));
     const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(hit));
     if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(mask));
   }
 #endif
   for (; i < n; ++i) {
     const auto x = static_cast<unsigned char>(p[i]);
-    if (x <= 32 || x == '"' || x == '\'') return i;
+    if (x <= 32 || x == '"' || x == '\'' || p[i] == also) return i;
   }
   return n;
 }
