@@ -77,8 +77,10 @@ class TXmlDocument {
   void AssignIfGiven(const TXmlDocument* source);
 
   // Loads a file opened for reading under a shared lock. Raises the stream
-  // error "Cannot open file" (document untouched), parse errors (filer kind)
-  // and codec errors (stream kind); the nodes read before a failure stay.
+  // error "Cannot open file" (document untouched; a directory too), parse
+  // errors (filer kind), a failed read ("Cannot read file", filer kind), input
+  // that ends before the file's size (filer kind) and codec errors (stream
+  // kind); the nodes read before a failure stay.
   void LoadFromFile(const std::string& path);
   // Loads through a buffered reader and a codec over stream (which stays the caller's).
   void LoadFromStream(TStream& stream);
