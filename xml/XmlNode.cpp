@@ -396,9 +396,10 @@ int TXmlNode::TreeDepth() const {
   return depth;
 }
 
-bool TXmlNode::CanUseShortTag() const {
-  return value_.empty() && children_.empty() && type_ == ElementType::Element && !UsesFullEndTags() &&
-         TreeDepth() >= 1;
+bool TXmlNode::CanUseShortTag() const { return ShortTagAt(TreeDepth()); }
+
+bool TXmlNode::ShortTagAt(int depth) const {
+  return value_.empty() && children_.empty() && type_ == ElementType::Element && !UsesFullEndTags() && depth >= 1;
 }
 
 std::string TXmlNode::IndentText() const {

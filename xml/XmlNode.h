@@ -290,6 +290,8 @@ class TXmlNode {
   void RememberLine(int index, size_t offset) const;
   std::string_view ValuePartOfFirst(std::string_view name, int* index) const;
   void AdoptChild(std::unique_ptr<TXmlNode>& node);
+  // CanUseShortTag for a node whose depth the caller knows.
+  bool ShortTagAt(int depth) const;
 
   // Attribute lines in one block, each behind its length (a varint): one
   // allocation per node keeps a parsed tree small.

@@ -17,6 +17,7 @@ namespace {
 struct Frame {
   const TXmlNode* node;
   int next;           // index of the next child to write
+  int depth;          // the node's TreeDepth
   std::string indent; // the node's IndentText
   std::string lineBreak;
 };
@@ -65,12 +66,12 @@ void TXmlNode::WriteToStream(TStream& stream) const {
   std::string out;
 
   // Writes the node's opening (or the whole leaf); true when its children follow.
-  auto begin = [&](const TXmlNode& n) -> bool {
+  auto begin = [&](const TXmlNode& n, int depth) -> bool {
     if (static_cast<int>(n.type_) > static_cast<int>(ElementType::RawTag)) raise(XmlErrc::IllegalElementType);
     std::string indent = n.IndentText();
     switch (n.type_) {
       case ElementType::Element: {
-        const bool shortTag = n.CanUseShortTag();
+        const bool shortTag = n.ShortTagAt(depth);
         out.assign(indent).append("<").append(n.name_);
         n.AppendAttributeLines(out);
         if (shortTag) out.push_back('/');
@@ -79,7 +80,7 @@ void TXmlNode::WriteToStream(TStream& stream) const {
           std::string lineBreak = n.LineBreakText();
           out.append(lineBreak);
           WriteTextToStream(stream, out);
-          stack.push_back({&n, 0, std::move(indent), std::move(lineBreak)});
+          stack.push_back({&n, 0, depth, std::move(indent), std::move(lineBreak)});
           return true;
         }
         if (!shortTag) out.append("</").append(n.name_).append(">");
@@ -94,7 +95,7 @@ void TXmlNode::WriteToStream(TStream& stream) const {
           out.back() = ' ';
           out.append("[").append(lineBreak);
           WriteTextToStream(stream, out);
-          stack.push_back({&n, 0, std::move(indent), std::move(lineBreak)});
+          stack.push_back({&n, 0, depth, std::move(indent), std::move(lineBreak)});
           return true;
         }
         out = declaration(indent, "<!DOCTYPE ", n);
@@ -129,12 +130,12 @@ void TXmlNode::WriteToStream(TStream& stream) const {
     WriteTextToStream(stream, f.lineBreak);
   };
 
-  if (!begin(*this)) return;
+  if (!begin(*this, TreeDepth())) return;
   while (!stack.empty()) {
     Frame& f = stack.back();
     if (f.next < static_cast<int>(f.node->children_.size())) {
       const TXmlNode& child = *f.node->children_[static_cast<size_t>(f.next++)];
-      if (!begin(child)) separate(stack.back());
+      if (!begin(child, f.depth + 1)) separate(stack.back());
       continue;
     }
     const Frame done = std::move(f);
