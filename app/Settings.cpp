@@ -29,12 +29,20 @@ bool isBraced(const QString& v) {
 
 // A value that would change the meaning of the connection string (";" ends a
 // piece, a leading "{" starts a braced value) is braced, with "}" doubled, so
-// it reaches the driver whole. Every other value goes in unchanged.
+// it reaches the driver whole: a password "{x}" arrives as "{x}". Every other
+// value goes in unchanged.
 QString connectionValue(const QString& v) {
   if (!v.contains(QLatin1Char(';')) && !v.startsWith(QLatin1Char('{'))) return v;
-  if (isBraced(v) && !v.contains(QLatin1Char(';'))) return v;  // already braced, as "{PostgreSQL Unicode}" is
   return QLatin1Char('{') + QString(v).replace(QLatin1Char('}'), QStringLiteral("}}")) +
          QLatin1Char('}');
+}
+
+// The driver's name is written braced in the settings ("{PostgreSQL Unicode}"):
+// only there are the braces the string's own syntax, and such a value passes
+// unchanged.
+QString driverValue(const QString& v) {
+  if (isBraced(v) && !v.contains(QLatin1Char(';'))) return v;
+  return connectionValue(v);
 }
 
 }  // namespace
@@ -87,7 +95,7 @@ std::string unscramble(std::string s) {
 
 QString BuildConnectionString(const DatabaseSettings& s) {
   return QStringLiteral("Provider=") + connectionValue(s.Provider) +
-         QStringLiteral(";DRIVER=") + connectionValue(s.Driver) +
+         QStringLiteral(";DRIVER=") + driverValue(s.Driver) +
          QStringLiteral(";Extended Properties=''") + QStringLiteral(";PWD=") +
          connectionValue(s.Password) + QStringLiteral(";Persist Security Info=True") +
          QStringLiteral(";UID=") + connectionValue(s.LogId) +

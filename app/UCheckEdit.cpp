@@ -18,6 +18,8 @@
 #include "app/Texts.h"
 #include "cell/TCell.h"
 #include "app/uProgressBar.h"
+#include "check/SqlText.h"
+#include "platform/codepage.h"
 
 TFmCheckEdit::TFmCheckEdit(const QString& programDir, QWidget* parent)
     : QWidget(parent), ProgramDir(programDir) {
@@ -134,10 +136,34 @@ TPicture* TFmCheckEdit::picture(const char* name) const {
 void TFmCheckEdit::guarded(const std::function<void()>& command) {
   try {
     command();
-  } catch (const std::exception& e) {
-    platform::dialogs().showFailure(QString::fromUtf8(e.what()));
   } catch (...) {
-    platform::dialogs().showFailure(QStringLiteral("Unknown failure"));
+    platform::dialogs().showFailure(failureMessage(std::current_exception()));
+  }
+}
+
+QString TFmCheckEdit::failureMessage(std::exception_ptr failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const platform::db::DbError& e) {
+    if (e.connectionLost()) return texts::kConnectionLost + QLatin1Char('\n') + e.message();
+    return e.message();
+  } catch (const std::exception& e) {
+    return QString::fromUtf8(e.what());
+  } catch (...) {
+  }
+  return QStringLiteral("Unknown failure");
+}
+
+bool TFmCheckEdit::reconnectIfLost() {
+  conMain.checkAlive();
+  if (!conMain.lost()) return true;
+  try {
+    conMain.reopen();
+    return true;
+  } catch (const std::exception& e) {
+    platform::dialogs().showFailure(texts::kReconnectFailed + QLatin1Char('\n') +
+                                    QString::fromUtf8(e.what()));
+    return false;
   }
 }
 
@@ -156,7 +182,9 @@ void TFmCheckEdit::FormCreate() {
   progress.pump();
   const QString connectionString = BuildConnectionString(s);
   try {
-    conMain.open(connectionString);
+    // Literals carry backslashes verbatim only with standard strings on; a
+    // server that refuses the setting fails the start-up like one that is down.
+    conMain.open(connectionString, {check::kStandardStringsSql});
     DbConnected = true;
     progress.setProgress(148);
     progress.pump();
@@ -236,6 +264,12 @@ void TFmCheckEdit::btnCloseClick() { close(); }
 
 int ProgramMain(const QString& programDir) {
   QApplication::setApplicationName(texts::kApplicationTitle);
+  // Settings, rule files and the register are GBK: without the converter
+  // every such text would silently read as empty.
+  if (!platform::codepage::available()) {
+    platform::dialogs().startupMessage(texts::kNoCodePage, texts::kHint);
+    return 1;
+  }
   TFmCheckEdit main(programDir);
   if (!main.dbConnected()) {
     platform::dialogs().startupMessage(texts::kDatabaseNotStarted, texts::kHint);

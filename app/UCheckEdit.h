@@ -12,7 +12,7 @@
 //   UCheckEdit.cpp          window life: construction, FormCreate, FormShow,
 //                           FormClose, ReadDatabaseSettings, UnscrambleSetting,
 //                           the picture and close handlers, the information
-//                           box, the command guard
+//                           box, the command guard, reopening a lost connection
 //   UCheckEditRegister.cpp  Datetocell, btnExportClick, btnPrintClick
 //   UCheckEditRun.cpp       btnCheckClick, PrepareCheckTables, RunChecks,
 //                           ValuetoDate, NewIdText, SubText
@@ -23,6 +23,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -117,6 +118,14 @@ class TFmCheckEdit : public QWidget {
   // Runs one command; a failure that leaves it is shown as the framework's
   // default handler would show it, and never reaches the event loop.
   void guarded(const std::function<void()>& command);
+  // The text shown for a failure: a lost connection says so before the
+  // driver's text; any other failure shows its own message.
+  static QString failureMessage(std::exception_ptr failure);
+  // Reopens a lost connection (lost during an earlier command, or ended by
+  // the server since), once, before a command that needs the database starts.
+  // False, after one message, when the database cannot be reached; the next
+  // such command tries again.
+  bool reconnectIfLost();
 
   QString ProgramDir;
   bool DbConnected = false;

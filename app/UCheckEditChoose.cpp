@@ -6,6 +6,7 @@
 #include "chooser/uChoosePartyOrg.h"
 
 void TFmCheckEdit::btnCheckUnitClick() {
+  if (!reconnectIfLost()) return;
   // The dialog belongs to this command and goes on every way out, also when
   // loading its tree fails; the earlier choice then stays.
   TfrmChoosePartyOrg chooser;

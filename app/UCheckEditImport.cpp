@@ -5,17 +5,23 @@
 #include "check/RuleImport.h"
 
 void TFmCheckEdit::btnReadXMLClick() {
+  if (!reconnectIfLost()) return;
   const std::optional<QString> file = platform::dialogs().openFileName(this, dlgOpenPlan);
   if (!file) return;
   try {
     // Into the working tables as they stand; the lists are emptied on failure.
     ruleimport::importRuleFile(*file, qry1, {FormulaSqlList, ElementSqlList}, &NewIdText);
   } catch (...) {
-    // Whatever the cause (file, format or database), and no check follows.
+    // A lost connection is no fault of the file: it ends the command with its
+    // own message. Any other cause (file, format or database) gives this one,
+    // and no check follows.
+    if (conMain.lost()) throw;
     ShowErrorMessage(this, texts::kBadImportFormat, texts::kHint);
     return;
   }
   RunChecks();
+  // A run ended by a lost connection has said so; nothing was completed.
+  if (conMain.lost()) return;
   ShowInfoMessage(this, texts::kInsertDone, texts::kHint);
 }
 

@@ -15,6 +15,7 @@
 #include "platform/guid.h"
 
 void TFmCheckEdit::btnCheckClick() {
+  if (!reconnectIfLost()) return;
   // A failure of the preparation leaves here for the default handler; the
   // run is then not started.
   PrepareCheckTables();
@@ -24,11 +25,13 @@ void TFmCheckEdit::btnCheckClick() {
 void TFmCheckEdit::PrepareCheckTables() {
   ProgressWindow progress(this);
   check::prepareWorkingTables(qry1, progress, ProgramDir, [this](const QString& path) {
-    // A failed file is reported and the next one still imported.
+    // A failed file is reported and the next one still imported; a lost
+    // connection ends the command instead.
     try {
       ruleimport::importRuleFile(path, qry1, {FormulaSqlList, ElementSqlList}, &NewIdText,
                                  &LastImportSql);
     } catch (...) {
+      if (conMain.lost()) throw;
       platform::dialogs().plainMessage(LastImportSql);
       ShowErrorMessage(this, texts::kImportFailed, texts::kHint);
     }
@@ -40,8 +43,7 @@ namespace {
 void showRefusedRow(const QString& message) { platform::dialogs().plainMessage(message); }
 
 // Sends the rows found before a failure, so that they stay stored as they
-// would row by row; a second failure (the connection is gone) adds nothing to
-// the first.
+// would row by row; a second failure adds nothing to the first.
 void flushAfterFailure(check::ProblemBatch& rows) {
   try {
     rows.flush();
@@ -76,17 +78,15 @@ void TFmCheckEdit::RunChecks() {
             rows.flush();
             Datetocell([&progress] { progress.pump(); });
           });
-    } catch (const std::exception& e) {
-      failure = QString::fromUtf8(e.what());
-      flushAfterFailure(rows);
     } catch (...) {
-      failure = QStringLiteral("Unknown failure");
-      flushAfterFailure(rows);
+      failure = failureMessage(std::current_exception());
+      if (!conMain.lost()) flushAfterFailure(rows);
     }
     RunRows = outer;
   }
   // Shown once the progress window is gone, so that it does not cover the
-  // message; a failed run must not look like one that found nothing.
+  // message; a failed run must not look like one that found nothing. The
+  // message names the step that failed, or says that the connection is gone.
   if (!failure.isNull()) platform::dialogs().showFailure(failure);
 }
 

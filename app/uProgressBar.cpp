@@ -2,13 +2,21 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
+
+// How long a new progress window waits for the window manager to put it on
+// the screen before the step goes on regardless.
+constexpr int kExposeWaitMs = 300;
+
 ProgressWindow::Observer& observer() {
   static ProgressWindow::Observer o;
   return o;
@@ -140,14 +148,39 @@ ProgressWindow::ProgressWindow(QWidget* owner) : window_(std::make_unique<TFmPro
     area = s->availableGeometry();
   if (area.isValid()) window_->move(area.center() - window_->rect().center());
   window_->show();
+  // Under a window manager the window is mapped some time after show(); the
+  // step that follows may block the thread (a connection attempt), so the
+  // window must be on the screen before it, or the user sees nothing.
+  QElapsedTimer waited;
+  waited.start();
+  for (;;) {
+    QCoreApplication::processEvents();
+    const QWindow* handle = window_->windowHandle();
+    if ((handle && handle->isExposed()) || waited.elapsed() >= kExposeWaitMs) break;
+    QThread::msleep(5);
+  }
+  window_->repaint();
 }
 
 ProgressWindow::~ProgressWindow() = default;
 
-void ProgressWindow::setMessage(const QString& text) { window_->LabInfo->setText(text); }
-void ProgressWindow::setMinimum(int minimum) { window_->Gauge1->setMinValue(minimum); }
-void ProgressWindow::setMaximum(int maximum) { window_->Gauge1->setMaxValue(maximum); }
-void ProgressWindow::setProgress(int value) { window_->Gauge1->setProgress(value); }
+// Each change is painted at once: the caller may block right after it.
+void ProgressWindow::setMessage(const QString& text) {
+  window_->LabInfo->setText(text);
+  window_->LabInfo->repaint();
+}
+void ProgressWindow::setMinimum(int minimum) {
+  window_->Gauge1->setMinValue(minimum);
+  window_->Gauge1->repaint();
+}
+void ProgressWindow::setMaximum(int maximum) {
+  window_->Gauge1->setMaxValue(maximum);
+  window_->Gauge1->repaint();
+}
+void ProgressWindow::setProgress(int value) {
+  window_->Gauge1->setProgress(value);
+  window_->Gauge1->repaint();
+}
 int ProgressWindow::progress() const { return window_->Gauge1->progress(); }
 
 void ProgressWindow::pump() {

@@ -1,11 +1,19 @@
 #include "cell/CellText.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
+#include <QTextBoundaryFinder>
 #include <QTextLine>
 #include <QTextOption>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
 
 namespace cell {
 namespace {
@@ -19,9 +27,7 @@ QString displayText(QString text) {
   return text;
 }
 
-}  // namespace
-
-QFont cellFont(float points) {
+QFont makeCellFont(float points) {
   QFont font;
   font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei"),
                     QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Serif CJK SC")});
@@ -33,9 +39,159 @@ QFont cellFont(float points) {
   return font;
 }
 
-CellText::CellText(const QString& text, float points, bool wrap, double width)
-    : layout_(displayText(text), cellFont(points)) {
+// What one BMP character does in the cell font's first face.
+struct Glyph {
+  enum class Kind : unsigned char { Unknown, Simple, Other };
+  Kind kind = Kind::Unknown;
+  double advance = 0;
+  double overhang = 0;  // how far its ink reaches past its advance
+};
+
+// The cell font at one size with the metrics that measuring texts needs,
+// gathered as texts ask for them.
+class FontMetrics {
+ public:
+  explicit FontMetrics(float points) : font_(makeCellFont(points)), metrics_(font_), glyphs_(0x10000) {
+    // Lines of characters from the first face are all as high as one line of
+    // a digit; where that does not hold here (a face per script), texts are
+    // laid out instead.
+    const double digit = CellText(QStringLiteral("0"), font_, TextStyle::Plain, 1).height();
+    const bool han = glyph(u'中').kind == Glyph::Kind::Simple;
+    if (!han || (CellText(QStringLiteral("中"), font_, TextStyle::Plain, 1).height() == digit &&
+                 CellText(QStringLiteral("0中a"), font_, TextStyle::Plain, 1).height() == digit))
+      lineHeight_ = digit;
+  }
+
+  const QFont& font() const { return font_; }
+  // Height of one line of simple characters; 0 when texts must be laid out.
+  double lineHeight() const { return lineHeight_; }
+
+  // Simple: drawn by the first face, not a space other than U+0020, not a
+  // control, format or combining character, not half of a surrogate pair.
+  const Glyph& glyph(char16_t c) {
+    Glyph& g = glyphs_[c];
+    if (g.kind != Glyph::Kind::Unknown) return g;
+    const QChar ch(c);
+    const QChar::Category cat = ch.category();
+    const bool plain = !ch.isSurrogate() && (c == u' ' || !ch.isSpace()) && cat != QChar::Other_Control &&
+                       cat != QChar::Other_Format && cat != QChar::Mark_NonSpacing &&
+                       cat != QChar::Mark_SpacingCombining && cat != QChar::Mark_Enclosing &&
+                       cat != QChar::Other_NotAssigned && c != u'\u00AD';
+    if (plain && metrics_.inFontUcs4(c)) {
+      g.kind = Glyph::Kind::Simple;
+      g.advance = metrics_.horizontalAdvance(ch);
+      g.overhang = std::max(0.0, -metrics_.rightBearing(ch));
+    } else {
+      g.kind = Glyph::Kind::Other;
+    }
+    return g;
+  }
+
+  // Whether the two characters side by side take exactly their two advances
+  // (no kerning, no ligature). CJK characters are taken to pair plainly.
+  bool plainPair(char16_t a, char16_t b) {
+    if (a >= kCjkStart || b >= kCjkStart) return true;
+    const auto key = (static_cast<std::uint32_t>(a) << 16) | b;
+    const auto it = pairs_.find(key);
+    if (it != pairs_.end()) return it->second;
+    const QChar both[] = {QChar(a), QChar(b)};
+    const double pair = metrics_.horizontalAdvance(QString(both, 2));
+    const bool plain = std::abs(pair - glyph(a).advance - glyph(b).advance) < 1e-6;
+    pairs_.emplace(key, plain);
+    return plain;
+  }
+
+ private:
+  static constexpr char16_t kCjkStart = 0x2E80;
+  QFont font_;
+  QFontMetricsF metrics_;
+  double lineHeight_ = 0;
+  std::vector<Glyph> glyphs_;  // by UTF-16 code unit
+  std::unordered_map<std::uint32_t, bool> pairs_;
+};
+
+FontMetrics& metricsFor(float points) {
+  static std::map<int, std::unique_ptr<FontMetrics>> cache;  // by twentieths of a point
+  auto& slot = cache[static_cast<int>(std::lround(points * 20))];
+  if (!slot) slot = std::make_unique<FontMetrics>(points);
+  return *slot;
+}
+
+// The lines a text of simple characters takes, found from their advances as
+// the layout finds them: a wrapping text breaks before the first piece
+// between break opportunities that would pass the width (blanks at a line's
+// end take no room); an unwrapped text has one line. Nothing when the text
+// has other characters, when a piece alone is too wide (it would break inside
+// the piece), or when a piece comes so close to the width that rounding
+// could decide.
+std::optional<int> lineCount(FontMetrics& m, const QString& text, TextStyle style, double width) {
+  const qsizetype n = text.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    if (m.glyph(text.at(i).unicode()).kind != Glyph::Kind::Simple) return std::nullopt;
+    if (i > 0 && !m.plainPair(text.at(i - 1).unicode(), text.at(i).unicode())) return std::nullopt;
+  }
+  if (style == TextStyle::Plain) return 1;
+
+  const double lineWidth = std::max(width, 1.0);
+  // Advances are whole 64ths of a unit; this leaves room for any rounding.
+  const double slack = 0.0625 + static_cast<double>(n) / 256;
+  QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
+  int lines = 1;
+  double used = 0;
+  bool lineEmpty = true;
+  qsizetype start = 0;
+  while (start < n) {
+    qsizetype end = breaks.toNextBoundary();
+    if (end <= start || end > n) end = n;
+    if (end <= start) break;
+    qsizetype inkEnd = end;
+    while (inkEnd > start && text.at(inkEnd - 1) == u' ') --inkEnd;
+    double ink = 0;
+    double blanks = 0;
+    for (qsizetype i = start; i < end; ++i) (i < inkEnd ? ink : blanks) += m.glyph(text.at(i).unicode()).advance;
+    const double overhang = inkEnd > start ? m.glyph(text.at(inkEnd - 1).unicode()).overhang : 0;
+    double need = used + ink + overhang;
+    if (!lineEmpty && need > lineWidth + slack) {
+      ++lines;
+      used = 0;
+      lineEmpty = true;
+      need = ink + overhang;
+    } else if (!lineEmpty && need > lineWidth - slack) {
+      return std::nullopt;
+    }
+    if (lineEmpty && need > lineWidth - slack) return std::nullopt;
+    used += ink + blanks;
+    lineEmpty = false;
+    start = end;
+  }
+  return lines;
+}
+
+}  // namespace
+
+double textHeight(const QString& text, float points, TextStyle style, double width) {
+  if (text.isEmpty()) return 0;
+  FontMetrics& m = metricsFor(points);
+  if (m.lineHeight() > 0) {
+    if (const std::optional<int> lines = lineCount(m, text, style, width)) {
+      // Added line by line, as the layout adds them.
+      double y = 0;
+      for (int i = 0; i < *lines; ++i) y += m.lineHeight();
+      return y;
+    }
+  }
+  return CellText(text, m.font(), style, width).height();
+}
+
+QFont cellFont(float points) { return metricsFor(points).font(); }
+
+CellText::CellText(const QString& text, float points, TextStyle style, double width)
+    : CellText(text, cellFont(points), style, width) {}
+
+CellText::CellText(const QString& text, const QFont& font, TextStyle style, double width)
+    : layout_(displayText(text), font) {
   if (text.isEmpty()) return;
+  const bool wrap = style == TextStyle::Wrap;
   QTextOption option;
   option.setWrapMode(wrap ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::ManualWrap);
   // Blanks at the end of an unwrapped text keep their room (the signature

@@ -18,15 +18,22 @@ inline constexpr int kCellPaddingX = 10;
 inline constexpr int kCellPaddingY = 8;
 
 // The cell font ("宋体", falling back to an installed CJK face) at the given
-// size in points, scaled to layout units.
+// size in points, scaled to layout units (made once per size).
 QFont cellFont(float points);
+
+// The height a CellText of these arguments has, without laying the text out
+// where that is not needed: a text of one line, or whose lines break at
+// widths its characters' advances settle beyond doubt, is measured from
+// metrics kept per font size. Every other text is laid out as CellText does.
+double textHeight(const QString& text, float points, TextStyle style, double width);
 
 // One cell's text laid out in a given width. Wrapping text breaks at word
 // boundaries (anywhere in CJK text, or inside a word longer than the width);
 // other text breaks only at its own line breaks.
 class CellText {
  public:
-  CellText(const QString& text, float points, bool wrap, double width);
+  CellText(const QString& text, float points, TextStyle style, double width);
+  CellText(const QString& text, const QFont& font, TextStyle style, double width);
   CellText(const CellText&) = delete;
   CellText& operator=(const CellText&) = delete;
 

@@ -1,5 +1,7 @@
 #include "cell/CompoundFile.h"
 
+#include <QBuffer>
+#include <QIODevice>
 #include <QtEndian>
 
 #include <cstdint>
@@ -40,13 +42,25 @@ QByteArray directoryEntry(const QString& name, int type, std::uint32_t child, st
   return e;
 }
 
+// Writes all of data, going on after a short write: a write that then fails
+// leaves the system's reason in the device's error string.
+bool writeAll(QIODevice& out, const char* data, qint64 size) {
+  while (size > 0) {
+    const qint64 n = out.write(data, size);
+    if (n <= 0) return false;
+    data += n;
+    size -= n;
+  }
+  return true;
+}
+
+bool writeAll(QIODevice& out, const QByteArray& data) { return writeAll(out, data.constData(), data.size()); }
+
 }  // namespace
 
-QByteArray compoundFile(const QString& streamName, const QByteArray& stream) {
-  QByteArray data = stream;
-  const auto padded = std::max<qsizetype>(kMiniStreamCutoff, (data.size() + kSectorSize - 1) / kSectorSize * kSectorSize);
-  data.append(QByteArray(padded - data.size(), '\0'));
-  const auto dataSectors = static_cast<std::uint32_t>(data.size() / kSectorSize);
+bool writeCompoundFile(QIODevice& out, const QString& streamName, const QByteArray& stream) {
+  const auto padded = std::max<qsizetype>(kMiniStreamCutoff, (stream.size() + kSectorSize - 1) / kSectorSize * kSectorSize);
+  const auto dataSectors = static_cast<std::uint32_t>(padded / kSectorSize);
 
   // The FAT must map itself and the DIFAT sectors too.
   std::uint32_t fatSectors = 1;
@@ -87,21 +101,19 @@ QByteArray compoundFile(const QString& streamName, const QByteArray& stream) {
   for (std::uint32_t i = 0; i < kHeaderDifatSlots; ++i)
     put32(header, 76 + 4 * static_cast<int>(i), i < fatSectors ? firstFat + i : kFreeSector);
 
-  QByteArray out;
-  out.reserve(kSectorSize * static_cast<qsizetype>(dataSectors + 2 + fatSectors + difatSectors));
-  out.append(header);
-  out.append(data);
+  if (!writeAll(out, header) || !writeAll(out, stream) || !writeAll(out, QByteArray(padded - stream.size(), '\0')))
+    return false;
 
   QByteArray dir;
   dir.append(directoryEntry(QStringLiteral("Root Entry"), 5, 1, kEndOfChain, 0));
-  dir.append(directoryEntry(streamName, 2, kNoStream, 0, static_cast<std::uint32_t>(data.size())));
+  dir.append(directoryEntry(streamName, 2, kNoStream, 0, static_cast<std::uint32_t>(padded)));
   dir.append(directoryEntry(QString(), 0, 0, 0, 0));
   dir.append(directoryEntry(QString(), 0, 0, 0, 0));
-  out.append(dir);
+  if (!writeAll(out, dir)) return false;
 
   QByteArray fatBytes(static_cast<qsizetype>(fat.size()) * 4, '\0');
   for (std::size_t i = 0; i < fat.size(); ++i) put32(fatBytes, static_cast<int>(4 * i), fat[i]);
-  out.append(fatBytes);
+  if (!writeAll(out, fatBytes)) return false;
 
   // FAT sectors past the header's 109 are listed in DIFAT sectors, 127 each
   // and the next DIFAT sector's number last.
@@ -112,9 +124,17 @@ QByteArray compoundFile(const QString& streamName, const QByteArray& stream) {
       put32(sector, 4 * slot, index < fatSectors ? firstFat + index : kFreeSector);
     }
     put32(sector, kSectorSize - 4, d + 1 < difatSectors ? firstDifat + d + 1 : kEndOfChain);
-    out.append(sector);
+    if (!writeAll(out, sector)) return false;
   }
-  return out;
+  return true;
+}
+
+QByteArray compoundFile(const QString& streamName, const QByteArray& stream) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  writeCompoundFile(buffer, streamName, stream);
+  return bytes;
 }
 
 }  // namespace cell

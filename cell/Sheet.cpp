@@ -14,15 +14,15 @@ Sheet::Sheet() {
 
 void Sheet::setRowCount(int count) {
   count = std::max(count, 0);
+  const int had = rowCount();
   const auto keep = static_cast<std::size_t>(count);
-  const bool cut = keep < rows_.size();
-  if (cut) {
+  if (keep < rows_.size()) {
     rows_.resize(keep);
     // A merge that reaches past the last row goes; so do lines of dropped rows
-    // (they lived in the dropped cells).
+    // (they lived in the dropped cells) and grids waiting for rows.
     std::erase_if(merges_, [count](const Range& r) { return r.row2 >= count; });
+    gridsAhead_.clear();
   }
-  if (cut) linesAhead_.erase(linesAhead_.lower_bound({count, 0}), linesAhead_.end());
   while (rows_.size() < keep) {
     Row row;
     if (rows_.empty()) row.height = kLabelRowHeight;
@@ -30,9 +30,11 @@ void Sheet::setRowCount(int count) {
     rows_.push_back(std::move(row));
   }
   // Rows that were drawn on before they existed get their lines now.
-  for (auto it = linesAhead_.begin(); it != linesAhead_.end() && it->first.first < count;
-       it = linesAhead_.erase(it))
-    setLine(it->first.second, it->first.first, it->second, true);
+  if (count > had && !gridsAhead_.empty()) {
+    std::vector<Range> waiting = std::move(gridsAhead_);
+    gridsAhead_.clear();
+    for (const Range& g : waiting) setGrid(g);
+  }
 }
 
 void Sheet::setColumnCount(int count) {
@@ -96,13 +98,13 @@ void Sheet::setAlign(int column, int row, HAlign h, VAlign v) {
   }
 }
 
-bool Sheet::wraps(int column, int row) const {
+TextStyle Sheet::textStyle(int column, int row) const {
   const Cell* c = at(column, row);
-  return c && c->wrap;
+  return c ? c->style : TextStyle::Plain;
 }
 
-void Sheet::setWrap(int column, int row, bool wrap) {
-  if (Cell* c = at(column, row)) c->wrap = wrap;
+void Sheet::setTextStyle(int column, int row, TextStyle style) {
+  if (Cell* c = at(column, row)) c->style = style;
 }
 
 int Sheet::rowHeight(int row) const {
@@ -176,19 +178,28 @@ bool Sheet::border(int column, int row, Edge edge) const {
   return false;
 }
 
-void Sheet::drawGrid(const Range& range) {
-  const int col1 = std::max(std::min(range.column1, range.column2), 1);
-  const int col2 = std::min(std::max(range.column1, range.column2), columnCount_ - 1);
-  const int row1 = std::max(std::min(range.row1, range.row2), 1);
-  const int row2 = std::min(std::max(range.row1, range.row2), kMaxRows - 1);
+void Sheet::drawGrid(const Range& range, LineStyle) {  // Thin is the only style
+  setGrid({std::max(std::min(range.column1, range.column2), 1), std::max(std::min(range.row1, range.row2), 1),
+           std::max(range.column1, range.column2), std::max(range.row1, range.row2)});
+}
+
+void Sheet::setGrid(const Range& range) {
+  const int col2 = std::min(range.column2, columnCount_ - 1);
+  const int last = std::min(range.row2, rowCount() - 1);
   const unsigned char all = kLeft | kTop | kRight | kBottom;
-  for (int row = row1; row <= row2; ++row)
-    for (int col = col1; col <= col2; ++col) {
-      if (row < rowCount())
-        setLine(col, row, all, true);
-      else
-        linesAhead_[{row, col}] |= all;
-    }
+  for (int row = range.row1; row <= last; ++row)
+    for (int col = range.column1; col <= col2; ++col) setLine(col, row, all, true);
+  // The rest waits for its rows, however many there will be.
+  if (range.row2 > last && range.column1 <= col2)
+    gridsAhead_.push_back({range.column1, std::max(range.row1, last + 1), col2, range.row2});
+}
+
+void Sheet::removeLines(const Range& range, LineRemoval which) {
+  switch (which) {
+    case LineRemoval::Inner: clearInnerLines(range); return;
+    case LineRemoval::LeftSide: clearOuterEdge(range, Edge::Left); return;
+    case LineRemoval::RightSide: clearOuterEdge(range, Edge::Right); return;
+  }
 }
 
 void Sheet::clearInnerLines(const Range& range) {
@@ -272,8 +283,8 @@ int Sheet::fitRowHeight(int row) const {
       const std::optional<Range> data = dataPart(*m);
       if (!data || data->column1 != col || data->row1 != row || data->row2 != row) continue;
     }
-    const CellText layout(c->text, c->fontSize, c->wrap, spanWidth(col, row) - 2 * kCellPaddingX);
-    need = std::max(need, layout.height() + 2 * kCellPaddingY);
+    need = std::max(need, textHeight(c->text, c->fontSize, c->style, spanWidth(col, row) - 2 * kCellPaddingX) +
+                              2 * kCellPaddingY);
   }
   return static_cast<int>(std::ceil(need));
 }

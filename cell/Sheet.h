@@ -17,16 +17,22 @@
 // Sizes (row heights, column widths) are tenths of a millimetre.
 #include <QString>
 
-#include <map>
 #include <optional>
 #include <utility>
 #include <vector>
 
 namespace cell {
 
+// What the control's numeric codes mean inside it; TCell converts the codes.
 enum class HAlign { Left, Centre, Right };
 enum class VAlign { Top, Centre, Bottom };
 enum class Edge { Left, Top, Right, Bottom };
+// How a cell's text runs: on its own lines only, or wrapped at the cell's width.
+enum class TextStyle { Plain, Wrap };
+// The lines a grid is drawn with; thin black lines are the only kind.
+enum class LineStyle { Thin };
+// Lines a range loses: those between its cells, or the one along a side.
+enum class LineRemoval { Inner, LeftSide, RightSide };
 
 // A rectangle of cells, both corners inclusive.
 struct Range {
@@ -56,7 +62,6 @@ class Sheet {
   static constexpr float kDefaultFontSize = 10.0f;  // points
   // A new sheet, as the control starts: 20 data rows, 10 data columns.
   static constexpr int kInitialRowCount = 21;
-  static constexpr int kMaxRows = 65536;  // a worksheet's limit; nothing is kept past it
   static constexpr int kInitialColumnCount = 11;
 
   Sheet();
@@ -79,9 +84,10 @@ class Sheet {
   HAlign hAlign(int column, int row) const;
   VAlign vAlign(int column, int row) const;
   void setAlign(int column, int row, HAlign h, VAlign v);
-  // false outside the data cells.
-  bool wraps(int column, int row) const;
-  void setWrap(int column, int row, bool wrap);
+  // Plain outside the data cells.
+  TextStyle textStyle(int column, int row) const;
+  bool wraps(int column, int row) const { return textStyle(column, row) == TextStyle::Wrap; }
+  void setTextStyle(int column, int row, TextStyle style);
 
   // kDefaultRowHeight for an unknown row.
   int rowHeight(int row) const;
@@ -103,12 +109,10 @@ class Sheet {
   // Whether a line is drawn on that edge of the cell: set on the cell itself
   // or on the neighbour that shares the edge. false outside the data cells.
   bool border(int column, int row, Edge edge) const;
-  // Thin lines around every cell of the range.
-  void drawGrid(const Range& range);
-  // Removes the lines between cells of the range.
-  void clearInnerLines(const Range& range);
-  // Removes the line along one side of the range.
-  void clearOuterEdge(const Range& range, Edge edge);
+  // Lines of the given style around every cell of the range.
+  void drawGrid(const Range& range, LineStyle style);
+  // Removes the lines between cells of the range, or the line along one side.
+  void removeLines(const Range& range, LineRemoval which);
 
   // Rows 1..fixedRows() stay on top when the view scrolls.
   int fixedRows() const { return fixedRows_; }
@@ -142,7 +146,7 @@ class Sheet {
     float fontSize = kDefaultFontSize;
     HAlign h = HAlign::Left;
     VAlign v = VAlign::Centre;
-    bool wrap = false;
+    TextStyle style = TextStyle::Plain;
     unsigned char lines = 0;
   };
   struct Row {
@@ -153,13 +157,16 @@ class Sheet {
   Cell* at(int column, int row);
   const Cell* at(int column, int row) const;
   void setLine(int column, int row, unsigned char bit, bool on);
+  void setGrid(const Range& range);  // range ordered, from data column and row 1
+  void clearInnerLines(const Range& range);
+  void clearOuterEdge(const Range& range, Edge edge);
 
   std::vector<Row> rows_;
   std::vector<int> widths_;
   int columnCount_ = 0;
   std::vector<Range> merges_;
-  // Grid lines drawn on rows past the last one, by (row, column).
-  std::map<std::pair<int, int>, unsigned char> linesAhead_;
+  // Grids drawn over rows past the last one: the part still waiting for rows.
+  std::vector<Range> gridsAhead_;
   int fixedRows_ = 0;
   PageTexts pageTexts_;
   int titleFirst_ = 0;

@@ -68,7 +68,7 @@ void paintRows(QPainter& painter, const Sheet& sheet, const std::vector<int>& ro
 
       const QString text = sheet.text(col, row);
       if (!text.isEmpty()) {
-        const CellText layout(text, sheet.fontSize(col, row), sheet.wraps(col, row),
+        const CellText layout(text, sheet.fontSize(col, row), sheet.textStyle(col, row),
                               box.width() - 2 * kCellPaddingX);
         painter.setPen(Qt::black);
         layout.draw(painter, box.adjusted(kCellPaddingX, kCellPaddingY, -kCellPaddingX, -kCellPaddingY),

@@ -9,17 +9,18 @@
 #include <algorithm>
 
 #include "cell/CellText.h"
+#include "cell/CellError.h"
 #include "cell/CellTexts.h"
+#include "cell/PageSetup.h"
 #include "cell/Sheet.h"
 #include "cell/SheetPainter.h"
-#include "cell/CellError.h"
 
 namespace cell {
 namespace {
 
-constexpr double kMarginMm = 10;
-constexpr double kFooterHeight = 100;  // layout units under the rows for the page texts
-constexpr float kPageTextPoints = 10.0f;
+constexpr double kFooterHeight = page::kFooterMm * 10;  // layout units under the rows for the page texts
+constexpr double kLineWidth = 2;  // 0.2 mm
+constexpr double kLineRoom = 10;
 
 }  // namespace
 
@@ -30,19 +31,26 @@ QString SheetPrinter::pageText(const QString& pattern, int page, int pages) {
   return s;
 }
 
-std::vector<std::vector<int>> SheetPrinter::paginate(double bodyHeight) const {
+std::vector<SheetPrinter::Page> SheetPrinter::paginate(double bodyHeight) const {
   const auto titles = sheet_.printTitleRows();
-  std::vector<std::vector<int>> pages(1);
+  std::vector<Page> pages(1);
   double used = 0;
   for (int r = 1; r < sheet_.rowCount(); ++r) {
     if (titles && r >= titles->first && r <= titles->second) continue;
     const double h = sheet_.rowHeight(r);
-    if (!pages.back().empty() && used + h > bodyHeight) {
+    if (!pages.back().rows.empty() && used + h > bodyHeight) {
       pages.emplace_back();
       used = 0;
     }
-    pages.back().push_back(r);
+    pages.back().rows.push_back(r);
     used += h;
+    // Only a row that starts a page can overflow it: the rest of it goes on
+    // the next pages.
+    for (double skip = 0; bodyHeight > 0 && used > bodyHeight;) {
+      skip += bodyHeight;
+      pages.push_back({{r}, skip});
+      used = h - skip;
+    }
   }
   return pages;
 }
@@ -56,8 +64,9 @@ void SheetPrinter::printToDefault() const {
 
 void SheetPrinter::print(QPrinter& printer) const {
   printer.setFullPage(false);
-  printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
-                                    QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm), QPageLayout::Millimeter));
+  const double m = page::kMarginMm;
+  printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(m, m, m, m),
+                                    QPageLayout::Millimeter));
   if (!printer.isValid()) throw TCellError(texts::kPrinterNotReady.arg(printer.printerName()));
 
   QPainter painter;
@@ -75,7 +84,7 @@ void SheetPrinter::print(QPrinter& printer) const {
     for (int r = titles->first; r <= titles->second; ++r) titleRows.push_back(r);
   const double titleHeight = rowsHeight(sheet_, titleRows);
   const double bodyHeight = (pageHeight - kFooterHeight) / scale - titleHeight;
-  const std::vector<std::vector<int>> pages = paginate(bodyHeight);
+  const std::vector<Page> pages = paginate(bodyHeight);
   const int count = static_cast<int>(pages.size());
   const PageTexts& texts = sheet_.pageTexts();
 
@@ -84,20 +93,26 @@ void SheetPrinter::print(QPrinter& printer) const {
       painter.end();
       throw TCellError(texts::kPrintAborted.arg(printer.printerName()));
     }
-    std::vector<int> rows = titleRows;
-    rows.insert(rows.end(), pages[static_cast<std::size_t>(p)].begin(), pages[static_cast<std::size_t>(p)].end());
-
+    const Page& page = pages[static_cast<std::size_t>(p)];
     painter.save();
     painter.scale(unit, unit);
     painter.save();
+    // Rows stay above the band of the page texts, whatever their height; the
+    // clips leave room for the lines' width at the edges.
+    painter.setClipRect(QRectF(-kLineRoom, -kLineRoom, pageWidth + 2 * kLineRoom, pageHeight - kFooterHeight + kLineRoom));
     painter.scale(scale, scale);
-    paintRows(painter, sheet_, rows, 2);  // 0.2 mm lines
+    paintRows(painter, sheet_, titleRows, kLineWidth);
+    painter.translate(0, titleHeight);
+    painter.setClipRect(QRectF(-kLineRoom, 0, pageWidth / scale + 2 * kLineRoom, bodyHeight + kLineWidth / 2),
+                        Qt::IntersectClip);
+    painter.translate(0, -page.skip);
+    paintRows(painter, sheet_, page.rows, 2);
     painter.restore();
 
     const QRectF foot(0, pageHeight - kFooterHeight, pageWidth, kFooterHeight);
     auto drawFoot = [&](const QString& pattern, HAlign h) {
       if (pattern.isEmpty()) return;
-      const CellText text(pageText(pattern, p + 1, count), kPageTextPoints, false, foot.width());
+      const CellText text(pageText(pattern, p + 1, count), page::kPageTextPoints, TextStyle::Plain, foot.width());
       text.draw(painter, foot, h, VAlign::Centre);
     };
     painter.setPen(Qt::black);

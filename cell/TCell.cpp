@@ -2,6 +2,8 @@
 
 #include <QVBoxLayout>
 
+#include <optional>
+
 #include "cell/Sheet.h"
 #include "cell/SheetPrinter.h"
 #include "cell/SheetView.h"
@@ -14,8 +16,11 @@ class TCell::View : public cell::SheetView {
 
 namespace {
 
-// Alignment codes: horizontal 1 left, 2 right, 4 centred; vertical 8 top,
-// 16 bottom, 32 centred. 32 is centred and left, 34 centred and right, 36
+// The control's numeric codes and what they mean inside it. Each code is
+// read here and nowhere else.
+
+// Alignment: horizontal 1 left, 2 right, 4 centred; vertical 8 top, 16
+// bottom, 32 centred. 32 is centred and left, 34 centred and right, 36
 // centred both ways.
 cell::HAlign horizontalOf(int code) {
   if (code & 4) return cell::HAlign::Centre;
@@ -30,10 +35,23 @@ cell::VAlign verticalOf(int code) {
   return cell::VAlign::Centre;
 }
 
-constexpr int kWrapTextStyle = 2;
-constexpr int kEdgeInner = 5;
-constexpr int kEdgeLeft = 2;
-constexpr int kEdgeRight = 3;
+// Text style 2 wraps; every other code leaves the text on its own lines.
+cell::TextStyle textStyleOf(int code) { return code == 2 ? cell::TextStyle::Wrap : cell::TextStyle::Plain; }
+
+// Every line type, style and colour the program passes (0, 2, -1) means a
+// thin black grid, the one kind of line the sheet draws.
+cell::LineStyle lineStyleOf(int /*type*/, int /*style*/, int /*colour*/) { return cell::LineStyle::Thin; }
+
+// Edge codes: 5 removes the inner lines, 2 the left side, 3 the right side;
+// other codes change nothing.
+std::optional<cell::LineRemoval> lineRemovalOf(int code) {
+  switch (code) {
+    case 5: return cell::LineRemoval::Inner;
+    case 2: return cell::LineRemoval::LeftSide;
+    case 3: return cell::LineRemoval::RightSide;
+    default: return std::nullopt;
+  }
+}
 
 }  // namespace
 
@@ -102,21 +120,19 @@ void TCell::MergeRange(int column1, int row1, int column2, int row2) {
 void TCell::SetCellStyle(int, int, int, int) {}  // 7, the ordinary style, is all there is.
 
 void TCell::SetCellTextStyle(int column, int row, int, int code) {
-  sheet_->setWrap(column, row, code == kWrapTextStyle);
+  sheet_->setTextStyle(column, row, textStyleOf(code));
   changed();
 }
 
-void TCell::DrawRangeLines(int column1, int row1, int column2, int row2, int, int, int) {
-  // Every line type, style and colour the program passes means a thin black grid.
-  sheet_->drawGrid({column1, row1, column2, row2});
+void TCell::DrawRangeLines(int column1, int row1, int column2, int row2, int type, int style, int colour) {
+  sheet_->drawGrid({column1, row1, column2, row2}, lineStyleOf(type, style, colour));
   changed();
 }
 
 void TCell::SetRangeEdge(int column1, int row1, int column2, int row2, int code) {
-  const cell::Range range{column1, row1, column2, row2};
-  if (code == kEdgeInner) sheet_->clearInnerLines(range);
-  if (code == kEdgeLeft) sheet_->clearOuterEdge(range, cell::Edge::Left);
-  if (code == kEdgeRight) sheet_->clearOuterEdge(range, cell::Edge::Right);
+  const std::optional<cell::LineRemoval> which = lineRemovalOf(code);
+  if (!which) return;
+  sheet_->removeLines({column1, row1, column2, row2}, *which);
   changed();
 }
 

@@ -5,7 +5,8 @@
 // is one sheet). The view, the Excel export and the printer all draw from one
 // sheet model.
 //
-// Codes (the control's own):
+// Codes (the control's own; TCell.cpp turns them into the sheet's named
+// values, and nothing past this facade sees a number):
 //   sizes (row height, column width): tenths of a millimetre; mode is ignored.
 //   SetCellAlign: 32 = vertically centred, left; 34 = centred, right; 36 = centred, centred
 //     (bits: horizontal 1 left, 2 right, 4 centred; vertical 8 top, 16 bottom, 32 centred).

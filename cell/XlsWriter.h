@@ -1,9 +1,12 @@
 #pragma once
-// Excel 97-2003 export: the sheet as a BIFF8 workbook of one worksheet in a
-// compound file. Cell texts go to the shared string table as UTF-16; merged
-// ranges, column widths, row heights, font sizes, alignment, wrapping and
-// lines are kept. Sheet row r, column c become worksheet row r-1, column c-1
-// (the label row and column are not written).
+// Excel 97-2003 export: the sheet as a BIFF8 workbook in a compound file.
+// Cell texts go to the shared string table as UTF-16; merged ranges, column
+// widths, row heights, font sizes, alignment, wrapping and lines are kept, and
+// so is the print setup (A4 landscape, the print command's margins and scale,
+// the print title rows, the page texts as the footer). Sheet row r, column c
+// become row r-1, column c-1 of the first worksheet (the label row and column
+// are not written). A sheet longer than a worksheet's 65,536 rows continues
+// on further worksheets, each starting with the print title rows.
 #include <QByteArray>
 #include <QString>
 
@@ -13,12 +16,13 @@ class Sheet;
 
 // Writes the workbook to fileName through a temporary file in the same folder
 // that replaces fileName only when complete. Raises TCellError when the file
-// cannot be created, written or closed, or when the sheet does not fit a
-// worksheet; fileName is then left as it was.
+// cannot be created, written or closed, when a text is longer than a cell
+// holds or the sheet has more columns than a worksheet; fileName is then left
+// as it was.
 void writeXls(const Sheet& sheet, const QString& fileName);
 
 // The workbook stream itself (BIFF8 records), as stored in the compound file.
-// Raises TCellError when the sheet does not fit a worksheet.
+// Raises TCellError as writeXls does for the sheet's contents.
 QByteArray workbookStream(const Sheet& sheet);
 
 }  // namespace cell

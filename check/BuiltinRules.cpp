@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "check/CheckTexts.h"
+#include "check/RunError.h"
 #include "check/SqlText.h"
 
 namespace check {
@@ -315,13 +317,15 @@ void runBuiltinRules(platform::db::Query& qry, const QStringList& orgCodes, cons
   const QStringList codes = orgCodes;
   const QString filter = orgFilter(codes, codes.size() > 1 ? quotedCodeList(codes) : QString());
   for (const Rule& r : rules()) {
-    qry.close();
-    qry.setSql(statement(r, filter));
-    qry.open();
-    for (; !qry.eof(); qry.next()) {
-      store(r.templateId, r.label, problemText(r, qry), r.category, QString());
-      progress.pump();
-    }
+    runStep(texts::kWhereBuiltinRule.arg(r.number).arg(r.label), [&] {
+      qry.close();
+      qry.setSql(statement(r, filter));
+      qry.open();
+      for (; !qry.eof(); qry.next()) {
+        store(r.templateId, r.label, problemText(r, qry), r.category, QString());
+        progress.pump();
+      }
+    });
     for (int i = 0; i < r.progressSteps; ++i) {
       progress.step();
       progress.pump();

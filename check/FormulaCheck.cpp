@@ -2,6 +2,7 @@
 
 #include "check/CheckTexts.h"
 #include "check/ProblemTexts.h"
+#include "check/RunError.h"
 #include "check/SqlText.h"
 
 namespace check {
@@ -103,25 +104,28 @@ void startCheckProgress(ProgressSink& progress) {
 void runFormulaChecks(platform::db::Query& qry, const QStringList& orgCodes,
                       const StoreProblem& store, ProgressSink& progress,
                       const BuiltinRulesRun& builtinRules, const std::function<void()>& fillRegister) {
-  qry.close();
-  qry.setSql(formulaStatement(orgCodes));
-  qry.open();
-  progress.setMaximum(qry.recordCount() + 28);
-  while (!qry.eof()) {
-    FormulaBreach b;
-    b.checkType = qry.fieldByName(QStringLiteral("I_CHECKTYPE"));
-    b.orgName = qry.fieldByName(QStringLiteral("D0101"));
-    b.describe = qry.fieldByName(QStringLiteral("S_FDESCRIBE"));
-    b.templateId = qry.fieldByName(QStringLiteral("S_FTMID"));
-    b.left = qry.fieldByName(QStringLiteral("I_LEFT"));
-    b.right = qry.fieldByName(QStringLiteral("I_RIGHT"));
-    storeBreach(b, store);
-    qry.next();
-    progress.step();
-    progress.pump();
-  }
+  runStep(texts::kWhereFormulaChecks, [&] {
+    qry.close();
+    qry.setSql(formulaStatement(orgCodes));
+    qry.open();
+    progress.setMaximum(qry.recordCount() + 28);
+    while (!qry.eof()) {
+      FormulaBreach b;
+      b.checkType = qry.fieldByName(QStringLiteral("I_CHECKTYPE"));
+      b.orgName = qry.fieldByName(QStringLiteral("D0101"));
+      b.describe = qry.fieldByName(QStringLiteral("S_FDESCRIBE"));
+      b.templateId = qry.fieldByName(QStringLiteral("S_FTMID"));
+      b.left = qry.fieldByName(QStringLiteral("I_LEFT"));
+      b.right = qry.fieldByName(QStringLiteral("I_RIGHT"));
+      storeBreach(b, store);
+      qry.next();
+      progress.step();
+      progress.pump();
+    }
+  });
+  // The built-in rules name their own rule when one fails.
   if (builtinRules) builtinRules(qry, orgCodes, store, progress);
-  if (fillRegister) fillRegister();
+  if (fillRegister) runStep(texts::kWhereRegister, fillRegister);
 }
 
 }  // namespace check

@@ -46,8 +46,9 @@ void startCheckProgress(ProgressSink& progress);
 // The guarded part of a check run, on qry: the formula statement for orgCodes,
 // the gauge maximum (rows + 28), one store per breach with a gauge step and a
 // pump after each row, the built-in rules, then fillRegister. Any failure
-// (database, a value that is no integer, a text function) leaves by exception;
-// rows stored so far stay stored.
+// (database, a value that is no integer, a text function) leaves as RunError
+// naming the step (a lost connection as its DbError); rows stored so far stay
+// stored.
 void runFormulaChecks(platform::db::Query& qry, const QStringList& orgCodes,
                       const StoreProblem& store, ProgressSink& progress,
                       const BuiltinRulesRun& builtinRules, const std::function<void()>& fillRegister);

@@ -2,6 +2,8 @@
 
 namespace check {
 
+const QString kStandardStringsSql = QStringLiteral("SET standard_conforming_strings = on");
+
 QString quoteLiteral(const QString& value) {
   QString out = value;
   out.replace(QLatin1Char('\''), QStringLiteral("''"));

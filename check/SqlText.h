@@ -7,6 +7,11 @@
 
 namespace check {
 
+// Sent on every new session before anything else: quoteLiteral's literals
+// treat a backslash as an ordinary character only under this setting, and a
+// server (or database) may be configured with it off.
+extern const QString kStandardStringsSql;
+
 // The value in single quotes, each single quote inside doubled.
 QString quoteLiteral(const QString& value);
 

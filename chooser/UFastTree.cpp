@@ -352,8 +352,19 @@ void TFastTreeView::DeleteIndexEntry(QTreeWidgetItem* node) {
 }
 
 void TFastTreeView::mousePressEvent(QMouseEvent* event) {
+  pressed_ = true;
   QTreeWidget::mousePressEvent(event);
   emit mouseDown(event->button(), event->modifiers(), event->position().toPoint());
+}
+
+// Qt delivers the second press of a double click here instead of as a press;
+// it is a mouse-down all the same. The control opens or closes the node.
+void TFastTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
+  pressed_ = false;
+  QTreeWidget::mouseDoubleClickEvent(event);
+  // The control treats a double click on another item than the first press
+  // as a press, which has then been reported already.
+  if (!pressed_) emit mouseDown(event->button(), event->modifiers(), event->position().toPoint());
 }
 
 void TFastTreeView::selectionMoved(QTreeWidgetItem* current, QTreeWidgetItem* previous) {

@@ -164,11 +164,12 @@ class TFastTreeView : public QTreeWidget {
 
  signals:
   // A mouse press, after the control has moved the selection (pos in viewport
-  // coordinates).
+  // coordinates); the second press of a double click too.
   void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
   struct PendingIndex;
@@ -185,4 +186,5 @@ class TFastTreeView : public QTreeWidget {
   QList<QIcon> StateImages;
   QList<QIcon> Images;
   bool tearingDown_ = false;
+  bool pressed_ = false;  // mousePressEvent ran (the double click may pass its press on)
 };

@@ -7,7 +7,10 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <memory>
 #include <stdexcept>
@@ -115,8 +118,47 @@ void TfrmChoosePartyOrg::createComponents() {
   connect(N1, &QAction::triggered, this, &TfrmChoosePartyOrg::N1Click);
   connect(N2, &QAction::triggered, this, &TfrmChoosePartyOrg::N2Click);
 
+  // Neither button is the default one: Enter does nothing (Qt would otherwise
+  // make the auto-default button after the focused OK, Cancel, the default and
+  // drop the user's choice). Escape still closes the dialog as Cancel.
+  btnOK->setAutoDefault(false);
+  btnCancel->setAutoDefault(false);
+
   setTabOrder(btnOK, btnCancel);
   btnOK->setFocus();
+}
+
+// Centred on the screen by its frame, as the user sees it. A window manager
+// frames the window only when it maps it, and without moving the client area,
+// so the window is centred once more when it first appears, frame measured.
+void TfrmChoosePartyOrg::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  if (e->spontaneous()) return;
+  centreOnScreen();
+  if (QWindow* handle = windowHandle(); handle && !centring_) {
+    centring_ = true;
+    handle->installEventFilter(this);
+  }
+}
+
+bool TfrmChoosePartyOrg::eventFilter(QObject* watched, QEvent* e) {
+  if (centring_ && watched == windowHandle() && e->type() == QEvent::Expose &&
+      windowHandle()->isExposed()) {
+    centring_ = false;
+    windowHandle()->removeEventFilter(this);
+    centreOnScreen();
+  }
+  return QDialog::eventFilter(watched, e);
+}
+
+void TfrmChoosePartyOrg::centreOnScreen() {
+  const QScreen* s = screen();
+  if (!s) return;
+  // The window's own margins: the widget's frame geometry may still hold the
+  // frame as it was before the window manager framed the window.
+  const QWindow* handle = windowHandle();
+  const QSize frame = size().grownBy(handle ? handle->frameMargins() : QMargins());
+  move(s->geometry().center() - QPoint(frame.width() / 2, frame.height() / 2));  // the frame's corner
 }
 
 void TfrmChoosePartyOrg::FormCreate() {

@@ -69,8 +69,13 @@ class TfrmChoosePartyOrg : public QDialog {
   void N1Click();
   void N2Click();
 
+ protected:
+  void showEvent(QShowEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
  private:
   void createComponents();
+  void centreOnScreen();
   void LoadOrganisations();
   void CheckLevel(QTreeWidgetItem* node);
 
@@ -93,4 +98,5 @@ class TfrmChoosePartyOrg : public QDialog {
   platform::db::Connection* Connection = nullptr;
   QStringList CodeList_;
   QStringList NameList_;
+  bool centring_ = false;  // shown, not yet on the screen with its frame
 };

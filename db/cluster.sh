@@ -39,19 +39,28 @@ as_server_user() {
   fi
 }
 
-# When root runs the server as postgres, postgres must be able to walk down to DIR.
+# When root runs the server as postgres, postgres must own DIR and be able to
+# walk down to it. Folders this script did not make keep their owners and
+# permissions: when postgres cannot reach DIR, start refuses and says why.
+# created: 1 when this run made DIR.
 make_reachable() {
-  local dir=$1 p
+  local dir=$1 created=$2 p blocked
   [[ $(id -u) -eq 0 ]] || return 0
   id postgres >/dev/null 2>&1 || die "system user postgres is missing (install postgresql)"
-  chown postgres: "$dir"
-  p=$(dirname "$dir")
-  while [[ "$p" != "/" ]]; do
-    if ! runuser -u postgres -- test -x "$p"; then
-      chmod o+x "$p"
-    fi
-    p=$(dirname "$p")
-  done
+  if ! runuser -u postgres -- test -x "$dir"; then
+    p=$dir
+    while [[ "$p" != "/" ]] && ! runuser -u postgres -- test -x "$p"; do
+      blocked=$p
+      p=$(dirname "$p")
+    done
+    [[ $created -eq 1 ]] && rmdir "$dir"
+    die "the postgres user cannot reach $dir: $blocked is not searchable for it, and this script changes no folder it did not make; use a folder the postgres user can reach (for instance under /tmp)"
+  fi
+  if [[ $created -eq 1 ]]; then
+    chown postgres: "$dir"
+  elif [[ $(stat -c %U "$dir") != postgres ]]; then
+    die "$dir exists and is not owned by postgres; as root, give a new folder (the script makes it) or one that postgres owns"
+  fi
 }
 
 psql_admin() {
@@ -96,11 +105,11 @@ wait_ready() {
 
 cmd_start() {
   [[ $# -eq 2 ]] || die "usage: cluster.sh start DIR PORT"
-  local dir=$1 port=$2 bin
+  local dir=$1 port=$2 bin created=0
   bin=$(pg_bin)
-  mkdir -p "$dir"
+  [[ -d "$dir" ]] || { mkdir -p "$dir"; created=1; }
   dir=$(cd "$dir" && pwd)
-  make_reachable "$dir"
+  make_reachable "$dir" "$created"
   local data="$dir/data"
 
   if [[ ! -f "$data/PG_VERSION" ]]; then

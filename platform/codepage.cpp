@@ -74,6 +74,8 @@ void appendWide(std::string& le, char16_t c) {
 
 }  // namespace
 
+bool available() { return toWide().ok() && fromUtf32().ok(); }
+
 std::u16string ansiToWide(std::string_view ansi) {
   Iconv& cd = toWide();
   std::string le;

@@ -6,6 +6,10 @@
 
 namespace platform::codepage {
 
+// Whether iconv here converts between GBK and Unicode. Without it every
+// conversion below gives empty or "?" texts, so the program refuses to start.
+bool available();
+
 // GBK bytes -> UTF-16. A byte sequence that is not GBK becomes U+FFFD.
 std::u16string ansiToWide(std::string_view ansi);
 

@@ -11,6 +11,7 @@
 #include <sqlext.h>
 
 #include <atomic>
+#include <optional>
 
 namespace platform::db {
 namespace {
@@ -22,48 +23,38 @@ QString errorText(const QSqlError& e) {
   return text;
 }
 
-QSqlDatabase database(const Connection& c) { return QSqlDatabase::database(c.name(), false); }
-
-// The ODBC handle behind a Qt SQL driver or result; nullptr when there is none.
-SQLHANDLE odbcHandle(const QVariant& handle) {
-  if (!handle.isValid() || handle.metaType() != QMetaType::fromType<SQLHANDLE>()) return nullptr;
-  return *static_cast<const SQLHANDLE*>(handle.constData());
+// Qt's ODBC driver keeps the native code of a failure but drops its SQLSTATE,
+// so the state is read back from the handle's first diagnostic record, which
+// stays until the next call on that handle. handle is what Qt gives for the
+// statement or the connection: an SQLHANDLE, or nothing once it is freed.
+DbError makeError(const QSqlError& e, const QVariant& handle, SQLSMALLINT handleType) {
+  QString state;
+  // Several records give "1;35": the first is the one that made the call fail.
+  int native = e.nativeErrorCode().section(QLatin1Char(';'), 0, 0).toInt();
+  if (handle.isValid() && handle.metaType().sizeOf() == sizeof(SQLHANDLE)) {
+    SQLHANDLE h = *static_cast<const SQLHANDLE*>(handle.constData());
+    SQLCHAR sqlState[SQL_SQLSTATE_SIZE + 1] = {};
+    SQLINTEGER nativeError = 0;
+    SQLSMALLINT length = 0;
+    if (h && SQL_SUCCEEDED(SQLGetDiagRec(handleType, h, 1, sqlState, &nativeError, nullptr, 0,
+                                         &length))) {
+      state = QString::fromLatin1(reinterpret_cast<const char*>(sqlState));
+      native = static_cast<int>(nativeError);
+    }
+  }
+  return DbError(errorText(e), state, native);
 }
 
-// The SQLSTATE of the first diagnostic record of an ODBC handle; empty when none.
-QString sqlStateOf(SQLSMALLINT type, SQLHANDLE handle) {
-  if (!handle) return QString();
-  SQLCHAR state[6] = {};
-  SQLINTEGER native = 0;
-  SQLSMALLINT length = 0;
-  if (!SQL_SUCCEEDED(SQLGetDiagRecA(type, handle, 1, state, &native, nullptr, 0, &length)))
-    return QString();
-  return QString::fromLatin1(reinterpret_cast<const char*>(state));
-}
-
-// True when the driver finds the connection dead, or the state is of class
-// 08 (connection exception).
-bool connectionLost(const QSqlDatabase& db, const QString& sqlState) {
-  if (sqlState.startsWith(QLatin1String("08"))) return true;
-  SQLHANDLE dbc = db.driver() ? odbcHandle(db.driver()->handle()) : nullptr;
-  if (!dbc) return false;
-  SQLUINTEGER dead = SQL_CD_FALSE;
-  return SQL_SUCCEEDED(SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
-         dead == SQL_CD_TRUE;
-}
-
-DbError statementError(const QSqlQuery& q, const QSqlDatabase& db) {
-  const QSqlError e = q.lastError();
-  const QString state = q.result() ? sqlStateOf(SQL_HANDLE_STMT, odbcHandle(q.result()->handle())) : QString();
-  return DbError(errorText(e), state, e.nativeErrorCode(), connectionLost(db, state));
+DbError statementError(const QSqlQuery& q) {
+  return makeError(q.lastError(), q.result() ? q.result()->handle() : QVariant(), SQL_HANDLE_STMT);
 }
 
 DbError connectionError(const QSqlDatabase& db) {
-  const QSqlError e = db.lastError();
-  const QString state =
-      db.driver() ? sqlStateOf(SQL_HANDLE_DBC, odbcHandle(db.driver()->handle())) : QString();
-  return DbError(errorText(e), state, e.nativeErrorCode(), connectionLost(db, state));
+  return makeError(db.lastError(), db.driver() ? db.driver()->handle() : QVariant(),
+                   SQL_HANDLE_DBC);
 }
+
+QSqlDatabase database(const Connection& c) { return QSqlDatabase::database(c.name(), false); }
 
 // Tells the connection's done-observer when a statement has finished, on
 // every way out.
@@ -81,13 +72,16 @@ class StatementDone {
 
 }  // namespace
 
-DbError::DbError(const QString& message, const QString& sqlState, const QString& nativeCode,
-                 bool connectionLost)
+DbError::DbError(const QString& message, const QString& sqlState, int nativeCode)
     : std::runtime_error(message.toStdString()),
       message_(message),
       sqlState_(sqlState),
-      nativeCode_(nativeCode),
-      connectionLost_(connectionLost) {}
+      nativeCode_(nativeCode) {}
+
+bool DbError::isConnectionLostState(const QString& s) {
+  return s.startsWith(QLatin1String("08")) || s == QLatin1String("57P01") ||
+         s == QLatin1String("57P02") || s == QLatin1String("57P03");
+}
 
 Connection::Connection() {
   static std::atomic<int> counter{0};
@@ -103,11 +97,40 @@ Connection::~Connection() {
   QSqlDatabase::removeDatabase(name_);
 }
 
-void Connection::open(const QString& connectionString) {
+void Connection::open(const QString& connectionString, const QStringList& sessionSetup) {
+  connectionString_ = connectionString;
+  sessionSetup_ = sessionSetup;
   QSqlDatabase db = QSqlDatabase::database(name_, false);
   if (!db.isValid()) throw DbError(QStringLiteral("The ODBC driver of Qt SQL is not available"));
+  if (db.isOpen()) db.close();
   db.setDatabaseName(connectionString);
-  if (!db.open()) throw DbError(errorText(db.lastError()));
+  // The driver frees its handle when connecting fails: no SQLSTATE to read.
+  if (!db.open()) throw makeError(db.lastError(), QVariant(), SQL_HANDLE_DBC);
+  for (const QString& sql : sessionSetup) {
+    std::optional<DbError> refused;
+    {
+      QSqlQuery q(db);
+      if (!q.exec(sql)) refused = statementError(q);
+    }
+    if (refused) {
+      db.close();
+      throw *refused;
+    }
+  }
+  lost_ = false;
+}
+
+void Connection::checkAlive() {
+  if (lost_) return;
+  QSqlQuery q(QSqlDatabase::database(name_, false));
+  if (!q.exec(QStringLiteral("SELECT 1")) && statementError(q).connectionLost()) lost_ = true;
+}
+
+void Connection::reopen() { open(connectionString_, sessionSetup_); }
+
+void Connection::raise(const DbError& e) {
+  if (e.connectionLost()) lost_ = true;
+  throw e;
 }
 
 void Connection::close() {
@@ -131,12 +154,11 @@ void Query::open() {
   close();
   connection_.notify(sql_);
   const StatementDone done(connection_, sql_);
-  QSqlDatabase db = database(connection_);
-  QSqlQuery q(db);
+  QSqlQuery q(database(connection_));
   q.setForwardOnly(true);
   // Numbers arrive as the database's own text (no rounding through double).
   q.setNumericalPrecisionPolicy(QSql::HighPrecision);
-  if (!q.exec(sql_)) throw statementError(q, db);
+  if (!q.exec(sql_)) connection_.raise(statementError(q));
   const QSqlRecord rec = q.record();
   for (int i = 0; i < rec.count(); ++i) columns_ << rec.fieldName(i);
   while (q.next()) {
@@ -148,7 +170,7 @@ void Query::open() {
     }
     rows_.push_back(std::move(row));
   }
-  if (q.lastError().isValid()) throw statementError(q, db);
+  if (q.lastError().isValid()) connection_.raise(statementError(q));
   open_ = true;
 }
 
@@ -156,9 +178,8 @@ void Query::execSql() {
   close();
   connection_.notify(sql_);
   const StatementDone done(connection_, sql_);
-  QSqlDatabase db = database(connection_);
-  QSqlQuery q(db);
-  if (!q.exec(sql_)) throw statementError(q, db);
+  QSqlQuery q(database(connection_));
+  if (!q.exec(sql_)) connection_.raise(statementError(q));
 }
 
 bool Query::eof() const { return !open_ || current_ >= rows_.size(); }
@@ -186,7 +207,7 @@ QString Query::value(int index) const {
 
 Transaction::Transaction(Connection& connection) : connection_(connection) {
   QSqlDatabase db = database(connection_);
-  if (!db.transaction()) throw connectionError(db);
+  if (!db.transaction()) connection_.raise(connectionError(db));
 }
 
 Transaction::~Transaction() {
@@ -195,7 +216,7 @@ Transaction::~Transaction() {
 
 void Transaction::commit() {
   QSqlDatabase db = database(connection_);
-  if (!db.commit()) throw connectionError(db);
+  if (!db.commit()) connection_.raise(connectionError(db));
   open_ = false;
 }
 

@@ -4,7 +4,7 @@
 // objects over it that hold a statement text, open (read every row at once, so
 // the row count is known), walk rows, and read fields by name as text.
 // Every failure raises DbError with the database's own message, its SQLSTATE
-// and native code, and whether the connection was lost.
+// and the driver's native code.
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -19,22 +19,22 @@ namespace platform::db {
 
 class DbError : public std::runtime_error {
  public:
-  explicit DbError(const QString& message, const QString& sqlState = QString(),
-                   const QString& nativeCode = QString(), bool connectionLost = false);
+  explicit DbError(const QString& message, const QString& sqlState = QString(), int nativeCode = 0);
   const QString& message() const { return message_; }
-  // The five-character SQLSTATE of the database's answer; empty when there was none.
+  // The five-character ODBC SQLSTATE ("42P01"); empty when the driver gave none.
   const QString& sqlState() const { return sqlState_; }
-  // The driver's native error code as text; empty when there was none.
-  const QString& nativeCode() const { return nativeCode_; }
-  // True when the connection is gone, so that nothing sent over it again can
-  // succeed; false for a statement the database refused.
-  bool connectionLost() const { return connectionLost_; }
+  // The driver's own error number; 0 when it gave none.
+  int nativeCode() const { return nativeCode_; }
+  // The statement failed because the session is gone: SQLSTATE class 08
+  // (the driver's "connection lost", 08S01, among them) or the server's
+  // shutdown and termination codes 57P01, 57P02 and 57P03.
+  bool connectionLost() const { return isConnectionLostState(sqlState_); }
+  static bool isConnectionLostState(const QString& sqlState);
 
  private:
   QString message_;
   QString sqlState_;
-  QString nativeCode_;
-  bool connectionLost_ = false;
+  int nativeCode_ = 0;
 };
 
 class Connection {
@@ -44,10 +44,22 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  // Hands the ODBC connection string to the driver manager unchanged.
-  void open(const QString& connectionString);
+  // Hands the ODBC connection string to the driver manager unchanged, then
+  // sends each statement of sessionSetup on the new session. A refused setup
+  // statement closes the connection again and raises its DbError.
+  void open(const QString& connectionString, const QStringList& sessionSetup = QStringList());
   void close();
   bool isOpen() const;
+  // True once a statement over this connection failed with connectionLost();
+  // false again after a successful open or reopen.
+  bool lost() const { return lost_; }
+  // Asks the server whether the session still stands (a trivial statement
+  // that observers do not see): a session the server ended while the program
+  // was idle makes lost() true here rather than in the next command's work.
+  // Any other failure is left for the next statement to report.
+  void checkAlive();
+  // Opens again with the connection string and setup of the last open().
+  void reopen();
   const QString& name() const { return name_; }  // the QSqlDatabase connection name
 
   // Called with the text of every statement sent over this connection, before
@@ -66,7 +78,15 @@ class Connection {
   }
 
  private:
+  friend class Query;
+  friend class Transaction;
+  // Raises e, remembering first whether it says that the session is gone.
+  [[noreturn]] void raise(const DbError& e);
+
   QString name_;
+  QString connectionString_;
+  QStringList sessionSetup_;
+  bool lost_ = false;
   StatementObserver observer_;
   StatementObserver doneObserver_;
 };

@@ -3,27 +3,90 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QScreen>
+#include <QTranslator>
+
+#include <climits>
+#include <memory>
 
 namespace platform {
 namespace {
 
+// A text taller than a third of the screen (a 10,000-character name makes a
+// box thousands of pixels tall), or with a run too long to wrap that is wider
+// than the screen, would push the box's OK button off it: the box then shows
+// as much of the text as fits and keeps the whole of it in its details, which
+// scroll. The wrapping width is a narrow guess of the box's own, so the
+// height is rather over- than underestimated.
+void fitOnScreen(QMessageBox& box) {
+  const QScreen* screen = box.screen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  const int wrapWidth = qMax(120, qMin(area.width() / 2, 500) - 120);
+  const int widest = qMax(120, area.width() - 200);
+  const int room = area.height() / 3;
+  const QFontMetrics metrics(box.font());
+  const auto fits = [&](const QString& t) {
+    const QRect wrapped = metrics.boundingRect(QRect(0, 0, wrapWidth, INT_MAX),
+                                               Qt::TextWordWrap | Qt::TextWrapAnywhere, t);
+    const QRect unbroken = metrics.boundingRect(QRect(0, 0, widest, INT_MAX), Qt::TextWordWrap, t);
+    return wrapped.height() <= room && unbroken.width() <= widest;
+  };
+  const QString text = box.text();
+  if (fits(text)) return;
+  const QString more = QStringLiteral("…");
+  qsizetype shown = 0;  // the longest head that fits, by halving
+  for (qsizetype lo = 0, hi = text.size(); lo < hi;) {
+    const qsizetype mid = (lo + hi + 1) / 2;
+    if (fits(text.left(mid) + more))
+      lo = shown = mid;
+    else
+      hi = mid - 1;
+  }
+  box.setText(text.left(shown) + more);
+  box.setDetailedText(text);
+}
+
+// A shown window that stays on top of the others (the progress window of a
+// running step); nullptr when there is none.
+QWidget* stayOnTopWindow() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible() && w->isWindow() && (w->windowFlags() & Qt::WindowStaysOnTopHint) &&
+        !qobject_cast<QMessageBox*>(w))
+      return w;
+  return nullptr;
+}
+
+// Runs a message box above any window that stays on top: the box then belongs
+// to that window and stays on top too, so that the window manager stacks it
+// above the window instead of letting the window cover its text.
+void runAboveAll(QMessageBox::Icon icon, const QString& caption, const QString& text,
+                 QWidget* owner, bool stayOnTop) {
+  QWidget* cover = stayOnTopWindow();
+  QMessageBox box(icon, caption, text, QMessageBox::Ok, cover ? cover : owner);
+  box.setWindowFlag(Qt::WindowStaysOnTopHint, stayOnTop || cover);
+  fitOnScreen(box);
+  box.exec();
+}
+
 class QtDialogs final : public Dialogs {
  public:
   void informationBox(QWidget* owner, const QString& text, const QString& caption) override {
-    QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, owner);
-    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    box.exec();
+    runAboveAll(QMessageBox::Information, caption, text, owner, true);
   }
 
   void plainMessage(const QString& text) override {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text,
-                    QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
+    runAboveAll(QMessageBox::NoIcon, QApplication::applicationName(), text,
+                QApplication::activeWindow(), false);
   }
 
   void startupMessage(const QString& text, const QString& caption) override {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, nullptr);
+    fitOnScreen(box);
     box.exec();
   }
 
@@ -45,9 +108,8 @@ class QtDialogs final : public Dialogs {
   }
 
   void showFailure(const QString& message) override {
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), message,
-                    QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
+    runAboveAll(QMessageBox::Critical, QApplication::applicationName(), message,
+                QApplication::activeWindow(), false);
   }
 };
 
@@ -65,6 +127,18 @@ ScopedDialogs::ScopedDialogs(Dialogs& replacement) : previous_(g_installed) {
 }
 
 ScopedDialogs::~ScopedDialogs() { g_installed = previous_; }
+
+bool prepareChineseDesktop(QCoreApplication& application) {
+  // Added to what the font database already substitutes, so that without the
+  // Ming font the face falls back as before.
+  QFont::insertSubstitution(QStringLiteral("宋体"), QString::fromUtf8(kSongSubstitute));
+  auto qtTexts = std::make_unique<QTranslator>();
+  if (!qtTexts->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    return false;
+  qtTexts->setParent(&application);  // lives as long as the application
+  return QCoreApplication::installTranslator(qtTexts.release());
+}
 
 QString qtFileFilter(const QString& filter) {
   const QStringList parts = filter.split(QLatin1Char('|'));

@@ -7,9 +7,21 @@
 
 #include <optional>
 
+class QCoreApplication;
 class QWidget;
 
 namespace platform {
+
+// The Ming font that stands in for the Song face the windows ask for.
+inline constexpr const char* kSongSubstitute = "AR PL UMing CN";
+
+// Makes the desktop speak the program's language: Qt's own texts (standard
+// dialogs and buttons) come from its Simplified Chinese translation in Qt's
+// translations folder, and the Song face "宋体" resolves to kSongSubstitute
+// where that font is installed (else to the face it fell back to before).
+// Call once the application object exists. False when Qt's translation is
+// missing; Qt's English texts then stay.
+bool prepareChineseDesktop(QCoreApplication& application);
 
 struct FileDialogOptions {
   QString filter;            // "description|pattern", as the program writes it
@@ -21,6 +33,9 @@ class Dialogs {
  public:
   virtual ~Dialogs() = default;
 
+  // While a window that stays on top is shown (a step's progress window), the
+  // information box, the plain message dialog and the failure report belong
+  // to it and come above it, so that it does not cover them.
   // Information box: OK button, information icon, always on top, owned by owner.
   virtual void informationBox(QWidget* owner, const QString& text, const QString& caption) = 0;
   // Plain message dialog: OK button, no icon, the application title as caption.

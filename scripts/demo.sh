@@ -9,7 +9,7 @@ root=$(pwd)
 [ "${RC_SKIP_INSTALL:-0}" = 1 ] || bash scripts/install-deps.sh
 
 build=$root/build-demo
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRC_BUILD_TESTS=OFF -DRC_BUILD_BENCH=OFF
 cmake --build "$build" -j"$(nproc)" --target reportcheck
 
 cluster=$root/demo/cluster

@@ -11,6 +11,7 @@ $SUDO apt-get install -y --no-install-recommends \
   libgtest-dev libgmock-dev \
   qt6-base-dev libqt6sql6-odbc \
   unixodbc unixodbc-dev odbc-postgresql postgresql \
-  libjpeg62-turbo-dev libxml2-dev \
-  fonts-wqy-microhei xvfb xauth \
-  poppler-utils catdoc
+  libjpeg62-turbo-dev libxml2-dev libpugixml-dev \
+  fonts-wqy-microhei fonts-arphic-uming qt6-translations-l10n \
+  xvfb xauth openbox x11-utils xdotool libx11-dev \
+  poppler-utils python3-xlrd python3-olefile libreoffice-calc-nogui

@@ -41,6 +41,7 @@ fi
 if [ "${RC_SKIP_SANITIZE:-0}" != 1 ]; then
   echo "== test suite under AddressSanitizer and UndefinedBehaviorSanitizer"
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions=$root/tests/lsan.supp \
     run_suite "$build-asan" -DCMAKE_BUILD_TYPE=Debug -DRC_SANITIZE=ON
 fi
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "xml/XmlErrors.h"
 #include "xml/internal/ByteClass.h"
@@ -33,10 +34,11 @@ void TBufferedReadStream::LoadPage() {
   if (want <= 0) return;
   inner_.Seek(start, SeekOrigin::Beginning);
   // Inner streams may hand out less than asked: keep reading until the page is
-  // full or the stream has no more, and count only what really arrived.
+  // full. Nothing more before the size the stream reported is an error: taken
+  // as the end, it would leave the loader short of a size it never reaches.
   while (pageFill_ < want) {
     const int64_t n = inner_.Read(page_.get() + pageFill_, want - pageFill_);
-    if (n <= 0) break;
+    if (n <= 0) raise(XmlErrc::UnexpectedEnd, std::to_string(start + pageFill_));
     pageFill_ += n;
   }
 }

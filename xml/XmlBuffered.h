@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "xml/XmlStream.h"
 
@@ -19,7 +20,9 @@ class TBufferedReadStream final : public TStream {
   // Reads from inner and frees it with this stream.
   explicit TBufferedReadStream(std::unique_ptr<TStream> inner);
 
-  // Bytes copied; 0 at the end, beyond it, and at a negative position.
+  // Bytes copied; 0 at the end, beyond it, and at a negative position. Raises
+  // the filer error "Input ended at byte %s before its size" when the inner
+  // stream gives nothing before the size it reports.
   int64_t Read(void* buffer, int64_t count) override;
   // Always raises "Cannot write to an UTF stream opened for reading".
   int64_t Write(const void* buffer, int64_t count) override;
@@ -37,6 +40,18 @@ class TBufferedReadStream final : public TStream {
   }
   // The logical position without a virtual call.
   int64_t LogicalPosition() const { return logicalPos_; }
+  // The rest of the page held (loaded first when needed); empty at the end.
+  std::string_view Peek() override {
+    if (recheck_) LoadPage();
+    if (pageOffset_ >= pageFill_) return {};
+    return std::string_view(page_.get() + pageOffset_, static_cast<size_t>(pageFill_ - pageOffset_));
+  }
+  // Moves on by n bytes of the page; the next page is loaded at its end.
+  void Skip(size_t n) override {
+    pageOffset_ += static_cast<int64_t>(n);
+    logicalPos_ += static_cast<int64_t>(n);
+    if (pageOffset_ >= pageFill_) LoadPage();
+  }
 
  private:
   void LoadPage();
@@ -101,6 +116,9 @@ class TPushbackReader {
   }
   // The characters not yet handed back.
   std::string PushBack() const { return pushBack_.substr(pushPos_); }
+  // True when the next character comes from the stream.
+  bool PushBackEmpty() const { return pushPos_ >= pushBack_.size(); }
+  TStream& Stream() const { return stream_; }
 
  private:
   TStream& stream_;
@@ -116,6 +134,12 @@ class TStringBuilder {
     if (used_ == buffer_.size()) EnsureCapacity(used_ + 1);
     buffer_[used_++] = c;
   }
+  // Appends the bytes of text.
+  void Append(std::string_view text) {
+    EnsureCapacity(used_ + text.size());
+    text.copy(buffer_.data() + used_, text.size());
+    used_ += text.size();
+  }
   // Capacity at least count; never shrinks.
   void EnsureCapacity(size_t count);
   // The character at 1-based index from 1 to Used(); '\0' outside.
@@ -124,6 +148,7 @@ class TStringBuilder {
   std::string Slice(size_t start, size_t count) const;
   // The used text.
   std::string Value() const { return buffer_.substr(0, used_); }
+  std::string_view View() const { return std::string_view(buffer_).substr(0, used_); }
   // Empties the text; the capacity stays (a builder may be reused).
   void Clear() { used_ = 0; }
   size_t Used() const { return used_; }

@@ -114,6 +114,7 @@ bool TCodecStream::ReadInnerUnit(char16_t& u) {
   unsigned char b[2] = {0, 0};
   const int64_t n = inner_->Read(b, 2);
   if (n <= 0) return false;
+  if (n == 1) raise(XmlErrc::TruncatedUtf16);
   u = swapUnits_ ? static_cast<char16_t>((b[0] << 8) | b[1]) : static_cast<char16_t>(b[0] | (b[1] << 8));
   if (u == 0) raise(XmlErrc::NulCharacter);
   return true;
@@ -158,6 +159,20 @@ int64_t TCodecStream::Seek(int64_t offset, SeekOrigin origin) {
   if (origin == SeekOrigin::End && offset == 0) return inner_->Size();
   if (origin == SeekOrigin::Beginning) return 0;
   raise(XmlErrc::SeekOnCodec);
+}
+
+std::string_view TCodecStream::Peek() {
+  if (mode_ != Mode::Reading || buffered_ == nullptr || pendingIndex_ < pending_.size() || !PassesBytes()) return {};
+  return buffered_->Peek();
+}
+
+void TCodecStream::Skip(size_t n) {
+  if (n == 0) return;
+  const int64_t pos = buffered_->LogicalPosition();
+  const auto k = static_cast<int64_t>(n);
+  posBeforePrevious_ = k >= 2 ? pos + k - 2 : posBeforeLast_;
+  posBeforeLast_ = pos + k - 1;
+  buffered_->Skip(n);
 }
 
 void TCodecStream::OpenForWriting() {
@@ -216,6 +231,10 @@ int64_t TAnsiStream::Read(void* buffer, int64_t count) {
     return b != 0 ? 1 : 0;
   }
   return TCodecStream::Read(buffer, count);
+}
+
+bool TAnsiStream::PassesBytes() const {
+  return ActiveEncoding() == CodecEncoding::Ansi || ActiveEncoding() == CodecEncoding::Utf8;
 }
 
 unsigned char TAnsiStream::NextChar() {
@@ -288,6 +307,9 @@ void TAnsiStream::PutChar(unsigned char c) {
 }
 
 // ---- TUtf8Stream ----
+
+// UTF-8 sequences pass whole and unchanged, so their bytes do too.
+bool TUtf8Stream::PassesBytes() const { return ActiveEncoding() == CodecEncoding::Utf8; }
 
 unsigned char TUtf8Stream::NextChar() {
   if (pendingIndex_ < pending_.size()) return static_cast<unsigned char>(pending_[pendingIndex_++]);

@@ -43,6 +43,11 @@ class TCodecStream : public TStream {
   // Position queries, the step back of one or two characters (-1, -2 from the
   // current position) and size queries; a seek from the beginning does nothing and returns 0.
   int64_t Seek(int64_t offset, SeekOrigin origin) override;
+  // While reading bytes that pass unconverted from a buffered stream: the rest
+  // of its page; else empty. Skip remembers the step-back positions as one
+  // read per byte would.
+  std::string_view Peek() override;
+  void Skip(size_t n) override;
 
   // The encoding in force (the detected one after the first read).
   CodecEncoding ActiveEncoding() const { return encoding_; }
@@ -63,6 +68,8 @@ class TCodecStream : public TStream {
   virtual void PutChar(unsigned char c) = 0;
   // Writes count bytes from buffer + offset; the base calls PutChar for each.
   virtual void PutChars(const char* buffer, int64_t offset, int64_t count);
+  // True when the encoding in force hands the input bytes out one for one.
+  virtual bool PassesBytes() const = 0;
 
   // Remembers the inner position before a source character (for the step back).
   void MarkCharStart() {
@@ -71,8 +78,8 @@ class TCodecStream : public TStream {
   }
   // One byte of the inner stream; false at its end.
   bool ReadInnerByte(unsigned char& b);
-  // One 16-bit unit of the inner stream (swapped when needed); false at its end.
-  // A lone last byte makes a unit with a zero second byte.
+  // One 16-bit unit of the inner stream (swapped when needed); false at its
+  // end. A lone last byte raises the filer error "UTF-16 text ends inside a character".
   bool ReadInnerUnit(char16_t& u);
   // A whole UTF-16 character: a surrogate pair combined, else the unit; false at the end.
   bool ReadInnerCodePoint(char32_t& c);
@@ -122,6 +129,7 @@ class TAnsiStream final : public TCodecStream {
   unsigned char NextChar() override;
   void PutChar(unsigned char c) override;
   void PutChars(const char* buffer, int64_t offset, int64_t count) override;
+  bool PassesBytes() const override;
 };
 
 // Hands the text out as UTF-8: GBK input is converted character by character,
@@ -134,6 +142,7 @@ class TUtf8Stream final : public TCodecStream {
   unsigned char NextChar() override;
   void PutChar(unsigned char c) override;
   void PutChars(const char* buffer, int64_t offset, int64_t count) override;
+  bool PassesBytes() const override;
 };
 
 }  // namespace xml

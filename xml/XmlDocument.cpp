@@ -5,6 +5,7 @@
 #include "xml/XmlStream.h"
 #include "xml/XmlText.h"
 #include "xml/internal/ByteClass.h"
+#include "xml/internal/Options.h"
 #include "xml/internal/Parser.h"
 
 namespace xml {
@@ -72,7 +73,9 @@ std::string TXmlDocument::DeclaredEncoding() const {
   return first->AttributeValue("encoding");
 }
 
-std::string TXmlDocument::LineBreak() const { return LineLayout == 0 ? "\r\n" : "\n"; }
+std::string TXmlDocument::LineBreak() const {
+  return detail::lineStyle(LineLayout) == detail::LineStyle::CrLfIndented ? "\r\n" : "\n";
+}
 
 void TXmlDocument::Assign(const TXmlDocument& source) {
   if (&source == this) return;
@@ -122,8 +125,9 @@ void TXmlDocument::LoadFromStream(TStream& stream) {
 }
 
 void TXmlDocument::SaveToFile(const std::string& path) {
-  TFileStream file(path, TFileStream::Mode::Create);
+  TReplacingFileStream file(path);
   SaveToStream(file);
+  file.Commit();
 }
 
 void TXmlDocument::SaveToStream(TStream& stream) {
@@ -163,6 +167,7 @@ void TXmlDocument::ParseStream(TStream& stream) {
   topLevel_->ClearChildren();
   NotifyProgress(0);
   std::string lastEncoding;
+  int64_t position = -1;  // a codec has no position before its first read
   do {
     TXmlNode* node = topLevel_->AddNewChild("");
     node->ParseFromStream(stream);
@@ -173,7 +178,11 @@ void TXmlDocument::ParseStream(TStream& stream) {
         activeCodec_->SetActiveEncoding(CodecEncoding::Utf8);
     }
     if (node->IsEmpty()) topLevel_->RemoveChild(node);
-  } while (stream.Position() < stream.Size());
+    // A stream that stops giving bytes before its size would hold this loop forever.
+    const int64_t before = position;
+    position = stream.Position();
+    if (position == before && position < stream.Size()) raise(XmlErrc::UnexpectedEnd, std::to_string(position));
+  } while (position < stream.Size());
   NotifyProgress(stream.Size());
   CheckRoot();
 }
@@ -239,20 +248,17 @@ void TXmlDocument::ReadDocType(TXmlNode& node, TStream& stream) {
     node.SetRawValue(std::string(TrimText(rest)));
   }
   if (c != '[') return;  // no internal subset: the ">" is already read
-  // The internal subset: declarations up to "]", then the closing ">".
+  // The internal subset: "]" ends it; a declaration starts only at "<", which
+  // goes back to the stream for the child to read; every other byte (blanks,
+  // parameter entity references) is skipped. Each turn consumes input.
   for (;;) {
+    if (!detail::ReadXmlChar(stream, c)) return;
+    if (c == ']') break;
+    if (c != '<') continue;
+    stream.Seek(-1, SeekOrigin::Current);
     TXmlNode* child = node.ChildAt(node.AddChild(TXmlNode::CreateOwned(this)));
     child->ParseFromStream(stream);
-    for (;;) {
-      if (!detail::ReadXmlChar(stream, c)) return;
-      if (!detail::isBlank(c)) break;
-    }
-    if (c == ']') break;
-    // Only a "<" is handed back to the next declaration. Any other byte would
-    // make an empty node anyway, and stepping back over it is unsafe: in UTF-8
-    // output it can be a later byte of a character whose start the previous
-    // parse already took, and the step back would replay that character forever.
-    if (c == '<') stream.Seek(-1, SeekOrigin::Current);
+    if (StopParsing) return;
   }
   while (detail::ReadXmlChar(stream, c) && c != '>') {
   }

@@ -77,8 +77,10 @@ class TXmlDocument {
   void AssignIfGiven(const TXmlDocument* source);
 
   // Loads a file opened for reading under a shared lock. Raises the stream
-  // error "Cannot open file" (document untouched), parse errors (filer kind)
-  // and codec errors (stream kind); the nodes read before a failure stay.
+  // error "Cannot open file" (document untouched; a directory too), parse
+  // errors (filer kind), a failed read ("Cannot read file", filer kind), input
+  // that ends before the file's size (filer kind) and codec errors (stream
+  // kind); the nodes read before a failure stay.
   void LoadFromFile(const std::string& path);
   // Loads through a buffered reader and a codec over stream (which stays the caller's).
   void LoadFromStream(TStream& stream);
@@ -89,8 +91,10 @@ class TXmlDocument {
   // Reads the rest of a "<!DOCTYPE" into node: header, then the internal subset.
   void ReadDocType(TXmlNode& node, TStream& stream);
 
-  // Creates (or truncates) the file under an exclusive lock and saves into it.
-  // Raises the stream error "Cannot create file" and the errors of SaveToStream.
+  // Saves into a new file beside path and puts it in path's place once it is
+  // complete and on the disk; a failed save leaves an existing file as it was.
+  // Refused while a reader holds the file. Raises the stream error "Cannot
+  // create file" and the errors of SaveToStream.
   void SaveToFile(const std::string& path);
   // Writes the document through a buffered writer and a codec (UTF-8 codec in
   // Utf8Mode, else the single-byte one) in FileEncoding, after that

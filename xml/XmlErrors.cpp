@@ -16,6 +16,7 @@ ErrorText describe(XmlErrc code) {
     case XmlErrc::SignificantDigits: return {K::General, "Significant digits out of range"};
     case XmlErrc::NotABool: return {K::General, "Cannot convert value to bool"};
     case XmlErrc::FloatNotFinite: return {K::General, "Float value is not finite"};
+    case XmlErrc::SortedListOperation: return {K::General, "Operation not allowed on sorted list"};
     case XmlErrc::InvalidDate: return {K::Conversion, "Invalid argument to date encode"};
     case XmlErrc::InvalidTime: return {K::Conversion, "Invalid argument to time encode"};
     case XmlErrc::NotValidInteger: return {K::Conversion, "'%s' is not a valid integer value"};
@@ -23,6 +24,9 @@ ErrorText describe(XmlErrc code) {
     case XmlErrc::StreamWrite: return {K::Stream, "Stream write error"};
     case XmlErrc::FileOpen: return {K::Stream, "Cannot open file \"%s\""};
     case XmlErrc::FileCreate: return {K::Stream, "Cannot create file \"%s\""};
+    case XmlErrc::FileRead: return {K::Filer, "Cannot read file \"%s\""};
+    case XmlErrc::UnexpectedEnd: return {K::Filer, "Input ended at byte %s before its size"};
+    case XmlErrc::TruncatedUtf16: return {K::Filer, "UTF-16 text ends inside a character"};
     case XmlErrc::EncodingStreamUnassigned: return {K::Stream, "Encoding stream unassigned"};
     case XmlErrc::UnsupportedEncoding: return {K::Stream, "Unsupported string encoding"};
     case XmlErrc::ReadFromWritingStream:

@@ -16,6 +16,7 @@ enum class XmlErrc {
   SignificantDigits,        // general
   NotABool,                 // general
   FloatNotFinite,           // general
+  SortedListOperation,      // general
   InvalidDate,              // conversion
   InvalidTime,              // conversion
   NotValidInteger,          // conversion
@@ -23,6 +24,9 @@ enum class XmlErrc {
   StreamWrite,              // stream
   FileOpen,                 // stream
   FileCreate,               // stream
+  FileRead,                 // filer
+  UnexpectedEnd,            // filer
+  TruncatedUtf16,           // filer
   EncodingStreamUnassigned, // stream
   UnsupportedEncoding,      // stream
   ReadFromWritingStream,    // stream

@@ -1,5 +1,7 @@
 #include "xml/XmlNode.h"
 
+#include <atomic>
+#include <cstring>
 #include <utility>
 
 #include "platform/codepage.h"
@@ -8,34 +10,14 @@
 #include "xml/XmlStream.h"
 #include "xml/XmlText.h"
 #include "xml/internal/ByteClass.h"
+#include "xml/internal/LineBlock.h"
+#include "xml/internal/Options.h"
 
 namespace xml {
 namespace {
 
-// ---- the attribute block: each line as a varint length and its bytes ----
-
-void putLength(std::string& out, size_t n) {
-  while (n >= 0x80) {
-    out.push_back(static_cast<char>((n & 0x7F) | 0x80));
-    n >>= 7;
-  }
-  out.push_back(static_cast<char>(n));
-}
-
-// The line at pos; pos moves past it.
-std::string_view nextLine(std::string_view block, size_t& pos) {
-  size_t n = 0;
-  int shift = 0;
-  for (;;) {
-    const auto b = static_cast<unsigned char>(block[pos++]);
-    n |= static_cast<size_t>(b & 0x7F) << shift;
-    if ((b & 0x80) == 0) break;
-    shift += 7;
-  }
-  const std::string_view line = block.substr(pos, n);
-  pos += n;
-  return line;
-}
+using detail::nextLine;
+using detail::putLength;
 
 std::string encodeLine(std::string_view line) {
   std::string out;
@@ -44,12 +26,17 @@ std::string encodeLine(std::string_view line) {
   return out;
 }
 
-// Offset of line index in the block (block size for index == count).
-size_t lineOffset(std::string_view block, int index) {
-  size_t pos = 0;
-  for (int i = 0; i < index; ++i) nextLine(block, pos);
-  return pos;
-}
+// The last attribute line a thread looked up by index: valid while no block
+// has changed other than by appending (which moves no line) since. Every
+// other change of a block, and a node's end, starts a new generation.
+struct LineCursor {
+  const TXmlNode* node = nullptr;
+  uint64_t generation = 0;
+  int index = 0;
+  size_t offset = 0;
+};
+thread_local LineCursor tLineCursor;
+std::atomic<uint64_t> gLineGeneration{1};
 
 std::string_view namePart(std::string_view line) {
   const size_t eq = line.find('=');
@@ -62,6 +49,7 @@ TXmlNode::TXmlNode(TXmlDocument* document, ElementType type) : type_(type), docu
 
 // Frees the subtree without recursion, so no depth of tree exhausts the stack.
 TXmlNode::~TXmlNode() {
+  if (attrCount_ > 0) ResetCursor();
   if (children_.empty()) return;
   std::vector<std::unique_ptr<TXmlNode>> pending = std::move(children_);
   while (!pending.empty()) {
@@ -108,10 +96,58 @@ std::string TXmlNode::TextValue() const { return DecodeEntities(value_); }
 
 int TXmlNode::AttributeCount() const { return attrCount_; }
 
+size_t TXmlNode::LineOffset(int index) const {
+  // Walks on from the line looked up last when it is this node's and lies
+  // before index, so a loop over all lines by index walks the block once.
+  LineCursor& cursor = tLineCursor;
+  int from = 0;
+  size_t pos = 0;
+  if (cursor.node == this && cursor.generation == gLineGeneration.load(std::memory_order_relaxed) &&
+      cursor.index <= index && cursor.offset <= attrs_.size()) {
+    from = cursor.index;
+    pos = cursor.offset;
+  }
+  for (int i = from; i < index; ++i) nextLine(attrs_, pos);
+  RememberLine(index, pos);
+  return pos;
+}
+
+void TXmlNode::RememberLine(int index, size_t offset) const {
+  tLineCursor = {this, gLineGeneration.load(std::memory_order_relaxed), index, offset};
+}
+
+void TXmlNode::ResetCursor() { gLineGeneration.fetch_add(1, std::memory_order_relaxed); }
+
 std::string_view TXmlNode::LineAt(int index) const {
   if (index < 0 || index >= attrCount_) return {};
-  size_t pos = lineOffset(attrs_, index);
+  size_t pos = LineOffset(index);
   return nextLine(attrs_, pos);
+}
+
+void TXmlNode::AppendAttributeLines(std::string& out) const {
+  // Each line's length prefix (one byte or more) gives way to one blank, so
+  // the block's size is room enough.
+  const size_t at = out.size();
+  out.resize(at + attrs_.size());
+  char* w = out.data() + at;
+  // Lines shorter than 128 bytes have a one-byte prefix: the block is then
+  // the text already, once each prefix becomes the blank.
+  std::memcpy(w, attrs_.data(), attrs_.size());
+  size_t k = 0;
+  while (k < attrs_.size() && static_cast<unsigned char>(w[k]) < 0x80) {
+    const size_t len = static_cast<unsigned char>(w[k]);
+    w[k] = ' ';
+    k += 1 + len;
+  }
+  if (k == attrs_.size()) return;
+  size_t pos = 0;
+  for (int i = 0; i < attrCount_; ++i) {
+    const std::string_view line = nextLine(attrs_, pos);
+    *w++ = ' ';
+    std::memcpy(w, line.data(), line.size());
+    w += line.size();
+  }
+  out.resize(static_cast<size_t>(w - out.data()));
 }
 
 std::string TXmlNode::AttributeName(int index) const { return std::string(namePart(LineAt(index))); }
@@ -158,6 +194,7 @@ void TXmlNode::ClearAttributes() {
   attrCount_ = 0;
   attrList_ = false;
   attrSorted_ = false;
+  ResetCursor();
 }
 
 void TXmlNode::AttributeAddLine(std::string_view line) {
@@ -175,12 +212,28 @@ void TXmlNode::AttributeAddLine(std::string_view line) {
     const int c = CompareNames(nextLine(attrs_, pos), line, utf8);
     if (c == 0) return;  // a sorted list keeps one of equal lines
     if (c > 0) {
+      ResetCursor();
       attrs_.insert(at, encodeLine(line));
       ++attrCount_;
       return;
     }
   }
   attrs_.append(encodeLine(line));
+  ++attrCount_;
+}
+
+void TXmlNode::AttributeAddPieces(const std::string_view* first, const std::string_view* last) {
+  if (last - first == 1) return AttributeAddLine(*first);
+  size_t n = 0;
+  for (const std::string_view* p = first; p != last; ++p) n += p->size();
+  if (attrSorted_ || !attrList_) {
+    std::string line;
+    line.reserve(n);
+    for (const std::string_view* p = first; p != last; ++p) line.append(*p);
+    return AttributeAddLine(line);
+  }
+  putLength(attrs_, n);
+  for (const std::string_view* p = first; p != last; ++p) attrs_.append(*p);
   ++attrCount_;
 }
 
@@ -193,13 +246,18 @@ void TXmlNode::AttributeAdd(std::string_view name, std::string_view value) {
 
 void TXmlNode::SetAttributeValueAt(int index, std::string_view value) {
   if (index < 0 || index >= attrCount_) return;
-  const size_t at = lineOffset(attrs_, index);
+  // A sorted list would lose its order if a line changed in place.
+  if (attrSorted_) raise(XmlErrc::SortedListOperation);
+  const size_t at = LineOffset(index);
   size_t end = at;
   const std::string_view old = nextLine(attrs_, end);
   std::string line(namePart(old));
   line += '=';
   line += QuoteText(EscapeText(value));
   attrs_.replace(at, end - at, encodeLine(line));
+  // The lines after index moved; those before it, this one included, did not.
+  ResetCursor();
+  RememberLine(index, at);
 }
 
 // ---- children ----
@@ -338,13 +396,14 @@ int TXmlNode::TreeDepth() const {
   return depth;
 }
 
-bool TXmlNode::CanUseShortTag() const {
-  return value_.empty() && children_.empty() && type_ == ElementType::Element && !UsesFullEndTags() &&
-         TreeDepth() >= 1;
+bool TXmlNode::CanUseShortTag() const { return ShortTagAt(TreeDepth()); }
+
+bool TXmlNode::ShortTagAt(int depth) const {
+  return value_.empty() && children_.empty() && type_ == ElementType::Element && !UsesFullEndTags() && depth >= 1;
 }
 
 std::string TXmlNode::IndentText() const {
-  if (document_ == nullptr || document_->LineLayout != 0) return {};
+  if (document_ == nullptr || detail::lineStyle(document_->LineLayout) != detail::LineStyle::CrLfIndented) return {};
   std::string out;
   for (int i = TreeDepth(); i >= 1; --i) out += document_->IndentUnit;
   return out;
@@ -352,11 +411,12 @@ std::string TXmlNode::IndentText() const {
 
 std::string TXmlNode::LineBreakText() const {
   if (document_ == nullptr) return {};
-  switch (document_->LineLayout) {
-    case 0: return "\r\n";
-    case 1: return {};
-    default: return "\n";
+  switch (detail::lineStyle(document_->LineLayout)) {
+    case detail::LineStyle::CrLfIndented: return "\r\n";
+    case detail::LineStyle::Compact: return {};
+    case detail::LineStyle::Lf: return "\n";
   }
+  return {};
 }
 
 int TXmlNode::DocBinaryFormat() const { return document_ ? document_->BinaryFormat : 0; }
@@ -383,11 +443,11 @@ std::string TXmlNode::DecodeEntities(std::string_view text) const {
 int64_t TXmlNode::BinaryLength() const {
   const std::string text = RemoveControlChars(value_);
   const auto n = static_cast<int64_t>(text.size());
-  switch (DocBinaryFormat()) {
-    case 0:
+  switch (detail::binaryEncoding(DocBinaryFormat())) {
+    case detail::BinaryEncoding::Hex:
       if (n % 2 != 0) raise(XmlErrc::StreamLength);
       return n / 2;
-    case 1: {
+    case detail::BinaryEncoding::Base64: {
       if (n % 4 != 0) raise(XmlErrc::StreamLength);
       int64_t len = n / 4 * 3;
       if (n > 0 && text[n - 1] == '=') {
@@ -396,25 +456,26 @@ int64_t TXmlNode::BinaryLength() const {
       }
       return len;
     }
-    default: return 0;
+    case detail::BinaryEncoding::None: return 0;
   }
+  return 0;
 }
 
 void TXmlNode::BinaryRead(void* buffer, int64_t count) const {
   const std::string text = RemoveControlChars(value_);
-  switch (DocBinaryFormat()) {
-    case 0: DecodeHexText(text, buffer, count); break;
-    case 1: DecodeBase64Text(text, buffer, count); break;
-    default: break;
+  switch (detail::binaryEncoding(DocBinaryFormat())) {
+    case detail::BinaryEncoding::Hex: DecodeHexText(text, buffer, count); break;
+    case detail::BinaryEncoding::Base64: DecodeBase64Text(text, buffer, count); break;
+    case detail::BinaryEncoding::None: break;
   }
 }
 
 void TXmlNode::BinaryWrite(const void* buffer, int64_t count) {
   std::string text;
-  switch (DocBinaryFormat()) {
-    case 0: text = EncodeHexText(buffer, count); break;
-    case 1: text = EncodeBase64Text(buffer, count); break;
-    default: break;
+  switch (detail::binaryEncoding(DocBinaryFormat())) {
+    case detail::BinaryEncoding::Hex: text = EncodeHexText(buffer, count); break;
+    case detail::BinaryEncoding::Base64: text = EncodeBase64Text(buffer, count); break;
+    case detail::BinaryEncoding::None: break;
   }
   value_ = InsertLineBreaks(text, LineBreakText() + IndentText(), 76);
 }
@@ -454,6 +515,7 @@ void TXmlNode::Assign(const TXmlNode& source) {
   attrCount_ = copy->attrCount_;
   attrList_ = copy->attrList_;
   attrSorted_ = copy->attrSorted_;
+  ResetCursor();
   children_ = std::move(copy->children_);
   for (auto& c : children_) c->parent_ = this;
 }

@@ -95,8 +95,11 @@ class TXmlNode {
   void AttributeAdd(std::string_view name, std::string_view value);
   // Appends a line as it is (the parser's attribute lines).
   void AttributeAddLine(std::string_view line);
+  // Appends the line that the pieces make when joined.
+  void AttributeAddPieces(const std::string_view* first, const std::string_view* last);
   // Replaces line index by its name part + "=" + the quoted escaped value;
-  // nothing outside 0..count-1.
+  // nothing outside 0..count-1. Raises the general error "Operation not
+  // allowed on sorted list" on a sorted list.
   void SetAttributeValueAt(int index, std::string_view value);
   // Creates the attribute list if there is none (sorted when the document sorts).
   void EnsureAttributes();
@@ -198,6 +201,8 @@ class TXmlNode {
   // The attribute part of a start tag: " " + line per attribute, then "/" when
   // CanUseShortTag; empty without attributes.
   std::string AttributeText() const;
+  // Appends " " + line for every attribute line to out.
+  void AppendAttributeLines(std::string& out) const;
   // WriteToStream into a text (the document's text form, no byte-order mark).
   std::string WriteToString() const;
   // Stores value in the child named name (found or added) unless defaults are
@@ -240,8 +245,9 @@ class TXmlNode {
 
   // Writers: each writes unless defaults are not written and the value equals
   // def; then nothing changes. Attribute writers replace the first attribute
-  // of that name in place or append one; child writers set the first child of
-  // that name or append one.
+  // of that name in place (raising "Operation not allowed on sorted list" on a
+  // sorted list, as SetAttributeValueAt does) or append one; child writers set
+  // the first child of that name or append one.
   void WriteAttributeBool(std::string_view name, bool value, bool def = false);
   void WriteAttributeInteger(std::string_view name, int32_t value, int32_t def = 0);
   // Raises "Significant digits out of range" for the document's FloatPrecision outside 1..9.
@@ -276,17 +282,25 @@ class TXmlNode {
  private:
   friend class NodeParser;
   std::string_view LineAt(int index) const;
+  // Offset of line index in attrs_ (0..count-1).
+  size_t LineOffset(int index) const;
+  // Ends every remembered line offset: a block changed other than by appending.
+  static void ResetCursor();
+  // Remembers the offset of line index for the next lookup by index.
+  void RememberLine(int index, size_t offset) const;
   std::string_view ValuePartOfFirst(std::string_view name, int* index) const;
   void AdoptChild(std::unique_ptr<TXmlNode>& node);
+  // CanUseShortTag for a node whose depth the caller knows.
+  bool ShortTagAt(int depth) const;
 
   // Attribute lines in one block, each behind its length (a varint): one
   // allocation per node keeps a parsed tree small.
   std::string attrs_;
   int32_t attrCount_ = 0;
+  int32_t tag_ = 0;
   bool attrList_ = false;
   bool attrSorted_ = false;
   ElementType type_;
-  int32_t tag_ = 0;
   TXmlDocument* document_;
   TXmlNode* parent_ = nullptr;
   std::string name_;

@@ -1,4 +1,5 @@
 // Reads one node, and for an element its subtree, from a character stream.
+#include <cstring>
 #include <utility>
 
 #include "xml/XmlBuffered.h"
@@ -7,7 +8,9 @@
 #include "xml/XmlNode.h"
 #include "xml/XmlText.h"
 #include "xml/internal/ByteClass.h"
+#include "xml/internal/LineBlock.h"
 #include "xml/internal/Parser.h"
+#include "xml/internal/Scan.h"
 
 namespace xml {
 namespace detail {
@@ -37,6 +40,25 @@ int takeChar(TPushbackReader& reader, char& c) {
 }
 
 bool takeNonBlank(TPushbackReader& reader, char& c) {
+  // Blanks the stream has at hand are passed over in place.
+  while (reader.PushBackEmpty()) {
+    TStream& stream = reader.Stream();
+    const std::string_view run = stream.Peek();
+    if (run.empty()) break;
+    size_t i = 0;
+    while (i < run.size() && isBlank(run[i])) ++i;
+    if (i == run.size()) {
+      stream.Skip(i);
+      continue;
+    }
+    c = run[i];
+    if (c == '\0') {
+      stream.Skip(i);
+      raise(XmlErrc::NulCharacter);
+    }
+    stream.Skip(i + 1);
+    return true;
+  }
   while (takeChar(reader, c) == 1)
     if (!isBlank(c)) return true;
   return false;
@@ -57,6 +79,12 @@ bool ReadXmlChar(TStream& stream, char& c) {
 }
 
 int MatchMarkupStart(TPushbackReader& reader) {
+  // Most markup is an element: no start but "<" begins "<" plus a name byte.
+  if (reader.PushBackEmpty()) {
+    const std::string_view run = reader.Stream().Peek();
+    // The byte after "<" stays in the stream for the tag's reader.
+    if (!run.empty() && run[0] != '!' && run[0] != '?' && run[0] != '\0') return 11;
+  }
   bool candidate[12];
   for (bool& b : candidate) b = true;
   int result = 11;
@@ -83,7 +111,8 @@ int MatchMarkupStart(TPushbackReader& reader) {
   }
 }
 
-bool ReadUntilText(TPushbackReader& reader, std::string_view end, bool quoteAware, std::string& text) {
+bool ReadUntilView(TPushbackReader& reader, std::string_view end, bool quoteAware, std::string& storage,
+                   std::string_view& text) {
   if (end.empty()) return false;
   // One builder per thread, reused: this read never nests, and a tag per node
   // would otherwise cost an allocation each.
@@ -96,22 +125,96 @@ bool ReadUntilText(TPushbackReader& reader, std::string_view end, bool quoteAwar
   } trim;
   char quote = 0;
   const char last = end.back();
-  char c = 0;
-  while (takeChar(reader, c) == 1) {
+  // One step per character; true when the end string is complete.
+  auto step = [&](char c) {
     sb.AppendChar(c);
     if (quoteAware && isQuote(c)) {
       if (quote == 0)
         quote = c;
       else if (c == quote)
         quote = 0;
-      continue;
+      return false;
     }
-    if (quote == 0 && c == last && sb.EndsWith(end)) {
-      text = sb.Slice(1, sb.Used() - end.size());
-      return true;
+    return quote == 0 && c == last && sb.EndsWith(end);
+  };
+  auto found = [&] {
+    storage.assign(sb.View().substr(0, sb.Used() - end.size()));
+    text = storage;
+    return true;
+  };
+  for (;;) {
+    // Bytes the stream has at hand are scanned in place.
+    if (reader.PushBackEmpty()) {
+      TStream& stream = reader.Stream();
+      const std::string_view run = stream.Peek();
+      if (!run.empty() && end.size() == 1) {
+        // A one-character end (a tag's ">"): find it, then take the text whole.
+        size_t i = 0;
+        const size_t n = run.size();
+        for (; i < n; ++i) {
+          // Runs of plain bytes go by in a tight loop.
+          if (quote != 0)
+            i = findAnyOf(run.data(), i, n, quote, '\0', '\0', '\0');
+          else if (quoteAware)
+            i = findAnyOf(run.data(), i, n, last, '"', '\'', '\0');
+          else
+            i = findAnyOf(run.data(), i, n, last, '\0', '\0', '\0');
+          if (i == n) break;
+          const char c = run[i];
+          if (c == '\0') {
+            stream.Skip(i);
+            raise(XmlErrc::NulCharacter);
+          }
+          if (quoteAware && isQuote(c)) {
+            if (quote == 0)
+              quote = c;
+            else if (c == quote)
+              quote = 0;
+          } else if (c == last && quote == 0) {
+            break;
+          }
+        }
+        if (i < n) {
+          if (sb.Used() == 0 && i + 1 < n) {
+            text = run.substr(0, i);  // the stream keeps these bytes until its next read
+          } else {
+            storage.assign(sb.View()).append(run.data(), i);
+            text = storage;
+          }
+          stream.Skip(i + 1);
+          return true;
+        }
+        sb.Append(run);
+        stream.Skip(n);
+        continue;
+      }
+      if (!run.empty()) {
+        for (size_t i = 0; i < run.size(); ++i) {
+          if (run[i] == '\0') {
+            stream.Skip(i);
+            raise(XmlErrc::NulCharacter);
+          }
+          if (step(run[i])) {
+            stream.Skip(i + 1);
+            return found();
+          }
+        }
+        stream.Skip(run.size());
+        continue;
+      }
     }
+    char c = 0;
+    if (takeChar(reader, c) != 1) return false;
+    if (step(c)) return found();
   }
-  return false;
+}
+
+bool ReadUntilText(TPushbackReader& reader, std::string_view end, bool quoteAware, std::string& text) {
+  std::string storage;
+  std::string_view view;
+  if (!ReadUntilView(reader, end, quoteAware, storage, view)) return false;
+  text.assign(view);
+  return true;
 }
 
 bool ReadUntilChar(TStream& stream, char terminator, std::string& text) {
@@ -133,55 +236,126 @@ bool ReadUntilChar(TStream& stream, char terminator, std::string& text) {
   return false;
 }
 
-std::vector<std::string> SplitTagTokens(std::string_view text) {
-  std::vector<std::string> tokens;
-  SplitTagTokensInto(text, tokens);
-  return tokens;
+void TagTokenList::appendTo(size_t k, std::string& out) const {
+  for (const std::string_view* p = begin(k); p != end(k); ++p) out.append(*p);
 }
 
-void SplitTagTokensInto(std::string_view text, std::vector<std::string>& tokens) {
-  // Strings already in the vector keep their buffers and are overwritten.
-  size_t count = 0;
-  auto add = [&](std::string_view token) {
-    if (count == tokens.size()) tokens.emplace_back();
-    tokens[count++].assign(token);
-  };
-  size_t first = 0;
-  size_t end = text.size();
-  while (first < end && isBlank(text[first])) ++first;
-  while (end > first && isBlank(text[end - 1])) --end;
-  if (first >= end) {
-    tokens.clear();
+std::string TagTokenList::text(size_t k) const {
+  std::string out;
+  out.reserve(length(k));
+  appendTo(k, out);
+  return out;
+}
+
+void TagTokenList::clear() {
+  pieces_.clear();
+  first_.clear();
+  length_.clear();
+  lastStart_ = 0;
+}
+
+// Pieces join as they come (no erasing, so a tag with many attributes costs
+// its length, not its square): a piece that starts with "=" joins the token
+// before it; a piece that starts with a quote joins it too when what was a
+// token before the quote joins (the token up to its "=" pieces) holds "=".
+// This gives what merging the "=" tokens and then the quoted ones, each from
+// the last token down, gives.
+void TagTokenList::addPiece(std::string_view piece) {
+  const size_t index = pieces_.size();
+  pieces_.push_back(piece);
+  bool joins = index > 0 && piece[0] == '=';
+  if (!joins) {
+    if (index > 0 && isQuote(piece[0])) {
+      for (size_t k = lastStart_; k < index && !joins; ++k) joins = pieces_[k].find('=') != std::string_view::npos;
+    }
+    lastStart_ = index;
+  }
+  if (joins) {
+    length_.back() += piece.size();
+  } else {
+    first_.push_back(static_cast<uint32_t>(index));
+    length_.push_back(piece.size());
+  }
+}
+
+void TagTokenList::dropLastByte() {
+  std::string_view& last = pieces_.back();
+  if (last.size() > 1) {
+    last.remove_suffix(1);
+    --length_.back();
     return;
   }
-  char quote = 0;
-  size_t start = first;
-  for (size_t i = first; i < end; ++i) {
-    const char c = text[i];
-    if (isQuote(c)) {
-      if (quote == 0)
+  // A piece of one byte that is not "=" or a quote is a token of its own.
+  pieces_.pop_back();
+  first_.pop_back();
+  length_.pop_back();
+}
+
+void SplitTagTokens(std::string_view text, TagTokenList& tokens) {
+  tokens.clear();
+  size_t i = 0;
+  size_t end = text.size();
+  while (i < end && isBlank(text[i])) ++i;
+  while (end > i && isBlank(text[end - 1])) --end;
+  while (i < end) {
+    const size_t start = i;
+    char quote = 0;
+    for (; i < end; ++i) {
+      i = quote != 0 ? findAnyOf(text.data(), i, end, quote, quote, quote, quote)
+                     : findQuoteOrControl(text.data(), i, end);
+      if (i == end) break;
+      const char c = text[i];
+      if (quote != 0) {
+        quote = 0;  // the closing quote
+      } else if (hasFlag(c, kBlank | kQuote)) {
+        if (isBlank(c)) break;
         quote = c;
-      else if (c == quote)
-        quote = 0;
-    } else if (quote == 0 && isBlank(c)) {
-      if (i > start) add(text.substr(start, i - start));
-      start = i + 1;
+      }
     }
+    tokens.addPiece(text.substr(start, i - start));
+    while (i < end && isBlank(text[i])) ++i;
   }
-  if (end > start) add(text.substr(start, end - start));
-  tokens.resize(count);
-  for (size_t k = tokens.size(); k-- > 1;) {
-    if (tokens[k][0] == '=') {
-      tokens[k - 1] += tokens[k];
-      tokens.erase(tokens.begin() + static_cast<std::ptrdiff_t>(k));
+}
+
+size_t ScanElementTag(std::string_view run, TagTokenList& tokens, bool& emptyElement) {
+  tokens.clear();
+  const char* p = run.data();
+  const size_t n = run.size();
+  size_t i = 0;
+  for (;;) {
+    while (i < n && isBlank(p[i])) ++i;
+    if (i == n) return n;
+    if (p[i] == '>') break;
+    const size_t start = i;
+    char quote = 0;
+    for (;; ++i) {
+      i = quote != 0 ? findAnyOf(p, i, n, quote, '\0', '\0', '\0') : findQuoteOrControl(p, i, n, '>');
+      if (i == n) return n;
+      const char c = p[i];
+      if (c == '\0') return n;  // the usual read reports it, at its place
+      if (quote != 0) {
+        quote = 0;  // the closing quote
+      } else if (isQuote(c)) {
+        quote = c;
+      } else if (c == '>' || isBlank(c)) {
+        break;
+      }
     }
+    tokens.addPiece(run.substr(start, i - start));
+    if (p[i] == '>') break;
   }
-  for (size_t k = tokens.size(); k-- > 1;) {
-    if (isQuote(tokens[k][0]) && tokens[k - 1].find('=') != std::string::npos) {
-      tokens[k - 1] += tokens[k];
-      tokens.erase(tokens.begin() + static_cast<std::ptrdiff_t>(k));
-    }
-  }
+  emptyElement = i > 0 && p[i - 1] == '/';
+  if (emptyElement) tokens.dropLastByte();
+  return i;
+}
+
+std::vector<std::string> SplitTagTokens(std::string_view text) {
+  TagTokenList list;
+  SplitTagTokens(text, list);
+  std::vector<std::string> tokens;
+  tokens.reserve(list.size());
+  for (size_t k = 0; k < list.size(); ++k) tokens.push_back(list.text(k));
+  return tokens;
 }
 
 }  // namespace detail
@@ -266,21 +440,36 @@ class NodeParser {
       }
       default: break;
     }
-    std::string tag;
-    ReadUntilText(reader_, row.end, true, tag);
+    thread_local TagTokenList tokens;  // a leaf use: safe to reuse
     bool emptyElement = false;
-    if (row.type == ElementType::Element && !tag.empty() && tag.back() == '/') {
-      emptyElement = true;
-      tag.pop_back();
+    const std::string_view run = reader_.PushBackEmpty() ? stream_.Peek() : std::string_view();
+    const size_t end = row.type == ElementType::Element ? ScanElementTag(run, tokens, emptyElement) : run.size();
+    if (end + 1 < run.size()) {
+      // The tag lies whole in the bytes at hand (and the page stays while its
+      // tokens are taken): found and split in one pass.
+      stream_.Skip(end + 1);
+      ApplyTagTokens(tokens, {});
+    } else {
+      thread_local std::string storage;  // the tag is done with before any other is read
+      std::string_view tag;
+      ReadUntilView(reader_, row.end, true, storage, tag);
+      emptyElement = false;
+      if (row.type == ElementType::Element && !tag.empty() && tag.back() == '/') {
+        emptyElement = true;
+        tag.remove_suffix(1);
+      }
+      SplitTagTokens(tag, tokens);
+      ApplyTagTokens(tokens, tag);
+      if (storage.capacity() > 65536) std::string().swap(storage);
     }
-    ParseTagText(tag);
+    if (tokens.size() > 4096) tokens = TagTokenList();
     if (!Started()) return;
     if (row.type == ElementType::Element && !emptyElement) Content();
   }
 
-  void ParseTagText(std::string_view tag) {
-    thread_local std::vector<std::string> tokens;  // a leaf call: safe to reuse
-    SplitTagTokensInto(tag, tokens);
+  // Sets name and attribute lines from a tag's tokens; tag is the text
+  // (needed for a stylesheet's value only).
+  void ApplyTagTokens(const TagTokenList& tokens, std::string_view tag) {
     size_t firstLine = 0;
     if (node_.type_ == ElementType::Declaration) {
       node_.name_ = "xml";
@@ -289,22 +478,47 @@ class NodeParser {
       node_.value_ = std::string(TrimText(tag));
     } else {
       if (tokens.empty()) raise(XmlErrc::MissingElementName);
-      node_.name_ = tokens[0];
+      node_.name_.clear();
+      tokens.appendTo(0, node_.name_);
       firstLine = 1;
     }
-    size_t bytes = 0;
-    for (size_t i = firstLine; i < tokens.size(); ++i) bytes += tokens[i].size() + 2;
-    node_.attrs_.reserve(node_.attrs_.size() + bytes);
-    for (size_t i = firstLine; i < tokens.size(); ++i) node_.AttributeAddLine(tokens[i]);
-    if (tag.size() > 65536) std::vector<std::string>().swap(tokens);
+    if (firstLine < tokens.size()) {
+      node_.EnsureAttributes();
+      if (node_.attrSorted_) {
+        for (size_t k = firstLine; k < tokens.size(); ++k) node_.AttributeAddPieces(tokens.begin(k), tokens.end(k));
+      } else {
+        // Unsorted lines go behind the others: the block grows once, to its final size.
+        size_t bytes = 0;
+        for (size_t k = firstLine; k < tokens.size(); ++k) {
+          const size_t n = tokens.length(k);
+          bytes += lengthSize(n) + n;
+        }
+        std::string& block = node_.attrs_;
+        const size_t at = block.size();
+        block.resize(at + bytes);
+        char* w = block.data() + at;
+        for (size_t k = firstLine; k < tokens.size(); ++k) {
+          w = writeLength(w, tokens.length(k));
+          for (const std::string_view* p = tokens.begin(k); p != tokens.end(k); ++p) {
+            std::memcpy(w, p->data(), p->size());
+            w += p->size();
+          }
+        }
+        node_.attrCount_ += static_cast<int32_t>(tokens.size() - firstLine);
+      }
+    }
   }
 
   void FlushText(bool last) {
     if (content_.empty()) return;
     if (!TrimText(content_).empty()) {
       if (last && !hadChild_) {
-        // Plain text content: it becomes the value straight away.
-        node_.value_ = content_;
+        // Plain text content: it becomes the value straight away (taken
+        // whole unless the buffer has much room to spare).
+        if (content_.capacity() - content_.size() <= content_.size() / 4)
+          node_.value_ = std::move(content_);
+        else
+          node_.value_ = content_;
       } else {
         auto text = TXmlNode::CreateType(doc_, ElementType::CharData);
         text->value_ = content_;
@@ -314,9 +528,64 @@ class NodeParser {
     content_.clear();
   }
 
+  // Reads the close tag after "</" and checks its name.
+  void CloseTag() {
+    std::string storage;
+    std::string_view text;
+    if (!ReadUntilView(reader_, ">", true, storage, text)) raise(XmlErrc::MissingGtInCloseTag, node_.name_);
+    if (CompareNames(TrimText(text), node_.name_, node_.InUtf8Mode()) != 0)
+      raise(XmlErrc::IncorrectCloseTag, node_.name_);
+  }
+
+  // Parses the child whose "<" is the stream's next character; false when an
+  // event handler asked to stop.
+  bool Child() {
+    FlushText(false);
+    hadChild_ = true;
+    // Room for a few children at once; the list is cut to size at the close tag.
+    if (node_.children_.capacity() == 0) node_.children_.reserve(8);
+    TXmlNode* child = node_.ChildAt(node_.AddChild(TXmlNode::CreateOwned(doc_)));
+    child->ParseFromStream(stream_);
+    if (doc_ != nullptr && doc_->DiscardComments && child->type_ == ElementType::Comment)
+      node_.RemoveChild(child);
+    return !stopped();
+  }
+
   void Content() {
     bool crSeen = false;
     for (;;) {
+      // Text the stream has at hand is scanned in place up to the next "<";
+      // a "<" with a name or "/" right after it is taken there as well.
+      const std::string_view run = stream_.Peek();
+      if (!run.empty()) {
+        size_t i = 0;
+        for (;; ++i) {
+          i = findAnyOf(run.data(), i, run.size(), '<', '\r', '\0', '\0');
+          if (i == run.size() || run[i] == '<') break;
+          if (run[i] == '\r') crSeen = true;
+          if (run[i] == '\0') {
+            stream_.Skip(i);
+            raise(XmlErrc::NulCharacter);
+          }
+        }
+        content_.append(run.data(), i);
+        if (i + 1 < run.size()) {
+          const char next = run[i + 1];
+          if (next == '/') {
+            stream_.Skip(i + 2);
+            CloseTag();
+            break;
+          }
+          if (!isBlank(next) && next != '\0') {
+            stream_.Skip(i);
+            crSeen = false;
+            if (!Child()) return;
+            continue;
+          }
+        }
+        stream_.Skip(i);
+        if (i == run.size()) continue;
+      }
       char c = 0;
       if (!ReadXmlChar(stream_, c)) raise(XmlErrc::MissingCloseTag, node_.name_);
       if (c != '<') {
@@ -326,21 +595,12 @@ class NodeParser {
       }
       if (!takeNonBlank(reader_, c)) raise(XmlErrc::MissingDataAfterLt, node_.name_);
       if (c == '/') {
-        std::string text;
-        if (!ReadUntilText(reader_, ">", true, text)) raise(XmlErrc::MissingGtInCloseTag, node_.name_);
-        if (CompareNames(TrimText(text), node_.name_, node_.InUtf8Mode()) != 0)
-          raise(XmlErrc::IncorrectCloseTag, node_.name_);
+        CloseTag();
         break;
       }
-      FlushText(false);
-      hadChild_ = true;
       crSeen = false;
       stream_.Seek(-2, SeekOrigin::Current);
-      TXmlNode* child = node_.ChildAt(node_.AddChild(TXmlNode::CreateOwned(doc_)));
-      child->ParseFromStream(stream_);
-      if (doc_ != nullptr && doc_->DiscardComments && child->type_ == ElementType::Comment)
-        node_.RemoveChild(child);
-      if (stopped()) return;
+      if (!Child()) return;
     }
     FlushText(true);
     if (hadChild_ && crSeen) {

@@ -24,6 +24,13 @@ class TStream {
   virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
   // The size in bytes: position, seek to the end, seek back.
   virtual int64_t Size();
+  // The bytes from the position on that one-byte reads would hand out as
+  // they stand (no conversion), as far as the stream has them at hand; empty
+  // when it has none or converts. A reader may scan them and take them with
+  // Skip instead of reading them one by one.
+  virtual std::string_view Peek() { return {}; }
+  // Takes the first n bytes of the last Peek, as n one-byte reads would.
+  virtual void Skip(size_t n) { (void)n; }
 
   // The position (a seek of 0 from the current position).
   int64_t Position() { return Seek(0, SeekOrigin::Current); }
@@ -45,6 +52,12 @@ class TMemoryStream : public TStream {
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, SeekOrigin origin) override;
   int64_t Size() override { return static_cast<int64_t>(data_.size()); }
+  // The bytes from the position to the end; empty outside the data.
+  std::string_view Peek() override {
+    if (pos_ < 0 || pos_ >= static_cast<int64_t>(data_.size())) return {};
+    return std::string_view(data_).substr(static_cast<size_t>(pos_));
+  }
+  void Skip(size_t n) override { pos_ += static_cast<int64_t>(n); }
   // Cuts or extends (with zero bytes) the data; the position stays.
   void SetSize(int64_t size);
   // The bytes held, whatever the position.
@@ -65,20 +78,52 @@ class TStringStream : public TMemoryStream {
 
 // A file. OpenRead allows other readers and takes a shared advisory lock
 // (flock), so it fails while another process holds the file locked for
-// writing; Linux cannot deny writers that take no lock. Create truncates an
-// existing file under an exclusive lock.
+// writing; Linux cannot deny writers that take no lock. A directory is
+// refused. Create truncates an existing file under an exclusive lock.
 class TFileStream : public TStream {
  public:
   enum class Mode { OpenRead, Create };
   // Raises the stream error "Cannot open file" / "Cannot create file" with the reason.
   TFileStream(const std::string& path, Mode mode);
   ~TFileStream() override;
+  // Bytes read; 0 at the end. A failed read raises the filer error "Cannot
+  // read file" with the reason (it is never taken for the end).
   int64_t Read(void* buffer, int64_t count) override;
+  // Bytes written; fewer than count when the file refuses the rest.
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, SeekOrigin origin) override;
 
  private:
   int fd_ = -1;
+  std::string path_;
+};
+
+// A save that keeps the old file until the new one is complete: writes go to
+// a fresh file beside the target, and Commit syncs it, closes it and renames
+// it over the target. Without Commit (a failed save) the new file is removed
+// and the target stays as it was. An existing target is held under an
+// exclusive lock meanwhile, so the save is refused while a reader holds it.
+class TReplacingFileStream : public TStream {
+ public:
+  // Raises the stream error "Cannot create file" with the reason.
+  explicit TReplacingFileStream(const std::string& path);
+  ~TReplacingFileStream() override;
+  // Always raises "Cannot read from a conversion stream opened for writing".
+  int64_t Read(void* buffer, int64_t count) override;
+  // Bytes written; fewer than count when the disk refuses the rest.
+  int64_t Write(const void* buffer, int64_t count) override;
+  int64_t Seek(int64_t offset, SeekOrigin origin) override;
+  // Puts the written file in the target's place; raises "Cannot create file"
+  // with the reason when the sync, the close or the rename fails (the target
+  // then stays as it was).
+  void Commit();
+
+ private:
+  void Discard();
+  std::string path_;
+  std::string temp_;
+  int fd_ = -1;
+  int lockFd_ = -1;
 };
 
 }  // namespace xml

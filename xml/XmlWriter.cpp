@@ -17,6 +17,7 @@ namespace {
 struct Frame {
   const TXmlNode* node;
   int next;           // index of the next child to write
+  int depth;          // the node's TreeDepth
   std::string indent; // the node's IndentText
   std::string lineBreak;
 };
@@ -51,34 +52,39 @@ std::string declaration(std::string_view indent, std::string_view keyword, const
 
 std::string TXmlNode::AttributeText() const {
   std::string out;
-  out.reserve(attrs_.size() + static_cast<size_t>(attrCount_) + 1);
-  for (int i = 0; i < attrCount_; ++i) out.append(" ").append(LineAt(i));
+  AppendAttributeLines(out);
   if (CanUseShortTag()) out.push_back('/');
   return out;
 }
+
 
 // Without recursion: trees built in code have no depth limit.
 void TXmlNode::WriteToStream(TStream& stream) const {
   std::vector<Frame> stack;
 
+  // One buffer for every node's text: its capacity stays from node to node.
+  std::string out;
+
   // Writes the node's opening (or the whole leaf); true when its children follow.
-  auto begin = [&](const TXmlNode& n) -> bool {
+  auto begin = [&](const TXmlNode& n, int depth) -> bool {
     if (static_cast<int>(n.type_) > static_cast<int>(ElementType::RawTag)) raise(XmlErrc::IllegalElementType);
     std::string indent = n.IndentText();
-    std::string out;
     switch (n.type_) {
       case ElementType::Element: {
-        out = wrap(indent, "<", n.name_, n.AttributeText());
+        const bool shortTag = n.ShortTagAt(depth);
+        out.assign(indent).append("<").append(n.name_);
+        n.AppendAttributeLines(out);
+        if (shortTag) out.push_back('/');
         out.append(">").append(n.value_);
         if (!n.children_.empty()) {
           std::string lineBreak = n.LineBreakText();
           out.append(lineBreak);
           WriteTextToStream(stream, out);
-          stack.push_back({&n, 0, std::move(indent), std::move(lineBreak)});
+          stack.push_back({&n, 0, depth, std::move(indent), std::move(lineBreak)});
           return true;
         }
+        if (!shortTag) out.append("</").append(n.name_).append(">");
         WriteTextToStream(stream, out);
-        if (!n.CanUseShortTag()) WriteTextToStream(stream, wrap("", "</", n.name_, ">"));
         reportProgress(n, stream);
         return false;
       }
@@ -89,7 +95,7 @@ void TXmlNode::WriteToStream(TStream& stream) const {
           out.back() = ' ';
           out.append("[").append(lineBreak);
           WriteTextToStream(stream, out);
-          stack.push_back({&n, 0, std::move(indent), std::move(lineBreak)});
+          stack.push_back({&n, 0, depth, std::move(indent), std::move(lineBreak)});
           return true;
         }
         out = declaration(indent, "<!DOCTYPE ", n);
@@ -124,12 +130,12 @@ void TXmlNode::WriteToStream(TStream& stream) const {
     WriteTextToStream(stream, f.lineBreak);
   };
 
-  if (!begin(*this)) return;
+  if (!begin(*this, TreeDepth())) return;
   while (!stack.empty()) {
     Frame& f = stack.back();
     if (f.next < static_cast<int>(f.node->children_.size())) {
       const TXmlNode& child = *f.node->children_[static_cast<size_t>(f.next++)];
-      if (!begin(child)) separate(stack.back());
+      if (!begin(child, f.depth + 1)) separate(stack.back());
       continue;
     }
     const Frame done = std::move(f);

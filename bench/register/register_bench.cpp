@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "app/ProblemRegister.h"
+#include "bench/ProblemRows.h"
 #include "app/UCheckEdit.h"
 #include "cell/TCell.h"
 #include "tests/support/GoldenSql.h"
@@ -37,18 +38,6 @@ long peakKiB() {
   return u.ru_maxrss;
 }
 
-// Problem texts of the length the checks write: most short, every fifth long.
-problem_register::ProblemRow makeRow(int i) {
-  QString text = QStringLiteral("某某县委第%1党支部：第%2表第%3行第2列的值应等于第4行至第9行之和")
-                     .arg(i)
-                     .arg(i % 12 + 1)
-                     .arg(i % 40 + 1);
-  if (i % 5 == 0) text += QStringLiteral("，实际相差%1人，请逐项核对各基层党组织的上报数据后重新汇总上报。").arg(i % 97);
-  const QString categories[] = {QStringLiteral("表内审核"), QStringLiteral("表间审核"),
-                                QStringLiteral("逻辑性审核"), QStringLiteral("合理性审核")};
-  return {QStringLiteral("第%1表").arg(i % 12 + 1), text, categories[i % 4]};
-}
-
 int runOne(int n) {
   TestDatabase db;
   QTemporaryDir dir;
@@ -56,7 +45,7 @@ int runOne(int n) {
   testsupport::createProblemTable(db);
   std::vector<problem_register::ProblemRow> rows;
   rows.reserve(n);
-  for (int i = 0; i < n; ++i) rows.push_back(makeRow(i));
+  for (int i = 0; i < n; ++i) rows.push_back(bench::problemRow(i));
   for (int start = 0; start < n; start += 1000) {
     QStringList values;
     for (int i = start; i < std::min(n, start + 1000); ++i)

@@ -79,13 +79,41 @@ TEST(settings, ValuesThatWouldBreakTheStringAreBraced) {
       {"a;b", ";PWD={a;b};"},
       {"a;b}c", ";PWD={a;b}}c};"},
       {"{abc", ";PWD={{abc};"},
-      {"{x}", ";PWD={x};"},  // already braced, as driver names are
-      {"{a}}b}", ";PWD={a}}b};"},  // braced, with its inner brace doubled
-      {"{a}b}", ";PWD={{a}}b}}};"},  // not a braced value: its inner brace would end it
+      // Braces of a value other than the driver's are the value's own.
+      {"{x}", ";PWD={{x}}};"},
+      {"{a}}b}", ";PWD={{a}}}}b}}};"},
+      {"{a}b}", ";PWD={{a}}b}}};"},
       {"it's \"q\"", ";PWD=it's \"q\";"},
   };
   for (const Case& c : cases) {
     s.Password = c.value;
     EXPECT_TRUE(BuildConnectionString(s).contains(c.piece)) << c.value.toStdString();
   }
+}
+
+// The driver's name alone is written in the string's own braces.
+TEST(settings, BracedDriverNamePassesUnchanged) {
+  DatabaseSettings s;
+  struct Case {
+    QString value;
+    QString piece;
+  } cases[] = {
+      {"{PostgreSQL Unicode}", ";DRIVER={PostgreSQL Unicode};"},
+      {"{a}}b}", ";DRIVER={a}}b};"},
+      {"PostgreSQL Unicode", ";DRIVER=PostgreSQL Unicode;"},
+      {"{a;b}", ";DRIVER={{a;b}}};"},  // ";" inside: braced again, whole
+      {"{a}b}", ";DRIVER={{a}}b}}};"},  // its inner brace would end it
+      {"a;b", ";DRIVER={a;b};"},
+  };
+  for (const Case& c : cases) {
+    s.Driver = c.value;
+    EXPECT_TRUE(BuildConnectionString(s).contains(c.piece)) << c.value.toStdString();
+  }
+  // The same braced text in any other setting is the value itself.
+  s.Driver = "{x}";
+  s.LogId = "{x}";
+  s.Database = "{x}";
+  EXPECT_TRUE(BuildConnectionString(s).contains(";DRIVER={x};"));
+  EXPECT_TRUE(BuildConnectionString(s).contains(";UID={{x}}};"));
+  EXPECT_TRUE(BuildConnectionString(s).contains(";DATABASE={{x}}};"));
 }

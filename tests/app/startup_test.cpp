@@ -98,3 +98,22 @@ TEST(startup, FailedConnectionGivesOnlyTheStartupMessage) {
     EXPECT_FALSE(anyVisible("TFmProgressBar")) << what;
   }
 }
+
+// Braces and ";" in a password are the password's own: the server gets it whole.
+TEST(startup, PasswordWithBracesAndSemicolonReachesTheServerWhole) {
+  TestDatabase db;
+  const QString role = db.name() + QStringLiteral("_u");
+  for (const QString& password : {QStringLiteral("{x}"), QStringLiteral("{a;b}}c")}) {
+    db.adminExec(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2'").arg(role, password));
+    {
+      QTemporaryDir dir;
+      DatabaseSettings s = db.settings();
+      s.LogId = role;
+      s.Password = password;
+      TestDatabase::writeStatisticsIni(dir.path(), s);
+      TFmCheckEdit w(dir.path());
+      EXPECT_TRUE(w.dbConnected()) << password.toStdString();
+    }
+    db.adminExec(QStringLiteral("DROP ROLE %1").arg(role));
+  }
+}

@@ -3,6 +3,7 @@
 
 #include "cell/Sheet.h"
 #include "cell/TCell.h"
+#include "tests/cell/Register.h"
 
 using cell::Edge;
 using cell::Range;
@@ -158,6 +159,36 @@ TEST(sheet_lines, a_grid_drawn_past_the_last_row_appears_when_the_row_is_added) 
   c.SetRowCount(2, 0);  // the cut drops it
   c.SetRowCount(5, 0);
   EXPECT_FALSE(s.border(1, 4, Edge::Bottom));
+}
+
+// The register's grid reaches its signature row however long it is, also past
+// the 65,536 rows of a worksheet; a grid drawn far ahead keeps no more than
+// its range until rows come.
+TEST(sheet_lines, a_grid_reaches_the_last_row_at_any_row_count) {
+  TCell c;
+  const int problems = 70000;
+  celltest::fillRegister(c, celltest::numberedProblems(problems));
+  const cell::Sheet& s = c.sheet();
+  const int signature = problems + 3;
+  ASSERT_EQ(s.rowCount(), signature + 1);
+  for (int row : {65535, 65536, 65537, signature - 1}) {
+    for (int col = 1; col <= 4; ++col) {
+      EXPECT_TRUE(s.border(col, row, Edge::Left)) << row << ' ' << col;
+      EXPECT_TRUE(s.border(col, row, Edge::Bottom)) << row << ' ' << col;
+    }
+    EXPECT_TRUE(s.border(4, row, Edge::Right)) << row;
+  }
+  EXPECT_TRUE(s.border(2, signature, Edge::Top));
+  EXPECT_TRUE(s.border(2, signature, Edge::Bottom));
+  EXPECT_FALSE(s.border(1, signature, Edge::Left));
+
+  TCell ahead;
+  ahead.SetColumnCount(5, 0);
+  ahead.SetRowCount(3, 0);
+  ahead.DrawRangeLines(1, 2, 4, 2000000000, 0, 2, -1);
+  ahead.SetRowCount(100003, 0);
+  EXPECT_TRUE(ahead.sheet().border(3, 100002, Edge::Bottom));
+  EXPECT_TRUE(ahead.sheet().border(3, 2, Edge::Top));
 }
 
 TEST(sheet_codes, alignment_codes_and_text_style) {

@@ -1,6 +1,7 @@
 #pragma once
-// A small reader for the workbooks the export writes, to check what the
-// independent reader (xls2csv) does not show: merges, sizes, fonts, formats.
+// A small reader of our own for the workbooks the export writes: records as
+// written (offsets, merges, sizes, fonts, formats), beside the independent
+// readers of tests/support/xls_dump.py.
 #include <QByteArray>
 #include <QString>
 

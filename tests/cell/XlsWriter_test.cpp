@@ -1,14 +1,18 @@
-// Excel export: read back by xls2csv (texts) and by our own record reader
-// (merges, sizes, fonts, formats); failures leave nothing behind.
+// Excel export: read back by independent readers (xlrd, olefile: see
+// tests/support/xls_dump.py) and by our own record reader (merges, sizes,
+// fonts, formats); failures leave nothing behind.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
+#include <QJsonArray>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <sys/mount.h>
 #include <sys/resource.h>
 
 #include "cell/CompoundFile.h"
@@ -17,6 +21,7 @@
 #include "cell/XlsWriter.h"
 #include "tests/cell/Register.h"
 #include "tests/cell/XlsReader.h"
+#include "tests/support/XlsDump.h"
 
 using celltest::Problem;
 
@@ -28,54 +33,12 @@ QByteArray readAll(const QString& path) {
   return f.readAll();
 }
 
-// Rows of cells as xls2csv prints them (UTF-8, every cell quoted).
-std::vector<QStringList> xls2csv(const QString& path) {
-  QProcess p;
-  p.start(QStringLiteral("xls2csv"), {QStringLiteral("-d"), QStringLiteral("utf-8"), QStringLiteral("-q"),
-                                      QStringLiteral("3"), path});
-  p.waitForFinished(60000);
-  const QString out = QString::fromUtf8(p.readAllStandardOutput());
-  std::vector<QStringList> rows;
-  QStringList row;
-  QString cellText;
-  bool quoted = false;
-  bool any = false;
-  for (qsizetype i = 0; i < out.size(); ++i) {
-    const QChar ch = out.at(i);
-    if (quoted) {
-      if (ch == u'"' && i + 1 < out.size() && out.at(i + 1) == u'"') {
-        cellText += u'"';
-        ++i;
-      } else if (ch == u'"') {
-        quoted = false;
-      } else {
-        cellText += ch;
-      }
-    } else if (ch == u'"') {
-      quoted = true;
-      any = true;
-    } else if (ch == u',') {
-      row << cellText;
-      cellText.clear();
-    } else if (ch == u'\n') {
-      row << cellText;
-      rows.push_back(row);
-      row.clear();
-      cellText.clear();
-      any = false;
-    } else if (ch != u'\r' && ch != u'\f') {
-      cellText += ch;
-      any = true;
-    }
-  }
-  if (any || !row.isEmpty()) rows.push_back(row << cellText);
-  return rows;
-}
+// The first worksheet of a workbook as the independent readers see it.
+QJsonObject firstSheet(const QJsonObject& dump) { return dump.value(QStringLiteral("sheets")).toArray().at(0).toObject(); }
 
-QString cellOf(const std::vector<QStringList>& rows, int row, int column) {
-  if (row < 0 || row >= static_cast<int>(rows.size()) || column >= rows[static_cast<std::size_t>(row)].size())
-    return QString();
-  return rows[static_cast<std::size_t>(row)].at(column);
+QString cellOf(const std::map<std::pair<int, int>, QString>& texts, int row, int column) {
+  const auto it = texts.find({row, column});
+  return it == texts.end() ? QString() : it->second;
 }
 
 QStringList filesIn(const QString& dir) { return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
@@ -83,7 +46,7 @@ QStringList filesIn(const QString& dir) { return QDir(dir).entryList(QDir::AllEn
 class ExportTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (QStandardPaths::findExecutable(QStringLiteral("xls2csv")).isEmpty()) GTEST_SKIP() << "xls2csv not installed";
+    if (const QString why = xlsdump::unavailable(); !why.isEmpty()) GTEST_SKIP() << why.toStdString();
     ASSERT_TRUE(dir_.isValid());
   }
   QString path(const QString& name) const { return dir_.filePath(name); }
@@ -92,7 +55,7 @@ class ExportTest : public testing::Test {
 
 }  // namespace
 
-TEST_F(ExportTest, xls2csv_reads_every_text_in_its_cell) {
+TEST_F(ExportTest, independent_reader_reads_every_text_in_its_cell) {
   TCell c;
   const std::vector<Problem> problems = {
       {QStringLiteral("中组统1表"), QStringLiteral("党员总数（12）与分类合计（11）不符"), QStringLiteral("逻辑")},
@@ -102,11 +65,13 @@ TEST_F(ExportTest, xls2csv_reads_every_text_in_its_cell) {
   celltest::fillRegister(c, problems);
   ASSERT_EQ(c.ExportExcel(path(QStringLiteral("登记表.xls"))), 1);
 
-  const auto rows = xls2csv(path(QStringLiteral("登记表.xls")));
-  ASSERT_GE(rows.size(), 6u);
+  const QJsonObject sheet = firstSheet(xlsdump::read(path(QStringLiteral("登记表.xls"))));
+  const auto rows = xlsdump::texts(sheet);
+  ASSERT_EQ(sheet.value(QStringLiteral("rows")).toInt(), 6);
   EXPECT_EQ(cellOf(rows, 0, 0), celltest::kTitle);
-  EXPECT_EQ(rows[1], (QStringList{QStringLiteral("表号"), QStringLiteral("问题描述"), QStringLiteral("类别"),
-                                  QStringLiteral("回复情况")}));
+  const QString headers[] = {QStringLiteral("表号"), QStringLiteral("问题描述"), QStringLiteral("类别"),
+                             QStringLiteral("回复情况")};
+  for (int col = 0; col < 4; ++col) EXPECT_EQ(cellOf(rows, 1, col), headers[col]) << col;
   for (int i = 0; i < 3; ++i) {
     const Problem& p = problems[static_cast<std::size_t>(i)];
     EXPECT_EQ(cellOf(rows, 2 + i, 0), p.table) << i;
@@ -131,8 +96,9 @@ TEST_F(ExportTest, long_texts_across_continue_records_read_back_whole) {
   celltest::fillRegister(c, problems);
   c.ExportExcel(path(QStringLiteral("long.xls")));
 
-  const auto rows = xls2csv(path(QStringLiteral("long.xls")));
-  ASSERT_EQ(rows.size(), problems.size() + 3);
+  const QJsonObject sheet = firstSheet(xlsdump::read(path(QStringLiteral("long.xls"))));
+  const auto rows = xlsdump::texts(sheet);
+  ASSERT_EQ(sheet.value(QStringLiteral("rows")).toInt(), static_cast<int>(problems.size()) + 3);
   for (std::size_t i = 0; i < problems.size(); ++i) {
     EXPECT_EQ(cellOf(rows, static_cast<int>(i) + 2, 0), problems[i].table) << i;
     EXPECT_EQ(cellOf(rows, static_cast<int>(i) + 2, 1), problems[i].description) << i;
@@ -140,8 +106,8 @@ TEST_F(ExportTest, long_texts_across_continue_records_read_back_whole) {
   }
 }
 
-// xls2csv misreads UTF-16 characters whose low byte is 0 or 1 (不一致, 丁) and
-// pairs beyond the BMP, so these texts are checked by our own reader.
+// Characters whose UTF-16 low byte is 0 or 1 (不一致, 丁) and pairs beyond the
+// BMP, read back by both readers.
 TEST_F(ExportTest, every_character_survives_in_the_string_table) {
   std::vector<Problem> problems = {
       {QStringLiteral("丁表"), QStringLiteral("党员人数不一致"), QStringLiteral("一般")},
@@ -162,6 +128,10 @@ TEST_F(ExportTest, every_character_survives_in_the_string_table) {
     EXPECT_EQ(wb.texts.count({2 + i, 3}), 0u) << i;
   }
   EXPECT_EQ(wb.texts.at({5, 0}), celltest::kSignature);
+
+  const auto independent = xlsdump::texts(firstSheet(xlsdump::read(file)));
+  for (const auto& [at, text] : wb.texts) EXPECT_EQ(cellOf(independent, at.first, at.second), text);
+  EXPECT_EQ(independent.size(), wb.texts.size());
 }
 
 TEST_F(ExportTest, records_carry_merges_sizes_fonts_and_formats) {
@@ -216,7 +186,7 @@ TEST_F(ExportTest, an_existing_workbook_is_replaced) {
   TCell c;
   celltest::fillRegister(c, celltest::numberedProblems(1));
   c.ExportExcel(file);
-  EXPECT_EQ(cellOf(xls2csv(file), 0, 0), celltest::kTitle);
+  EXPECT_EQ(cellOf(xlsdump::texts(firstSheet(xlsdump::read(file))), 0, 0), celltest::kTitle);
 }
 
 // Failures raise and leave the folder as it was.
@@ -242,33 +212,55 @@ TEST_F(ExportTest, failures_raise_and_leave_nothing) {
   }
 }
 
-TEST_F(ExportTest, a_write_that_fails_raises_and_leaves_nothing) {
-  // A file size limit makes the write itself fail (EFBIG instead of the signal).
-  std::vector<Problem> problems(200, Problem{QStringLiteral("表"), QStringLiteral("描述").repeated(50), QStringLiteral("类")});
+// A write that fails raises with the system's reason and leaves nothing:
+// a full disk (a small tmpfs, where this process may mount one) and a file
+// size limit (EFBIG instead of the signal).
+TEST_F(ExportTest, a_write_that_fails_raises_with_the_reason_and_leaves_nothing) {
+  std::vector<Problem> problems;  // distinct texts: about 150 kB of strings
+  for (int i = 0; i < 600; ++i)
+    problems.push_back({QStringLiteral("表"), QStringLiteral("描述%1").arg(i).repeated(20), QStringLiteral("类")});
   TCell c;
   celltest::fillRegister(c, problems);
-  const QString file = path(QStringLiteral("big.xls"));
 
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = old;
-  small.rlim_cur = 8192;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  bool raised = false;
-  QString message;
-  try {
-    c.ExportExcel(file);
-  } catch (const TCellError& e) {
-    raised = true;
-    message = QString::fromUtf8(e.what());
+  auto exportFails = [&](const QString& folder, int expectedErrno) {
+    const QString file = folder + QStringLiteral("/big.xls");
+    QString message;
+    try {
+      c.ExportExcel(file);
+    } catch (const TCellError& e) {
+      message = QString::fromUtf8(e.what());
+    }
+    EXPECT_TRUE(message.contains(file)) << message.toStdString();
+    EXPECT_TRUE(message.contains(qt_error_string(expectedErrno))) << message.toStdString();
+    EXPECT_FALSE(message.contains(QStringLiteral("Unknown error"))) << message.toStdString();
+    EXPECT_TRUE(filesIn(folder).isEmpty()) << filesIn(folder).join(u' ').toStdString();
+  };
+
+  {
+    SCOPED_TRACE("full disk");
+    const QString mountPoint = path(QStringLiteral("full"));
+    ASSERT_TRUE(QDir().mkpath(mountPoint));
+    if (mount("tmpfs", mountPoint.toLocal8Bit().constData(), "tmpfs", 0, "size=64k") == 0) {
+      exportFails(mountPoint, ENOSPC);
+      EXPECT_EQ(umount2(mountPoint.toLocal8Bit().constData(), MNT_DETACH), 0);
+    } else {
+      std::printf("[  SKIPPED ] full disk: cannot mount a tmpfs here (%s)\n", std::strerror(errno));
+    }
   }
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
-
-  EXPECT_TRUE(raised);
-  EXPECT_TRUE(message.contains(file)) << message.toStdString();
-  EXPECT_TRUE(filesIn(dir_.path()).isEmpty()) << filesIn(dir_.path()).join(u' ').toStdString();
+  {
+    SCOPED_TRACE("file size limit");
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 8192;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const QString folder = path(QStringLiteral("limited"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    exportFails(folder, EFBIG);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+  }
 }
 
 TEST(compound_file, a_stream_past_109_fat_sectors_reads_back_through_the_difat) {

@@ -2,6 +2,7 @@
 // from D01, clicks and the menu commands, what OK accepts and returns in each
 // mode, Cancel, and a failing load.
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
@@ -138,6 +139,57 @@ TEST_F(Chooser, PressesOffTheItemChangeNothing) {
     afterPresses = checkedCodes(tree());
   });
   EXPECT_TRUE(afterPresses.isEmpty());
+}
+
+// Both mouse-downs of a double click reach the handler: the tick is inverted
+// twice, and the control opens or closes the node as on any double click.
+TEST_F(Chooser, DoubleClickLeavesTheTickAndOpensOrClosesTheNode) {
+  struct After {
+    QStringList checked;
+    bool expanded;
+  };
+  std::vector<After> after;
+  execute([&] {
+    node("001")->setExpanded(false);
+    doubleClick(tree(), node("001"));
+    after.push_back({checkedCodes(tree()), node("001")->isExpanded()});
+    click("001");
+    doubleClick(tree(), node("001"));
+    after.push_back({checkedCodes(tree()), node("001")->isExpanded()});
+  });
+  ASSERT_EQ(after.size(), 2u);
+  EXPECT_TRUE(after[0].checked.isEmpty());
+  EXPECT_TRUE(after[0].expanded);
+  EXPECT_EQ(after[1].checked, (QStringList{"001"}));
+  EXPECT_FALSE(after[1].expanded);
+}
+
+// Neither button is the default: Enter does nothing, so a choice is never
+// dropped by a key; Escape closes the dialog as Cancel.
+TEST_F(Chooser, EnterLeavesTheDialogOpenAndEscapeCancels) {
+  auto key = [&](int k) {
+    QKeyEvent down(QEvent::KeyPress, k, Qt::NoModifier);
+    QApplication::sendEvent(&tree(), &down);
+    QKeyEvent up(QEvent::KeyRelease, k, Qt::NoModifier);
+    QApplication::sendEvent(&tree(), &up);
+  };
+  bool aButtonIsDefault = true, openAfterEnter = false;
+  QStringList checkedAfterEnter;
+  const bool ok = execute([&] {
+    aButtonIsDefault = dialog.okButton().isDefault() || dialog.cancelButton().isDefault();
+    click("001.002");
+    tree().setFocus();
+    key(Qt::Key_Return);
+    key(Qt::Key_Enter);
+    openAfterEnter = dialog.isVisible();
+    checkedAfterEnter = checkedCodes(tree());
+    key(Qt::Key_Escape);
+  });
+  EXPECT_FALSE(aButtonIsDefault);
+  EXPECT_TRUE(openAfterEnter);
+  EXPECT_EQ(checkedAfterEnter, (QStringList{"001.002"}));
+  EXPECT_FALSE(ok);
+  EXPECT_FALSE(openAtEnd);
 }
 
 TEST_F(Chooser, CascadeAndTheClearingOfAncestors) {

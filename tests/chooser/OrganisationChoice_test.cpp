@@ -126,3 +126,13 @@ TEST_F(OrganisationChoice, FailingLoadIsShownAndKeepsTheChoice) {
 }
 
 }  // namespace
+
+// A session the server ended since the last command is reopened before the
+// chooser loads its tree.
+TEST_F(OrganisationChoice, EndedSessionIsReopenedBeforeTheChooserLoads) {
+  db.terminateSession(window->connection());
+  ASSERT_TRUE(chooseAndConfirm({"002"}));
+  EXPECT_TRUE(dialogs.calls.empty()) << dialogs.calls.front().text.toStdString();
+  EXPECT_EQ(window->selectedOrgCodes(), QStringList{"002"});
+  EXPECT_FALSE(window->connection().lost());
+}

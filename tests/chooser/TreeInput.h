@@ -28,14 +28,26 @@ inline QPoint spotOf(TFastTreeView& tree, QTreeWidgetItem* node, Spot spot) {
   return {};
 }
 
+inline void sendMouse(TFastTreeView& tree, QEvent::Type type, const QPoint& p, Qt::MouseButton button) {
+  const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+  QMouseEvent e(type, p, tree.viewport()->mapToGlobal(p), button, held, Qt::NoModifier);
+  QApplication::sendEvent(tree.viewport(), &e);
+}
+
 inline void press(TFastTreeView& tree, QTreeWidgetItem* node, Qt::MouseButton button = Qt::LeftButton,
                   Spot spot = Spot::Label) {
   const QPoint p = spotOf(tree, node, spot);
-  const QPoint global = tree.viewport()->mapToGlobal(p);
-  QMouseEvent down(QEvent::MouseButtonPress, p, global, button, button, Qt::NoModifier);
-  QApplication::sendEvent(tree.viewport(), &down);
-  QMouseEvent up(QEvent::MouseButtonRelease, p, global, button, Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(tree.viewport(), &up);
+  sendMouse(tree, QEvent::MouseButtonPress, p, button);
+  sendMouse(tree, QEvent::MouseButtonRelease, p, button);
+}
+
+// A left double click on a node's label as Qt delivers it to a widget: the
+// second press arrives as the double-click event.
+inline void doubleClick(TFastTreeView& tree, QTreeWidgetItem* node) {
+  const QPoint p = spotOf(tree, node, Spot::Label);
+  press(tree, node);
+  sendMouse(tree, QEvent::MouseButtonDblClick, p, Qt::LeftButton);
+  sendMouse(tree, QEvent::MouseButtonRelease, p, Qt::LeftButton);
 }
 
 inline QTreeWidgetItem* nodeOf(TFastTreeView& tree, const QString& code) {

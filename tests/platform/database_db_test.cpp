@@ -69,3 +69,66 @@ TEST(database_db, TransactionTakesEffectOnCommitOnly) {
   db.exec(QStringLiteral("INSERT INTO T3 VALUES (3)"));  // back to one statement at a time
   EXPECT_EQ(db.column(QStringLiteral("SELECT A FROM T3 ORDER BY A")), (QStringList{"2", "3"}));
 }
+
+// What the driver reports, with its SQLSTATE, for a statement the server
+// refuses and for one sent after the server ended the session.
+TEST(database_db, FailuresCarryTheirSqlStateAndNativeCode) {
+  TestDatabase db;
+  Query q(db.connection());
+  const struct {
+    const char* sql;
+    const char* state;
+  } refused[] = {{"select * from NO_SUCH_TABLE", "42P01"},
+                 {"select 1/0", "22012"},
+                 {"insert into x values ('", "42601"}};
+  for (const auto& c : refused) {
+    q.setSql(QString::fromUtf8(c.sql));
+    try {
+      q.open();
+      ADD_FAILURE() << c.sql << " ran";
+    } catch (const DbError& e) {
+      EXPECT_EQ(e.sqlState(), QString::fromUtf8(c.state)) << c.sql;
+      EXPECT_NE(e.nativeCode(), 0) << c.sql;
+      EXPECT_FALSE(e.connectionLost()) << c.sql;
+    }
+  }
+  EXPECT_FALSE(db.connection().lost());
+}
+
+TEST(database_db, EndedSessionIsLostUntilReopenedWithItsSetup) {
+  TestDatabase db;
+  platform::db::Connection c;
+  c.open(db.connectionString(), {QStringLiteral("SET application_name = 'probe'")});
+  db.terminateSession(c);
+  Query q(c);
+  q.setSql(QStringLiteral("SELECT 1"));
+  // The first statement meets the server's termination, the next the driver's
+  // own "connection lost": both say that the session is gone.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      q.execSql();
+      ADD_FAILURE() << "ran on an ended session";
+    } catch (const DbError& e) {
+      EXPECT_TRUE(e.connectionLost()) << e.sqlState().toStdString() << " " << e.what();
+    }
+    EXPECT_TRUE(c.lost());
+  }
+  c.reopen();
+  EXPECT_FALSE(c.lost());
+  q.setSql(QStringLiteral("SHOW application_name"));
+  q.open();
+  EXPECT_EQ(q.value(0), QStringLiteral("probe"));
+}
+
+TEST(database_db, RefusedSessionSetupFailsTheOpen) {
+  TestDatabase db;
+  platform::db::Connection c;
+  try {
+    c.open(db.connectionString(), {QStringLiteral("SET no_such_setting_at_all = on")});
+    ADD_FAILURE() << "opened";
+  } catch (const DbError& e) {
+    EXPECT_TRUE(e.message().contains(QStringLiteral("no_such_setting_at_all"))) << e.what();
+    EXPECT_FALSE(e.connectionLost());
+  }
+  EXPECT_FALSE(c.isOpen());
+}

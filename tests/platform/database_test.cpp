@@ -25,3 +25,26 @@ TEST(database, OpenFailsWithTheDriverManagersMessage) {
   }
   EXPECT_FALSE(c.isOpen());
 }
+
+TEST(database, ConnectionLostStates) {
+  const struct {
+    const char* state;
+    bool lost;
+  } cases[] = {
+      {"08S01", true},   // the driver: communication link failure
+      {"08006", true},   // connection failure
+      {"08003", true},   // connection does not exist
+      {"57P01", true},   // administrator shutdown, terminated session
+      {"57P02", true},   // crash shutdown
+      {"57P03", true},   // cannot connect now
+      {"57014", false},  // statement cancelled: the session lives on
+      {"42P01", false},  {"22001", false}, {"HY000", false}, {"", false},
+  };
+  for (const auto& c : cases) {
+    const platform::db::DbError e(QStringLiteral("m"), QString::fromLatin1(c.state), 35);
+    EXPECT_EQ(e.connectionLost(), c.lost) << c.state;
+    EXPECT_EQ(e.sqlState(), QString::fromLatin1(c.state));
+    EXPECT_EQ(e.nativeCode(), 35);
+    EXPECT_STREQ(e.what(), "m");
+  }
+}

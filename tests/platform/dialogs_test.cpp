@@ -1,4 +1,26 @@
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFont>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/dialogs.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -22,4 +44,158 @@ TEST(dialogs, ScopedDoubleIsInForceForItsLifetimeOnly) {
     EXPECT_EQ(scripted.texts(DialogCall::Plain), std::vector<QString>{QStringLiteral("m")});
   }
   EXPECT_EQ(&platform::dialogs(), real);
+}
+
+// A message far longer than the screen holds keeps its OK button on screen,
+// with the whole text still at hand in the box's details; this for each box
+// the program shows, on the real Qt dialogs.
+TEST(dialogs, LongMessageKeepsOkOnScreenAndTheWholeTextInDetails) {
+  const QString longLine = QString(10000, QChar(0x5F02));             // one line of 异
+  const QString manyLines = QStringLiteral("SQL已异常: x\n").repeated(400);
+  const QString unbroken = QString(10000, QLatin1Char('x'));         // no place to wrap
+  const std::vector<std::pair<const char*, std::function<void(const QString&)>>> boxes = {
+      {"information box", [](const QString& t) { platform::dialogs().informationBox(nullptr, t, "c"); }},
+      {"plain message", [](const QString& t) { platform::dialogs().plainMessage(t); }},
+      {"start-up message", [](const QString& t) { platform::dialogs().startupMessage(t, "c"); }},
+      {"failure", [](const QString& t) { platform::dialogs().showFailure(t); }},
+  };
+  // A refused problem row as the program reports it: shown whole.
+  const QString refusedRow = QStringLiteral(
+      "SQL已异常: insert into TMP_CONTENT (id,RPTID,RPTSCR,CONTENTSCR,CONTENTTYPE,CONTENTREVERT) "
+      "values ('0B3E5C1A-2D4F-4E6A-8B9C-0D1E2F3A4B5C','18000700000','第70表','东川市委一支部长',"
+      "'不应为零(应该有数据)','')");
+  const std::vector<std::pair<QString, bool>> texts = {
+      {longLine, false}, {manyLines, false}, {unbroken, false}, {refusedRow, true}, {"short", true}};
+  for (const auto& [name, show] : boxes) {
+    for (const auto& [text, whole] : texts) {
+      SCOPED_TRACE(std::string(name) + " " + std::to_string(text.size()));
+      bool seen = false;
+      QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        seen = true;
+        const QRect screen = box->screen()->availableGeometry();
+        QAbstractButton* ok = box->button(QMessageBox::Ok);
+        ASSERT_NE(ok, nullptr);
+        const auto onScreen = [&] {
+          const QRect r(ok->mapToGlobal(QPoint(0, 0)), ok->size());
+          return screen.contains(r) && screen.contains(box->frameGeometry());
+        };
+        EXPECT_TRUE(onScreen()) << "box " << box->frameGeometry().height() << " of " << screen.height();
+        if (!whole) {
+          EXPECT_TRUE(box->detailedText() == text);
+          // Showing the details keeps the box on screen as well.
+          for (QAbstractButton* b : box->buttons())
+            if (box->buttonRole(b) == QMessageBox::ActionRole) b->click();
+          QApplication::processEvents();
+          EXPECT_TRUE(onScreen()) << "with details";
+        } else {
+          EXPECT_EQ(box->text(), text);
+          EXPECT_TRUE(box->detailedText().isEmpty());
+        }
+        ok->click();
+      });
+      show(text);
+      EXPECT_TRUE(seen);
+    }
+  }
+}
+
+namespace {
+
+template <class T>
+T* visibleWindow() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* t = qobject_cast<T*>(w); t && t->isVisible()) return t;
+  return nullptr;
+}
+
+QStringList buttonTexts(const QWidget& w) {
+  QStringList out;
+  for (const QPushButton* b : w.findChildren<QPushButton*>())
+    if (b->isVisible()) out << b->text();
+  return out;
+}
+
+}  // namespace
+
+// The program's own dialogs are Chinese, and so are Qt's standard ones once
+// the start-up has loaded Qt's translation: the save dialog, its question
+// before replacing a file, and the OK of every message box.
+TEST(dialogs, QtsOwnTextsAreChineseAndTheSongFaceIsAMingFont) {
+  const QStringList substitutesBefore = QFont::substitutes(QStringLiteral("宋体"));
+  ASSERT_TRUE(platform::prepareChineseDesktop(*QCoreApplication::instance()));
+  EXPECT_EQ(QFontInfo(QFont(QStringLiteral("宋体"))).family(), platform::kSongSubstitute);
+  for (const QString& s : substitutesBefore)
+    EXPECT_TRUE(QFont::substitutes(QStringLiteral("宋体")).contains(s)) << s.toStdString();
+
+  QTemporaryDir dir;
+  const QString existing = dir.filePath(QStringLiteral("register.xls"));
+  QFile(existing).open(QIODevice::WriteOnly);
+  QString title, question;
+  QStringList saveButtons, labels, questionButtons;
+  int step = 0;
+  bool saving = false;  // a click on Save is under way
+  QElapsedTimer running;
+  running.start();
+  QTimer poll;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* save = visibleWindow<QFileDialog>();
+    if (!save) return;
+    auto* box = visibleWindow<QMessageBox>();
+    if (running.elapsed() > 20000) {  // never hang: close what is open and fail
+      ADD_FAILURE() << "stuck at step " << step;
+      if (box) box->reject();
+      save->reject();
+      return;
+    }
+    if (step == 0) {
+      title = save->windowTitle();
+      saveButtons = buttonTexts(*save);
+      for (const QLabel* l : save->findChildren<QLabel*>())
+        if (l->isVisible() && !l->text().isEmpty()) labels << l->text();
+      save->setDirectory(dir.path());
+      step = 1;
+    } else if (step == 1 && box) {
+      question = box->text();
+      questionButtons = buttonTexts(*box);
+      step = 2;
+      box->button(QMessageBox::No)->click();
+    } else if (step == 1 && !saving) {
+      // The name typed and Save clicked later, as the question runs a loop of
+      // its own in which this timer must fire. Until the dialog has read its
+      // folder, reading it may clear the name: then both are done again.
+      saving = true;
+      QTimer::singleShot(0, save, [&, save] {
+        save->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QFileInfo(existing).fileName());
+        save->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
+        saving = false;
+      });
+    } else if (step == 2 && !box) {
+      save->reject();
+    }
+  });
+  poll.start();
+  EXPECT_EQ(platform::dialogs().saveFileName(
+                nullptr, {QStringLiteral("报表校核情况(.xls)|*.xls"), QStringLiteral("sav"), true}),
+            std::nullopt);
+  EXPECT_EQ(title, "另存为");
+  EXPECT_EQ(saveButtons, (QStringList{"保存(&S)", "取消"}));
+  EXPECT_TRUE(labels.contains("查找范围：")) << labels.join('|').toStdString();
+  EXPECT_TRUE(labels.contains("文件名称(&N)：")) << labels.join('|').toStdString();
+  EXPECT_TRUE(question.startsWith("register.xls") && question.contains("替换"))
+      << question.toStdString();
+  EXPECT_EQ(questionButtons, (QStringList{"是(&Y)", "否(&N)"}));
+
+  QStringList okButtons;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (auto* box = visibleWindow<QMessageBox>()) {
+      okButtons << buttonTexts(*box);
+      box->accept();
+    }
+  });
+  platform::dialogs().plainMessage(QStringLiteral("m"));
+  platform::dialogs().informationBox(nullptr, QStringLiteral("m"), QStringLiteral("提示"));
+  EXPECT_EQ(okButtons, (QStringList{"确定", "确定"}));
 }

@@ -13,6 +13,7 @@
 
 #include "check/ProgressSink.h"
 #include "check/BuiltinRules.h"
+#include "check/RunError.h"
 #include "check/SqlText.h"
 #include "platform/database.h"
 #include "tests/support/QStringPrint.h"
@@ -459,7 +460,16 @@ TEST_F(RulesFullRun, RefusedRuleStopsThePhase) {
   platform::db::Query qry(db.connection());
   RecordingSink sink(qry);
   QStringList stored;
-  EXPECT_THROW(runInto(qry, sink, {}, stored), platform::db::DbError);
+  // The database's refusal, named after the rule that met it.
+  try {
+    runInto(qry, sink, {}, stored);
+    ADD_FAILURE() << "ran to the end";
+  } catch (const check::RunError& e) {
+    EXPECT_EQ(e.where(), QStringLiteral("内置规则第6条（第8表）"));
+    EXPECT_TRUE(e.cause().contains(QStringLiteral("abc"))) << e.what();
+    EXPECT_TRUE(QString::fromUtf8(e.what()).startsWith(
+        QStringLiteral("校核失败，出错位置：内置规则第6条（第8表）\n")));
+  }
   EXPECT_EQ(stored, expectedRows().mid(0, 5));
   EXPECT_EQ(sink.rulesThatPumped(), (std::vector<int>{1, 2, 3, 4, 5}));
 }
@@ -471,7 +481,13 @@ TEST_F(RulesFullRun, RatioThatIsNoNumberStopsThePhase) {
   platform::db::Query qry(db.connection());
   RecordingSink sink(qry);
   QStringList stored;
-  EXPECT_THROW(runInto(qry, sink, {}, stored), std::runtime_error);
+  try {
+    runInto(qry, sink, {}, stored);
+    ADD_FAILURE() << "ran to the end";
+  } catch (const check::RunError& e) {
+    EXPECT_EQ(e.where(), QStringLiteral("内置规则第13条（第15表）"));
+    EXPECT_TRUE(e.cause().contains(QStringLiteral("NaN"))) << e.what();
+  }
   EXPECT_EQ(stored, expectedRows().mid(0, 12));
   EXPECT_EQ(sink.rulesThatPumped().size(), 12u);
 }

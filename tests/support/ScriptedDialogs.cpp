@@ -28,10 +28,11 @@ std::optional<QString> ScriptedDialogs::saveFileName(QWidget* owner,
 }
 
 std::optional<QString> ScriptedDialogs::nextFileAnswer() {
-  std::optional<QString> answer;
-  if (fileAnswers.empty()) return answer;
-  answer.swap(fileAnswers.front());
-  fileAnswers.pop_front();
+  std::optional<QString> answer;  // an exhausted queue cancels
+  if (!fileAnswers.empty()) {
+    answer.swap(fileAnswers.front());
+    fileAnswers.pop_front();
+  }
   return answer;
 }
 

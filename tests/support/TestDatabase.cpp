@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QUuid>
 
 #include <stdexcept>
@@ -117,6 +119,25 @@ QStringList TestDatabase::fields(const QString& sql, const QStringList& names) {
     out << row.join(QLatin1Char('|'));
   }
   return out;
+}
+
+void TestDatabase::adminExec(const QString& sql) {
+  platform::db::Query q(*admin_);
+  q.setSql(sql);
+  q.execSql();
+}
+
+void TestDatabase::terminateSession(platform::db::Connection& c) {
+  // Asked past the query layer, so that statement observers see nothing.
+  QSqlQuery pid(QSqlDatabase::database(c.name(), false));
+  if (!pid.exec(QStringLiteral("SELECT pg_backend_pid()")) || !pid.next())
+    throw std::runtime_error("no server session to end");
+  platform::db::Query q(*admin_);
+  q.setSql(QStringLiteral("SELECT pg_terminate_backend(%1, 10000)").arg(pid.value(0).toInt()));
+  q.open();
+  const QString ended = q.value(0);
+  if (ended != QLatin1String("1") && ended != QLatin1String("t") && ended != QLatin1String("true"))
+    throw std::runtime_error("the session did not end");
 }
 
 std::string ScrambleSetting(std::string s) {

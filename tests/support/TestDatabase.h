@@ -44,6 +44,14 @@ class TestDatabase {
 
   platform::db::Connection& connection() { return *conn_; }
 
+  // Runs a statement as the superuser on the cluster's maintenance database
+  // (for settings of this database: ALTER DATABASE <name()> ...); raises DbError.
+  void adminExec(const QString& sql);
+  // Ends c's server session from the superuser's connection, as a server
+  // restart would, and returns when the server has ended it. c does not
+  // learn of it until its next statement.
+  void terminateSession(platform::db::Connection& c);
+
  private:
   QString name_;
   std::unique_ptr<platform::db::Connection> admin_;

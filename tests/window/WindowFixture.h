@@ -28,6 +28,7 @@ struct Problem {
 
 class WindowTest : public MainWindowTest {
  protected:
+  explicit WindowTest(TestDatabase::Content content = TestDatabase::Content::Empty) : MainWindowTest(content) {}
 
   void createProblemTable() { testsupport::createProblemTable(db); }
 

@@ -2,7 +2,12 @@
 // Helpers shared by the XML tests.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -64,6 +69,60 @@ xml::XmlError caught(F f) {
   }
   ADD_FAILURE() << "no XmlError raised";
   return xml::XmlError(xml::XmlErrc::IllegalNodeName, xml::ErrorKind::General, "<none>");
+}
+
+// Same kinds, names, values, attribute lines and children, at every depth.
+inline void expectSameTree(const xml::TXmlNode& a, const xml::TXmlNode& b, const std::string& path = "") {
+  SCOPED_TRACE(path + "/" + a.Name());
+  ASSERT_EQ(a.Type(), b.Type());
+  EXPECT_EQ(a.Name(), b.Name());
+  // A stylesheet's value is its tag text as read; the writer rebuilds the tag
+  // from the attribute lines, one blank apart, so only those lines must match.
+  if (a.Type() != xml::ElementType::Stylesheet) {
+    EXPECT_EQ(a.Value(), b.Value());
+  }
+  ASSERT_EQ(a.AttributeCount(), b.AttributeCount());
+  for (int i = 0; i < a.AttributeCount(); ++i) EXPECT_EQ(a.AttributePair(i), b.AttributePair(i));
+  ASSERT_EQ(a.ChildCount(), b.ChildCount());
+  for (int i = 0; i < a.ChildCount(); ++i) expectSameTree(*a.ChildAt(i), *b.ChildAt(i), path + "/" + a.Name());
+}
+
+// Runs f in a child process and returns its result (0 to 255), or -1 when the
+// child crashed or was still running after `limit` (it is then killed): a
+// loop that never ends fails the test instead of holding it.
+inline int inChild(const std::function<int()>& f, std::chrono::milliseconds limit) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    int code = 255;
+    try {
+      code = f();
+    } catch (...) {
+    }
+    ::_exit(code);
+  }
+  if (pid < 0) return -1;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// 0 when f raises the error code, 1 when it raises another, 2 when it returns.
+template <typename F>
+int raisesCode(F f, xml::XmlErrc code) {
+  try {
+    f();
+  } catch (const xml::XmlError& e) {
+    return e.code() == code ? 0 : 1;
+  }
+  return 2;
 }
 
 }  // namespace xmltest

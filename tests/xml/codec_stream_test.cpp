@@ -170,6 +170,47 @@ TEST(CodecStream, StepBackRepeatsSourceCharacters) {
   EXPECT_EQ(readAll(u), "\xE4\xB8\xADz");
 }
 
+TEST(CodecStream, PeekAndSkipActAsReads) {
+  // Bytes that pass unconverted may be scanned in place and taken with Skip:
+  // position and steps back are then as if each had been read.
+  const std::string text = "<a>xyz</a>" + std::string(70000, 'w') + "<b/>";
+  TStringStream in(text);
+  TBufferedReadStream buffered(in);
+  TAnsiStream codec(&buffered);
+  EXPECT_TRUE(codec.Peek().empty());  // nothing before the first read
+  char c = 0;
+  ASSERT_EQ(codec.Read(&c, 1), 1);
+  std::string_view run = codec.Peek();
+  ASSERT_GE(run.size(), 5u);
+  EXPECT_EQ(run.substr(0, 5), "a>xyz");
+  codec.Skip(5);
+  EXPECT_EQ(codec.Position(), 6);
+  codec.Seek(-2, SeekOrigin::Current);  // back over "yz"
+  EXPECT_EQ(readAll(codec).substr(0, 6), "yz</a>");
+  // A skip to the end of the page moves on to the next page.
+  TStringStream in2(text);
+  TBufferedReadStream buffered2(in2);
+  TAnsiStream codec2(&buffered2);
+  codec2.Read(&c, 1);
+  std::string all(1, c);
+  for (run = codec2.Peek(); !run.empty(); run = codec2.Peek()) {
+    all.append(run);
+    codec2.Skip(run.size());
+  }
+  EXPECT_EQ(all, text);
+  // Converted text is never offered: 16-bit input, GBK through the UTF-8 codec.
+  TStringStream wide(std::string("\xFF\xFE<\0a\0", 6));
+  TBufferedReadStream wideBuffered(wide);
+  TAnsiStream wideCodec(&wideBuffered);
+  wideCodec.Read(&c, 1);
+  EXPECT_TRUE(wideCodec.Peek().empty());
+  TStringStream gbk("<\xD6\xD0>");
+  TBufferedReadStream gbkBuffered(gbk);
+  TUtf8Stream gbkCodec(&gbkBuffered);
+  gbkCodec.Read(&c, 1);
+  EXPECT_TRUE(gbkCodec.Peek().empty());
+}
+
 TEST(CodecStream, SeekRules) {
   TStringStream in("<ab");
   TAnsiStream codec(&in);

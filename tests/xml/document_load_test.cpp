@@ -1,16 +1,64 @@
 // Loading documents: encodings per file, the UTF-8 switch, root checks,
-// the page boundary, file opening and locking.
+// the page boundary, file opening and locking, reads that fail or end early.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+
+#include <cstddef>
+
+#include <filesystem>
 
 #include "XmlTestUtil.h"
 
 using namespace xml;
 using xmltest::caught;
 using xmltest::dataPath;
+using xmltest::inChild;
+using xmltest::raisesCode;
+
+namespace {
+
+constexpr std::chrono::milliseconds kNoSpin{500};
+
+// A stream that reports more bytes than it gives, like a file cut short
+// under the reader.
+class ShortStream : public TStringStream {
+ public:
+  ShortStream(std::string_view text, int64_t claimed) : TStringStream(text), claimed_(claimed) {}
+  int64_t Size() override { return claimed_; }
+  int64_t Seek(int64_t offset, SeekOrigin origin) override {
+    if (origin == SeekOrigin::End) return TStringStream::Seek(claimed_ + offset, SeekOrigin::Beginning);
+    return TStringStream::Seek(offset, origin);
+  }
+
+ private:
+  int64_t claimed_;
+};
+
+// Makes every read of descriptor fd fail with EIO in this process (a kernel
+// filter, so the file's own read path meets a real failed read); false when
+// the system does not allow it.
+bool failReadsOf(int fd) {
+  sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_read, 0, 3),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<uint32_t>(fd), 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+  return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+         ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+}  // namespace
 
 TEST(DocumentLoad, EncodingsPerFile) {
   struct Case {
@@ -232,4 +280,94 @@ TEST(DocumentLoad, DocTypeSubsetWithStrayBytesEndsInUtf8Mode) {
   EXPECT_EQ(doc.RootElement()->Name(), "r");
   const TXmlNode* dt = doc.TopLevelNodes().ChildAt(0);
   EXPECT_NE(dt->FirstChildOfType(ElementType::DtdEntity), nullptr);
+}
+
+TEST(DocumentLoad, DirectoryIsRefusedAtOpen) {
+  xmltest::TempFile file("<r/>");
+  const std::string dir = std::filesystem::path(file.path()).parent_path().string();
+  TXmlDocument doc("keep");
+  const int result = inChild([&] { return raisesCode([&] { doc.LoadFromFile(dir); }, XmlErrc::FileOpen); }, kNoSpin);
+  EXPECT_EQ(result, 0) << "-1: the load ran on";
+  const XmlError e = caught([&] { doc.LoadFromFile(dir); });
+  EXPECT_NE(std::string(e.what()).find("Is a directory"), std::string::npos) << e.what();
+  EXPECT_EQ(doc.RootElement()->Name(), "keep");
+}
+
+TEST(DocumentLoad, ReadErrorEndsTheLoad) {
+  // Reads fail from the first page on, and past the first page.
+  for (const int64_t size : {int64_t{100}, int64_t{200000}}) {
+    SCOPED_TRACE(size);
+    std::string text = "<r>" + std::string(static_cast<size_t>(size), 'x') + "</r>";
+    xmltest::TempFile file(text);
+    const int result = inChild(
+        [&] {
+          // The file gets the lowest free descriptor: the one probed here.
+          const int probe = ::open("/dev/null", O_RDONLY);
+          ::close(probe);
+          if (!failReadsOf(probe)) return 3;
+          TXmlDocument doc;
+          return raisesCode([&] { doc.LoadFromFile(file.path()); }, XmlErrc::FileRead);
+        },
+        kNoSpin);
+    if (result == 3) GTEST_SKIP() << "no seccomp filters here";
+    EXPECT_EQ(result, 0) << "-1: the load ran on; 1: another error; 2: no error";
+  }
+  EXPECT_EQ(errorKind(XmlErrc::FileRead), ErrorKind::Filer);
+  EXPECT_EQ(errorMessage(XmlErrc::FileRead, "f.xml", "Input/output error"),
+            "Cannot read file \"f.xml\". Input/output error");
+}
+
+TEST(DocumentLoad, InputShortOfItsSizeEndsTheLoad) {
+  struct Case {
+    const char* text;
+    int64_t claimed;
+  };
+  const Case cases[] = {
+      {"", 10},                // nothing at all
+      {"<r/>", 100000},        // a whole document, then nothing
+      {"<r/>  ", 70000},       // the page after the first never comes
+      {"<r>text", 100},        // cut inside an element
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const int result = inChild(
+        [&] {
+          ShortStream stream(c.text, c.claimed);
+          TXmlDocument doc;
+          try {
+            doc.LoadFromStream(stream);
+          } catch (const XmlError& e) {
+            return e.code() == XmlErrc::UnexpectedEnd || e.code() == XmlErrc::MissingCloseTag ? 0 : 1;
+          }
+          return 2;
+        },
+        kNoSpin);
+    EXPECT_EQ(result, 0) << "-1: the load ran on; 1: another error; 2: no error";
+  }
+  ShortStream stream("<r/>", 100000);
+  TXmlDocument doc;
+  EXPECT_STREQ(caught([&] { doc.LoadFromStream(stream); }).what(), "Input ended at byte 4 before its size");
+}
+
+TEST(DocumentLoad, Utf16EndingInsideACharacter) {
+  const std::string cases[] = {
+      std::string("\xFF\xFE<\0r\0/\0>\0\n", 11),  // little-endian, a lone last byte
+      std::string("\xFE\xFF\0<\0r\0/\0>\0", 11),  // big-endian, the last unit's low byte missing
+      std::string("<\0?\0x\0m\0l\0?\0>\0<\0r\0/\0>", 21),  // no mark
+  };
+  for (const std::string& bytes : cases) {
+    for (bool utf8 : {false, true}) {
+      TStringStream stream(bytes);
+      TXmlDocument doc;
+      doc.Utf8Mode = utf8;
+      const XmlError e = caught([&] { doc.LoadFromStream(stream); });
+      EXPECT_EQ(e.code(), XmlErrc::TruncatedUtf16) << e.what();
+      EXPECT_STREQ(e.what(), "UTF-16 text ends inside a character");
+    }
+  }
+  // One byte fewer is whole again.
+  TStringStream whole(std::string("\xFF\xFE<\0r\0/\0>\0", 10));
+  TXmlDocument doc;
+  doc.LoadFromStream(whole);
+  EXPECT_EQ(doc.RootElement()->Name(), "r");
 }

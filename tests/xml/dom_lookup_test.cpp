@@ -4,6 +4,7 @@
 #include "XmlTestUtil.h"
 
 using namespace xml;
+using xmltest::caught;
 
 TEST(DomLookup, Attributes) {
   TXmlDocument doc;
@@ -61,6 +62,74 @@ TEST(DomLookup, SortedAttributesInsertInOrderAndDropEqualLines) {
   EXPECT_EQ(n.AttributeName(0), "A");
   EXPECT_EQ(n.AttributeName(1), "b");
   EXPECT_EQ(n.AttributeName(2), "c");
+}
+
+TEST(DomLookup, AttributeLinesByIndexFollowEveryChange) {
+  // Lookups by index continue from the line asked for last; every change of
+  // the lines must be seen by the next lookup, wherever it falls.
+  auto expectLines = [](const TXmlNode& n, const std::vector<std::string>& want) {
+    ASSERT_EQ(n.AttributeCount(), static_cast<int>(want.size()));
+    for (int i = static_cast<int>(want.size()) - 1; i >= 0; --i) EXPECT_EQ(n.AttributePair(i), want[i]) << i;
+    for (int i = 0; i < static_cast<int>(want.size()); ++i) EXPECT_EQ(n.AttributePair(i), want[i]) << i;
+  };
+  TXmlNode n;
+  for (const char* name : {"a", "b", "c", "d"}) n.AttributeAdd(name, "1");
+  EXPECT_EQ(n.AttributeName(3), "d");
+  n.SetAttributeValueAt(1, std::string(200, 'x'));  // the lines after it move
+  EXPECT_EQ(n.AttributeName(3), "d");
+  EXPECT_EQ(n.AttributeName(2), "c");
+  n.SetAttributeValueAt(1, "");
+  expectLines(n, {"a=\"1\"", "b=\"\"", "c=\"1\"", "d=\"1\""});
+  n.AttributeAdd("e", "2");
+  EXPECT_EQ(n.AttributeName(4), "e");
+  n.ClearAttributes();
+  n.AttributeAdd("long", std::string(300, 'y'));
+  n.AttributeAdd("z", "3");
+  EXPECT_EQ(n.AttributeName(1), "z");
+  TXmlNode copy;
+  copy.AttributeAdd("q", "0");
+  copy.AttributeAdd("r", "0");
+  EXPECT_EQ(copy.AttributeName(1), "r");
+  copy.Assign(n);
+  expectLines(copy, {"long=\"" + std::string(300, 'y') + "\"", "z=\"3\""});
+  // A node made where a freed one was does not inherit its lookups.
+  for (int round = 0; round < 2; ++round) {
+    auto fresh = std::make_unique<TXmlNode>();
+    fresh->AttributeAdd(round == 0 ? "aaaaaaaa" : "a", "1");
+    fresh->AttributeAdd("b", "2");
+    EXPECT_EQ(fresh->AttributeName(1), "b");
+  }
+  // Sorted lists move lines on insertion.
+  TXmlDocument doc;
+  doc.SortAttributes = true;
+  TXmlNode sorted(&doc);
+  sorted.AttributeAdd("m", "1");
+  sorted.AttributeAdd("z", "1");
+  EXPECT_EQ(sorted.AttributeName(1), "z");
+  sorted.AttributeAdd("a", "1");
+  expectLines(sorted, {"a=\"1\"", "m=\"1\"", "z=\"1\""});
+}
+
+TEST(DomLookup, SortedAttributesRefuseReplacementInPlace) {
+  TXmlDocument doc;
+  doc.SortAttributes = true;
+  TXmlNode n(&doc);
+  n.AttributeAdd("a", "1");
+  n.AttributeAdd("b", "2");
+  const XmlError e = caught([&] { n.SetAttributeValueAt(1, "z"); });
+  EXPECT_EQ(e.code(), XmlErrc::SortedListOperation);
+  EXPECT_EQ(e.kind(), ErrorKind::General);
+  EXPECT_STREQ(e.what(), "Operation not allowed on sorted list");
+  // The typed writers replace through the same step.
+  EXPECT_EQ(caught([&] { n.WriteAttributeInteger("a", 7); }).code(), XmlErrc::SortedListOperation);
+  EXPECT_EQ(caught([&] { n.WriteAttributeString("B", "x"); }).code(), XmlErrc::SortedListOperation);
+  EXPECT_EQ(n.AttributePair(0), "a=\"1\"");
+  EXPECT_EQ(n.AttributePair(1), "b=\"2\"");
+  // Outside the range there is nothing to refuse; a new name is inserted in order.
+  n.SetAttributeValueAt(2, "ignored");
+  n.WriteAttributeString("0", "x");
+  EXPECT_EQ(n.AttributeCount(), 3);
+  EXPECT_EQ(n.AttributeName(0), "0");
 }
 
 namespace {

@@ -73,6 +73,14 @@ TEST(ParseMarkup, TagTokens) {
       {"\t\r\n a \r\n", {"a"}},
       {"   ", {}},
       {"a\tb\nc", {"a", "b", "c"}},
+      // Runs of "=" tokens and of quoted tokens join whole; a quoted token
+      // joins only a token that holds "=" before the join.
+      {"a b = = \"1\"", {"a", "b==\"1\""}},
+      {"a b= \"x\" \"y\"", {"a", "b=\"x\"", "\"y\""}},
+      {"a b= \"x=\" \"y\"", {"a", "b=\"x=\"\"y\""}},
+      {"a \"q\" b", {"a", "\"q\"", "b"}},
+      {"=a =b c", {"=a=b", "c"}},
+      {"a b=\"1\"c d", {"a", "b=\"1\"c", "d"}},
   };
   for (const Case& c : cases) EXPECT_EQ(detail::SplitTagTokens(c.text), c.tokens) << c.text;
 }
@@ -153,6 +161,39 @@ TEST(ParseMarkup, DocTypeWithAndWithoutSubset) {
   EXPECT_EQ(dt->ChildAt(1)->Name(), "item");
   EXPECT_EQ(dt->ChildAt(1)->Value(), "id\r\nCDATA\r\n#IMPLIED");
   EXPECT_EQ(doc.RootElement()->Name(), "plan");
+}
+
+TEST(ParseMarkup, DocTypeSubsetsKeepTheRootAndRoundTrip) {
+  struct Case {
+    const char* text;
+    int declarations;  // children of the doctype
+  };
+  const Case cases[] = {
+      {"<!DOCTYPE a []><a>x</a>", 0},
+      {"<!DOCTYPE a [\r\n]><a>x</a>", 0},
+      {"<!DOCTYPE a [ %e; ]><a>x</a>", 0},
+      {"<!DOCTYPE a [%e;]><a>x</a>", 0},
+      {"<!DOCTYPE a [ %ab; <!ENTITY e \"v\"> %c; ]>\r\n<a>x</a>", 1},
+      {"<!DOCTYPE a SYSTEM \"a.dtd\" [\r\n<!ELEMENT a ANY>\r\n<!-- c -->\r\n]><a>x</a>", 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    TXmlDocument doc;
+    doc.ReadFromString(c.text);
+    ASSERT_NE(doc.RootElement(), nullptr);
+    EXPECT_EQ(doc.RootElement()->Name(), "a");
+    EXPECT_EQ(doc.RootElement()->Value(), "x");
+    const TXmlNode* dt = doc.TopLevelNodes().ChildAt(0);
+    ASSERT_EQ(dt->Type(), ElementType::DocType);
+    EXPECT_EQ(dt->Name(), "a");
+    EXPECT_EQ(dt->ChildCount(), c.declarations);
+    // Saved and loaded again through a file, the tree comes back the same.
+    xmltest::TempFile file("");
+    doc.SaveToFile(file.path());
+    TXmlDocument again;
+    again.LoadFromFile(file.path());
+    xmltest::expectSameTree(doc.TopLevelNodes(), again.TopLevelNodes());
+  }
 }
 
 TEST(ParseMarkup, EventsAndDiscardedComments) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "XmlTestUtil.h"
 
@@ -33,4 +35,62 @@ TEST(Regression, FuzzCrashInputsLoadCleanly) {
     }
   }
   RecordProperty("files", files);
+}
+
+namespace {
+
+// The same bytes without Peek: every reader takes them one call at a time,
+// the way the parser read before it scanned text in place.
+class ByteWiseStream : public TStringStream {
+ public:
+  using TStringStream::TStringStream;
+  std::string_view Peek() override { return {}; }
+};
+
+// The outcome of a parse: the tree written out, or the error's code and text.
+std::string outcome(TXmlDocument& doc, TStream& stream) {
+  try {
+    doc.ParseStream(stream);
+  } catch (const XmlError& e) {
+    return std::string("error ") + std::to_string(static_cast<int>(e.code())) + " " + e.what() + " after " +
+           doc.WriteToString();
+  }
+  return doc.WriteToString();
+}
+
+}  // namespace
+
+TEST(Regression, ScannedAndByteWiseReadsAgree) {
+  std::vector<std::string> inputs = {
+      "<a b = \"1\" c= '2' d =3 e = 4 f=\"x>y\" g='a\"b'/>",
+      "<a>t<b/>u<c x=\"1\" />v\r\n</a>",
+      "<a><b></b ><c></ c></a>",
+      "<a>< b/></a>",
+      "<a><!-- c --><![CDATA[x<y]]><?p i?></a>",
+      "<a/ ><b / >",
+      "<a \"q\" b=\"1\"\"2\" =c/>",
+      "<a>x<</a>",
+      std::string("<a b=\"1\0\"/>", 11),
+      std::string("<a>x\0</a>", 9),
+      "<!DOCTYPE a [<!ENTITY e \"v\"> %p; ]><a/>",
+      "<a>" + std::string(70000, 'x') + "<b c=\"" + std::string(70000, 'y') + "\"/></a>",
+  };
+  // Tags across the page boundary.
+  std::string many = "<r>";
+  for (int i = 0; i < 3000; ++i) many += "<e a=\"" + std::to_string(i) + "\" b = 'v'>t</e>\r\n";
+  inputs.push_back(many + "</r>");
+  for (const char* dir : {RC_XML_DATA_DIR, RC_FUZZ_REGRESSION_DIR})
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+      if (entry.is_regular_file() && entry.path().filename() != "README")
+        inputs.push_back(xmltest::readBytes(entry.path().string()));
+  for (const std::string& bytes : inputs) {
+    SCOPED_TRACE(bytes.substr(0, 60));
+    for (bool utf8 : {false, true}) {
+      TXmlDocument scanned, byteWise;
+      scanned.Utf8Mode = byteWise.Utf8Mode = utf8;
+      TStringStream fast(bytes);
+      ByteWiseStream slow(bytes);
+      EXPECT_EQ(outcome(scanned, fast), outcome(byteWise, slow)) << utf8;
+    }
+  }
 }

@@ -19,6 +19,7 @@ TEST(TextBytes, TableClassifiesEveryByte) {
               (b >= 48 && b <= 57) || (b >= 65 && b <= 70) || (b >= 97 && b <= 102));
     EXPECT_EQ(detail::hasFlag(c, detail::kAnsiLead), b >= 0x81 && b <= 0xFE);
     EXPECT_EQ(detail::hasFlag(c, detail::kLetter), (b >= 65 && b <= 90) || (b >= 97 && b <= 122));
+    EXPECT_EQ(detail::hasFlag(c, detail::kNul), b == 0);
   }
 }
 

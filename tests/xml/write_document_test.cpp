@@ -2,6 +2,13 @@
 // file, round trips through files, the root check, refused writes.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <filesystem>
 
 #include "XmlTestUtil.h"
@@ -9,25 +16,10 @@
 using namespace xml;
 using xmltest::caught;
 using xmltest::dataPath;
+using xmltest::expectSameTree;
 using xmltest::readBytes;
 
 namespace {
-
-// Same kinds, names, values, attribute lines and children, at every depth.
-void expectSameTree(const TXmlNode& a, const TXmlNode& b, const std::string& path = "") {
-  SCOPED_TRACE(path + "/" + a.Name());
-  ASSERT_EQ(a.Type(), b.Type());
-  EXPECT_EQ(a.Name(), b.Name());
-  // A stylesheet's value is its tag text as read; the writer rebuilds the tag
-  // from the attribute lines, one blank apart, so only those lines must match.
-  if (a.Type() != ElementType::Stylesheet) {
-    EXPECT_EQ(a.Value(), b.Value());
-  }
-  ASSERT_EQ(a.AttributeCount(), b.AttributeCount());
-  for (int i = 0; i < a.AttributeCount(); ++i) EXPECT_EQ(a.AttributePair(i), b.AttributePair(i));
-  ASSERT_EQ(a.ChildCount(), b.ChildCount());
-  for (int i = 0; i < a.ChildCount(); ++i) expectSameTree(*a.ChildAt(i), *b.ChildAt(i), path + "/" + a.Name());
-}
 
 const std::string kDecl = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>";
 
@@ -244,6 +236,109 @@ TEST(WriteDocument, SaveOverwritesAnExistingFile) {
   TXmlDocument doc("r");
   doc.SaveToFile(file.path());
   EXPECT_EQ(readBytes(file.path()), kDecl + "\n<r></r>\n");
+}
+
+namespace {
+
+// The names in the folder of path, path's own included.
+std::vector<std::string> folderNames(const std::string& path) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(path).parent_path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A document of about `items` * 20 bytes.
+void fill(TXmlDocument& doc, int items) {
+  for (int i = 0; i < items; ++i) doc.RootElement()->AddNewChild("i")->SetValue("1234567890");
+}
+
+}  // namespace
+
+TEST(WriteDocument, FailedSaveKeepsTheOldFile) {
+  using E = CodecEncoding;
+  struct Case {
+    const char* what;
+    std::function<void(TXmlDocument&)> spoil;
+    XmlErrc code;
+  };
+  const Case cases[] = {
+      {"no root with the root check", [](TXmlDocument& d) { d.TopLevelNodes().DeleteChild(1); d.StrictRootChecks = true; },
+       XmlErrc::RootNotDefined},
+      {"UCS-4 output", [](TXmlDocument& d) { d.FileEncoding = E::Ucs4BigEndian; }, XmlErrc::UnsupportedEncoding},
+      {"UCS-4 little-endian output", [](TXmlDocument& d) { d.FileEncoding = E::Ucs4LittleEndian; },
+       XmlErrc::UnsupportedEncoding},
+      {"EBCDIC output", [](TXmlDocument& d) { d.FileEncoding = E::Ebcdic; }, XmlErrc::UnsupportedEncoding},
+      {"an illegal node type after 100,000 nodes",
+       [](TXmlDocument& d) {
+         fill(d, 100000);
+         d.RootElement()->AddNewChild("bad")->SetType(static_cast<ElementType>(14));
+       },
+       XmlErrc::IllegalElementType},
+  };
+  const std::string old = kDecl + "\n<old>keep me</old>\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    xmltest::TempFile file(old);
+    const auto before = folderNames(file.path());
+    TXmlDocument doc("r");
+    c.spoil(doc);
+    EXPECT_EQ(caught([&] { doc.SaveToFile(file.path()); }).code(), c.code);
+    EXPECT_EQ(readBytes(file.path()), old);
+    EXPECT_EQ(folderNames(file.path()), before);  // no temporary file left behind
+  }
+}
+
+TEST(WriteDocument, SaveThatTheDiskRefusesKeepsTheOldFile) {
+  // The child may write files of at most 64 KB (the kernel refuses the rest,
+  // as a full disk would); the old file is larger than that.
+  const std::string old = kDecl + "\n<old>" + std::string(200000, 'k') + "</old>\n";
+  xmltest::TempFile file(old);
+  const auto before = folderNames(file.path());
+  const int result = xmltest::inChild(
+      [&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{65536, 65536};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 3;
+        TXmlDocument doc("r");
+        fill(doc, 20000);
+        return xmltest::raisesCode([&] { doc.SaveToFile(file.path()); }, XmlErrc::CannotWriteOutput);
+      },
+      std::chrono::seconds(10));
+  EXPECT_EQ(result, 0) << "1: another error; 2: no error";
+  EXPECT_EQ(readBytes(file.path()), old);
+  EXPECT_EQ(folderNames(file.path()), before);
+}
+
+TEST(WriteDocument, SaveReplacesTheFileWhole) {
+  xmltest::TempFile file(kDecl + "\n<old/>\n");
+  ::chmod(file.path().c_str(), 0640);
+  const auto before = folderNames(file.path());
+  TXmlDocument doc("r");
+  fill(doc, 10000);
+  doc.SaveToFile(file.path());
+  EXPECT_EQ(readBytes(file.path()), doc.WriteToString());
+  EXPECT_EQ(folderNames(file.path()), before);
+  struct stat st {};
+  ASSERT_EQ(::stat(file.path().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);  // the old file's permissions
+  // Through a link, the file it names is replaced and the link stays.
+  const std::string link = file.path() + ".link";
+  ASSERT_EQ(::symlink(file.path().c_str(), link.c_str()), 0);
+  TXmlDocument other("s");
+  other.SaveToFile(link);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(readBytes(file.path()), other.WriteToString());
+}
+
+TEST(WriteDocument, SaveIsRefusedWhileAReaderHoldsTheFile) {
+  const std::string old = kDecl + "\n<old/>\n";
+  xmltest::TempFile file(old);
+  TFileStream reader(file.path(), TFileStream::Mode::OpenRead);
+  TXmlDocument doc("r");
+  EXPECT_EQ(caught([&] { doc.SaveToFile(file.path()); }).code(), XmlErrc::FileCreate);
+  EXPECT_EQ(readBytes(file.path()), old);
 }
 
 namespace {

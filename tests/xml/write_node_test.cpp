@@ -131,6 +131,15 @@ TEST(WriteNode, AttributeText) {
   EXPECT_EQ(c->AttributeText(), " a=\"1\" b=\"2\"/");
   doc.RootElement()->AttributeAdd("z", "");
   EXPECT_EQ(doc.RootElement()->AttributeText(), " z=\"\"");
+  // Lines of 127 bytes and more (a longer length prefix), before, between and after short ones.
+  for (const size_t n : {size_t{124}, size_t{125}, size_t{300}, size_t{20000}}) {
+    TXmlNode* d = doc.RootElement()->AddNewChild("d");
+    const std::string v(n, 'v');
+    d->AttributeAdd("l", v);
+    d->AttributeAdd("s", "1");
+    d->AttributeAdd("m", v);
+    EXPECT_EQ(d->AttributeText(), " l=\"" + v + "\" s=\"1\" m=\"" + v + "\"/") << n;
+  }
 }
 
 TEST(WriteNode, CharacterDataStaysAttached) {

@@ -14,6 +14,7 @@ enum ByteFlag : uint8_t {
   kDigit = 16,    // 0-9
   kAnsiLead = 32, // 0x81..0xFE: first byte of a GBK double-byte character
   kLetter = 64,   // A-Z, a-z: folded by case-insensitive name comparison
+  kNul = 128,     // 0: refused in a document
 };
 
 constexpr std::array<uint8_t, 256> makeByteTable() {
@@ -27,6 +28,7 @@ constexpr std::array<uint8_t, 256> makeByteTable() {
     if (b >= '0' && b <= '9') f |= kDigit;
     if (b >= 0x81 && b <= 0xFE) f |= kAnsiLead;
     if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) f |= kLetter;
+    if (b == 0) f |= kNul;
     t[b] = f;
   }
   return t;
