@@ -7,7 +7,7 @@
 #include "app/uProgressBar.h"
 #include "tests/support/LoopPasses.h"
 
-TEST(progress, PumpPassesOnEveryWholePerCentOrMessageAndOtherwiseEvery15ms) {
+TEST(Progress, PumpPassesOnEveryWholePerCentOrMessageAndOtherwiseEvery15ms) {
   QElapsedTimer clock;
   clock.start();
   ProgressWindow p(nullptr);

@@ -6,7 +6,7 @@
 
 #include "app/uProgressBar.h"
 
-TEST(progress, GaugeShowsWholePercentAndHoldsValuesInRange) {
+TEST(Progress, GaugeShowsWholePercentAndHoldsValuesInRange) {
   TGauge g;
   g.setMinValue(0);
   g.setMaxValue(150);
@@ -23,7 +23,7 @@ TEST(progress, GaugeShowsWholePercentAndHoldsValuesInRange) {
   EXPECT_EQ(g.progress(), 100);
 }
 
-TEST(progress, WindowLayoutAndPlainShow) {
+TEST(Progress, WindowLayoutAndPlainShow) {
   ProgressWindow p(nullptr);
   TFmProgressBar& w = p.window();
   EXPECT_TRUE(w.isVisible());
@@ -38,7 +38,7 @@ TEST(progress, WindowLayoutAndPlainShow) {
   EXPECT_TRUE(w.Gauge1->showText());
 }
 
-TEST(progress, MarqueeStepsBySeventhsAndWraps) {
+TEST(Progress, MarqueeStepsBySeventhsAndWraps) {
   TFmProgressBar w(nullptr);
   w.setMarquee(true);
   w.show();
@@ -66,7 +66,7 @@ TEST(progress, MarqueeStepsBySeventhsAndWraps) {
   EXPECT_FALSE(w.Timer1->isActive());
 }
 
-TEST(progress, ObserverSeesTheWindowAtEveryPump) {
+TEST(Progress, ObserverSeesTheWindowAtEveryPump) {
   std::vector<std::pair<QString, int>> seen;
   ProgressWindow::setObserver([&](const TFmProgressBar& w) {
     seen.emplace_back(w.LabInfo->text(), w.Gauge1->progress());

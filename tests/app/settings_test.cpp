@@ -20,7 +20,7 @@ DatabaseSettings readSettings(const QString& dir, const std::string& ini, bool w
 
 }  // namespace
 
-TEST(settings, UnscrambleWorksOnBytes) {
+TEST(Settings, UnscrambleWorksOnBytes) {
   EXPECT_EQ(settings::unscramble("abc"), "psd");
   EXPECT_EQ(settings::unscramble(""), "");
   // An eight-byte value steps by 1, 3, 6, 10, ...: byte 250 at position 4 wraps to 4.
@@ -32,7 +32,7 @@ TEST(settings, UnscrambleWorksOnBytes) {
   EXPECT_EQ(ScrambleSetting(settings::unscramble("any value")), "any value");
 }
 
-TEST(settings, MissingFileGivesTheDefaults) {
+TEST(Settings, MissingFileGivesTheDefaults) {
   QTemporaryDir dir;
   const DatabaseSettings s = readSettings(dir.path(), "", false);
   EXPECT_EQ(s.Provider, "MSDASQL.1");
@@ -50,7 +50,7 @@ TEST(settings, MissingFileGivesTheDefaults) {
             "DATABASE=KELDOVAR;SERVER=" + QSysInfo::machineHostName() + ";PORT= 54321");
 }
 
-TEST(settings, FileValuesWithMixedCaseNamesBlanksAndQuotes) {
+TEST(Settings, FileValuesWithMixedCaseNamesBlanksAndQuotes) {
   QTemporaryDir dir;
   const DatabaseSettings s = readSettings(
       dir.path(),
@@ -70,7 +70,7 @@ TEST(settings, FileValuesWithMixedCaseNamesBlanksAndQuotes) {
             "Info=True;UID=ADMIN;MaxVarcharSize=8000 ;DATABASE=quoted name;SERVER=my host;PORT= 5432");
 }
 
-TEST(settings, ValuesThatWouldBreakTheStringAreBraced) {
+TEST(Settings, ValuesThatWouldBreakTheStringAreBraced) {
   DatabaseSettings s;
   struct Case {
     QString value;
@@ -92,7 +92,7 @@ TEST(settings, ValuesThatWouldBreakTheStringAreBraced) {
 }
 
 // The driver's name alone is written in the string's own braces.
-TEST(settings, BracedDriverNamePassesUnchanged) {
+TEST(Settings, BracedDriverNamePassesUnchanged) {
   DatabaseSettings s;
   struct Case {
     QString value;

@@ -29,7 +29,7 @@ bool anyVisible(const char* className) {
 
 }  // namespace
 
-TEST(startup, ConnectsWithTheGaugeAt5Then145Then148Of150) {
+TEST(Startup, ConnectsWithTheGaugeAt5Then145Then148Of150) {
   TestDatabase db;
   QTemporaryDir dir;
   db.writeStatisticsIni(dir.path());
@@ -48,7 +48,7 @@ TEST(startup, ConnectsWithTheGaugeAt5Then145Then148Of150) {
   EXPECT_EQ(seen, (std::vector<GaugeState>{{m, 0, 150}, {m, 5, 150}, {m, 145, 150}, {m, 148, 150}}));
 }
 
-TEST(startup, ProgramMainShowsTheMaximisedMainWindowAndEndsWhenItCloses) {
+TEST(Startup, ProgramMainShowsTheMaximisedMainWindowAndEndsWhenItCloses) {
   TestDatabase db;
   QTemporaryDir dir;
   db.writeStatisticsIni(dir.path());
@@ -73,7 +73,7 @@ TEST(startup, ProgramMainShowsTheMaximisedMainWindowAndEndsWhenItCloses) {
   EXPECT_TRUE(dialogs.calls.empty());
 }
 
-TEST(startup, FailedConnectionGivesOnlyTheStartupMessage) {
+TEST(Startup, FailedConnectionGivesOnlyTheStartupMessage) {
   TestDatabase db;
   const std::vector<std::pair<const char*, DatabaseSettings>> cases = [&] {
     DatabaseSettings wrongPassword = db.settings();
@@ -100,7 +100,7 @@ TEST(startup, FailedConnectionGivesOnlyTheStartupMessage) {
 }
 
 // Braces and ";" in a password are the password's own: the server gets it whole.
-TEST(startup, PasswordWithBracesAndSemicolonReachesTheServerWhole) {
+TEST(Startup, PasswordWithBracesAndSemicolonReachesTheServerWhole) {
   TestDatabase db;
   const QString role = db.name() + QStringLiteral("_u");
   for (const QString& password : {QStringLiteral("{x}"), QStringLiteral("{a;b}}c")}) {

@@ -35,7 +35,7 @@ const char16_t* const kTexts[] = {
 
 }  // namespace
 
-TEST(cell_text, measured_heights_equal_laid_out_heights) {
+TEST(CellText, MeasuredHeightsEqualLaidOutHeights) {
   const float sizes[] = {10.0f, 12.0f, 20.0f};
   const double widths[] = {1, 80, 330, 1130, 2480};
   for (const char16_t* t : kTexts) {
@@ -53,7 +53,7 @@ TEST(cell_text, measured_heights_equal_laid_out_heights) {
 
 // Every prefix of a long mixed text at widths around its breaks: the line
 // breaks found from advances are the layout's, also where a piece just fits.
-TEST(cell_text, every_prefix_wraps_as_the_layout_wraps_it) {
+TEST(CellText, EveryPrefixWrapsAsTheLayoutWrapsIt) {
   const QString text = QStringLiteral(
       "某某县委第100522党支部：第6表第6行第2列的值（12）应等于第4行至第9行之和 若A1=A2，则A3=A4，"
       "实际相差5人 and some Latin words, to wrap, 请逐项核对各基层党组织的上报数据后重新汇总上报。");

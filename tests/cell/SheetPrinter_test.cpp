@@ -19,7 +19,7 @@
 
 using tools::pdfPages;
 
-TEST(sheet_print, three_pages_each_with_title_rows_and_page_number) {
+TEST(SheetPrint, ThreePagesEachWithTitleRowsAndPageNumber) {
   if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) GTEST_SKIP() << "poppler-utils missing";
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
@@ -50,7 +50,7 @@ TEST(sheet_print, three_pages_each_with_title_rows_and_page_number) {
   EXPECT_FALSE(tools::pdfPageText(pdf, 2).contains(QStringLiteral("审核人签名：")));
 }
 
-TEST(sheet_print, page_texts_replace_page_number_and_count) {
+TEST(SheetPrint, PageTextsReplacePageNumberAndCount) {
   struct Case {
     const char16_t* pattern;
     int page, pages;
@@ -67,7 +67,7 @@ TEST(sheet_print, page_texts_replace_page_number_and_count) {
               QString::fromUtf16(k.expected));
 }
 
-TEST(sheet_print, pagination_keeps_order_and_gives_tall_rows_a_page) {
+TEST(SheetPrint, PaginationKeepsOrderAndGivesTallRowsAPage) {
   TCell c;
   celltest::fillRegister(c, celltest::numberedProblems(5));
   c.SetRowHeight(0, 5000, 4, 0);  // taller than any page
@@ -130,7 +130,7 @@ Greys render(const QString& pdf, int page, int dpi, const QString& prefix) {
 // A problem whose description is taller than a page: it runs on over the
 // next pages, and nothing but the page texts is drawn in the band at the foot
 // of any page.
-TEST(sheet_print, a_row_taller_than_a_page_runs_on_and_keeps_clear_of_the_page_texts) {
+TEST(SheetPrint, ARowTallerThanAPageRunsOnAndKeepsClearOfThePageTexts) {
   if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty()) GTEST_SKIP() << "poppler-utils missing";
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
@@ -177,7 +177,7 @@ TEST(sheet_print, a_row_taller_than_a_page_runs_on_and_keeps_clear_of_the_page_t
   EXPECT_TRUE(tools::pdfPageText(pdf, pages).contains(QStringLiteral("审核人签名：")));
 }
 
-TEST(sheet_print, a_printer_that_cannot_start_raises) {
+TEST(SheetPrint, APrinterThatCannotStartRaises) {
   TCell c;
   celltest::fillRegister(c, celltest::numberedProblems(2));
   QPrinter printer(QPrinter::HighResolution);
@@ -186,7 +186,7 @@ TEST(sheet_print, a_printer_that_cannot_start_raises) {
   EXPECT_THROW(c.printTo(printer), TCellError);
 }
 
-TEST(sheet_print, no_default_printer_raises) {
+TEST(SheetPrint, NoDefaultPrinterRaises) {
   if (!QPrinterInfo::defaultPrinter().isNull()) GTEST_SKIP() << "this machine has a default printer";
   TCell c;
   celltest::fillRegister(c, celltest::numberedProblems(2));

@@ -54,7 +54,7 @@ class ViewTest : public testing::Test {
 
 }  // namespace
 
-TEST_F(ViewTest, read_only_ignores_mouse_and_keyboard_edits) {
+TEST_F(ViewTest, ReadOnlyIgnoresMouseAndKeyboardEdits) {
   cell::SheetView& v = viewOf(cell_);
   ASSERT_TRUE(cell_.WorkbookReadonly());
   const QRect reply = v.cellRect(4, 3);
@@ -89,7 +89,7 @@ TEST_F(ViewTest, read_only_ignores_mouse_and_keyboard_edits) {
   EXPECT_EQ(cell_.sheet().text(4, 3), QStringLiteral("已整改"));
 }
 
-TEST_F(ViewTest, hidden_labels_put_the_first_cell_in_the_corner) {
+TEST_F(ViewTest, HiddenLabelsPutTheFirstCellInTheCorner) {
   cell::SheetView& v = viewOf(cell_);
   EXPECT_EQ(v.cellRect(1, 1).topLeft(), QPoint(0, 0));
   cell_.ShowSideLabel(1);
@@ -100,7 +100,7 @@ TEST_F(ViewTest, hidden_labels_put_the_first_cell_in_the_corner) {
   EXPECT_EQ(v.cellAt(QPoint(1, 1)), std::nullopt) << "the corner is the labels'";
 }
 
-TEST_F(ViewTest, fixed_rows_stay_on_top_while_the_rest_scrolls) {
+TEST_F(ViewTest, FixedRowsStayOnTopWhileTheRestScrolls) {
   cell::SheetView& v = viewOf(cell_);
   const QRect title = v.cellRect(1, 1);
   const QRect header = v.cellRect(2, 2);
@@ -119,7 +119,7 @@ TEST_F(ViewTest, fixed_rows_stay_on_top_while_the_rest_scrolls) {
   EXPECT_EQ(v.cellAt(v.cellRect(3, last - 1).center()), std::make_pair(3, last - 1));
 }
 
-TEST_F(ViewTest, renders_chinese_text) {
+TEST_F(ViewTest, RendersChineseText) {
   cell::SheetView& v = viewOf(cell_);
   const QImage shot = cell_.grab().toImage();
   const QRect title = v.cellRect(1, 1);

@@ -37,7 +37,7 @@ void layRegister(TCell& c, int problems) {
 
 }  // namespace
 
-TEST(sheet_rows, cutting_drops_texts_merges_and_lines_and_growing_adds_empty_rows) {
+TEST(SheetRows, CuttingDropsTextsMergesAndLinesAndGrowingAddsEmptyRows) {
   TCell c;
   layRegister(c, 3);
   const int g = c.GetRowCount(0);  // 6: rows 3, 4, 5 hold problems
@@ -68,7 +68,7 @@ TEST(sheet_rows, cutting_drops_texts_merges_and_lines_and_growing_adds_empty_row
   EXPECT_TRUE(s.border(2, 3, Edge::Top));
 }
 
-TEST(sheet_rows, writes_outside_the_cells_are_ignored) {
+TEST(SheetRows, WritesOutsideTheCellsAreIgnored) {
   TCell c;
   c.SetColumnCount(5, 0);
   c.SetRowCount(3, 0);
@@ -83,7 +83,7 @@ TEST(sheet_rows, writes_outside_the_cells_are_ignored) {
   EXPECT_EQ(c.sheet().text(1, 0), QString());
 }
 
-TEST(sheet_merge, a_merge_from_column_0_reads_back_as_given_and_shows_column_1) {
+TEST(SheetMerge, AMergeFromColumn0ReadsBackAsGivenAndShowsColumn1) {
   TCell c;
   layRegister(c, 0);
   const cell::Sheet& s = c.sheet();
@@ -96,7 +96,7 @@ TEST(sheet_merge, a_merge_from_column_0_reads_back_as_given_and_shows_column_1) 
   EXPECT_EQ(s.spanWidth(1, 1), 350 + 1150 + 650 + 350);
 }
 
-TEST(sheet_merge, overlapping_merge_replaces_and_single_cells_do_not_merge) {
+TEST(SheetMerge, OverlappingMergeReplacesAndSingleCellsDoNotMerge) {
   cell::Sheet s;
   s.merge({1, 1, 3, 1});
   s.merge({2, 1, 4, 2});
@@ -107,7 +107,7 @@ TEST(sheet_merge, overlapping_merge_replaces_and_single_cells_do_not_merge) {
   EXPECT_EQ(s.merges().size(), 1u);
 }
 
-TEST(sheet_lines, signature_row_edges_leave_only_the_line_under_the_table) {
+TEST(SheetLines, SignatureRowEdgesLeaveOnlyTheLineUnderTheTable) {
   TCell c;
   layRegister(c, 2);
   const int g = c.GetRowCount(0);  // 5
@@ -134,7 +134,7 @@ TEST(sheet_lines, signature_row_edges_leave_only_the_line_under_the_table) {
   }
 }
 
-TEST(sheet_lines, a_grid_drawn_past_the_last_row_appears_when_the_row_is_added) {
+TEST(SheetLines, AGridDrawnPastTheLastRowAppearsWhenTheRowIsAdded) {
   TCell c;
   c.SetColumnCount(5, 0);
   c.SetRowCount(3, 0);
@@ -164,7 +164,7 @@ TEST(sheet_lines, a_grid_drawn_past_the_last_row_appears_when_the_row_is_added) 
 // The register's grid reaches its signature row however long it is, also past
 // the 65,536 rows of a worksheet; a grid drawn far ahead keeps no more than
 // its range until rows come.
-TEST(sheet_lines, a_grid_reaches_the_last_row_at_any_row_count) {
+TEST(SheetLines, AGridReachesTheLastRowAtAnyRowCount) {
   TCell c;
   const int problems = 70000;
   celltest::fillRegister(c, celltest::numberedProblems(problems));
@@ -191,7 +191,7 @@ TEST(sheet_lines, a_grid_reaches_the_last_row_at_any_row_count) {
   EXPECT_TRUE(ahead.sheet().border(3, 2, Edge::Top));
 }
 
-TEST(sheet_codes, alignment_codes_and_text_style) {
+TEST(SheetCodes, AlignmentCodesAndTextStyle) {
   struct Case {
     int code;
     cell::HAlign h;
@@ -214,7 +214,7 @@ TEST(sheet_codes, alignment_codes_and_text_style) {
   EXPECT_FALSE(c.sheet().wraps(2, 3));
 }
 
-TEST(sheet_fit, long_wrapped_text_grows_the_row_in_proportion) {
+TEST(SheetFit, LongWrappedTextGrowsTheRowInProportion) {
   TCell c;
   layRegister(c, 3);
   const QString line = QStringLiteral("本单位党员总数与各项分类合计不一致，请核实后修改。");
@@ -235,7 +235,7 @@ TEST(sheet_fit, long_wrapped_text_grows_the_row_in_proportion) {
   EXPECT_GT(c.GetFitRowHeight(4), six);
 }
 
-TEST(sheet_fit, larger_font_needs_more_height_and_merged_rows_use_their_width) {
+TEST(SheetFit, LargerFontNeedsMoreHeightAndMergedRowsUseTheirWidth) {
   TCell c;
   layRegister(c, 1);
   const int header = c.GetFitRowHeight(2);
@@ -250,7 +250,7 @@ TEST(sheet_fit, larger_font_needs_more_height_and_merged_rows_use_their_width) {
   EXPECT_EQ(c.GetFitRowHeight(99), cell::Sheet::kDefaultRowHeight);
 }
 
-TEST(sheet_print, title_rows_and_page_texts) {
+TEST(SheetPrint, TitleRowsAndPageTexts) {
   TCell c;
   layRegister(c, 1);
   c.SetPageTexts(QString(), QStringLiteral("第&P页/共&S页"), QString());

@@ -76,7 +76,7 @@ class WorkbookLayout : public testing::Test {
 // 70,000 problems: the first worksheet as it always was, 65,536 rows; the
 // rest on a second one under its own title and header rows; lines down to
 // the last row of each, the signature row last.
-TEST_F(WorkbookLayout, a_register_longer_than_a_worksheet_continues_on_the_next) {
+TEST_F(WorkbookLayout, ARegisterLongerThanAWorksheetContinuesOnTheNext) {
   const int count = 70000;
   const std::vector<Problem> problems = celltest::numberedProblems(count);
   TCell c;
@@ -144,7 +144,7 @@ TEST_F(WorkbookLayout, a_register_longer_than_a_worksheet_continues_on_the_next)
 
 // LibreOffice reads both worksheets of the same register: each under its title
 // and header rows, the problems in order, the signature last.
-TEST_F(WorkbookLayout, libreoffice_reads_every_worksheet_of_a_long_register) {
+TEST_F(WorkbookLayout, LibreofficeReadsEveryWorksheetOfALongRegister) {
   if (tools::office().isEmpty()) GTEST_SKIP() << "LibreOffice is not installed";
   const int count = 70000;
   const std::vector<Problem> problems = celltest::numberedProblems(count);
@@ -172,7 +172,7 @@ TEST_F(WorkbookLayout, libreoffice_reads_every_worksheet_of_a_long_register) {
   EXPECT_EQ(rows.back().at(0), celltest::kSignature);
 }
 
-TEST_F(WorkbookLayout, a_register_that_fits_stays_on_one_worksheet) {
+TEST_F(WorkbookLayout, ARegisterThatFitsStaysOnOneWorksheet) {
   // The last register that fits: title, header, problems and signature in 65,536 rows.
   const int count = kWorksheetRows - 3;
   TCell c;
@@ -187,7 +187,7 @@ TEST_F(WorkbookLayout, a_register_that_fits_stays_on_one_worksheet) {
 
 // Without print title rows the rows simply run on, 65,536 to a worksheet; a
 // merge across the end of a worksheet is cut there and kept on both sides.
-TEST_F(WorkbookLayout, a_sheet_without_title_rows_runs_on_over_worksheets) {
+TEST_F(WorkbookLayout, ASheetWithoutTitleRowsRunsOnOverWorksheets) {
   cell::Sheet s;
   s.setColumnCount(3);
   s.setRowCount(140001);  // data rows 1..140000
@@ -218,7 +218,7 @@ TEST_F(WorkbookLayout, a_sheet_without_title_rows_runs_on_over_worksheets) {
 
 // Paper, orientation, margins, scale, print titles and page texts as the
 // print command uses them.
-TEST_F(WorkbookLayout, print_setup_is_recorded_for_spreadsheet_programs) {
+TEST_F(WorkbookLayout, PrintSetupIsRecordedForSpreadsheetPrograms) {
   TCell c;
   celltest::fillRegister(c, celltest::numberedProblems(20));
   const QJsonObject dump = xlsdump::read(exported(c, QStringLiteral("setup.xls")));
@@ -248,7 +248,7 @@ TEST_F(WorkbookLayout, print_setup_is_recorded_for_spreadsheet_programs) {
   EXPECT_EQ(printTitles(dump), (std::map<int, QJsonArray>{{0, wholeRows(0, 0, 2)}}));
 }
 
-TEST_F(WorkbookLayout, page_texts_become_footer_codes) {
+TEST_F(WorkbookLayout, PageTextsBecomeFooterCodes) {
   struct Case {
     const char16_t *left, *centre, *right, *footer;
   };
@@ -270,7 +270,7 @@ TEST_F(WorkbookLayout, page_texts_become_footer_codes) {
 
 // EXTSST right after the SST, indexing its strings; one stream in a compound
 // file that a strict reader accepts.
-TEST_F(WorkbookLayout, string_index_follows_the_string_table_in_a_sound_compound_file) {
+TEST_F(WorkbookLayout, StringIndexFollowsTheStringTableInASoundCompoundFile) {
   std::vector<Problem> problems;
   for (int i = 0; i < 3000; ++i)  // several CONTINUE records, buckets starting inside them
     problems.push_back({QStringLiteral("表%1").arg(i), QStringLiteral("描述%1：").arg(i) + QStringLiteral("不符").repeated(i % 50),
@@ -301,7 +301,7 @@ TEST_F(WorkbookLayout, string_index_follows_the_string_table_in_a_sound_compound
 // A4 landscape, every column on every page under the title rows, page texts
 // at the foot. It measures widths in its own font, so its scale and page
 // count may differ a little.
-TEST_F(WorkbookLayout, libreoffice_prints_the_pages_the_print_command_prints) {
+TEST_F(WorkbookLayout, LibreofficePrintsThePagesThePrintCommandPrints) {
   if (tools::office().isEmpty()) GTEST_SKIP() << "LibreOffice is not installed";
   if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) GTEST_SKIP() << "poppler-utils missing";
   TCell c;

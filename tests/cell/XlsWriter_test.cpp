@@ -55,7 +55,7 @@ class ExportTest : public testing::Test {
 
 }  // namespace
 
-TEST_F(ExportTest, independent_reader_reads_every_text_in_its_cell) {
+TEST_F(ExportTest, IndependentReaderReadsEveryTextInItsCell) {
   TCell c;
   const std::vector<Problem> problems = {
       {QStringLiteral("中组统1表"), QStringLiteral("党员总数（12）与分类合计（11）不符"), QStringLiteral("逻辑")},
@@ -83,7 +83,7 @@ TEST_F(ExportTest, independent_reader_reads_every_text_in_its_cell) {
   EXPECT_EQ(filesIn(dir_.path()), QStringList{QStringLiteral("登记表.xls")}) << "no temporary file stays";
 }
 
-TEST_F(ExportTest, long_texts_across_continue_records_read_back_whole) {
+TEST_F(ExportTest, LongTextsAcrossContinueRecordsReadBackWhole) {
   // Strings long enough that the string table spans several records and one
   // string is split across two of them.
   std::vector<Problem> problems;
@@ -108,7 +108,7 @@ TEST_F(ExportTest, long_texts_across_continue_records_read_back_whole) {
 
 // Characters whose UTF-16 low byte is 0 or 1 (不一致, 丁) and pairs beyond the
 // BMP, read back by both readers.
-TEST_F(ExportTest, every_character_survives_in_the_string_table) {
+TEST_F(ExportTest, EveryCharacterSurvivesInTheStringTable) {
   std::vector<Problem> problems = {
       {QStringLiteral("丁表"), QStringLiteral("党员人数不一致"), QStringLiteral("一般")},
       {QStringLiteral("𠀀"), QStringLiteral("beyond the BMP: 𠀀𪚥"), QStringLiteral("plain ASCII")},
@@ -134,7 +134,7 @@ TEST_F(ExportTest, every_character_survives_in_the_string_table) {
   EXPECT_EQ(independent.size(), wb.texts.size());
 }
 
-TEST_F(ExportTest, records_carry_merges_sizes_fonts_and_formats) {
+TEST_F(ExportTest, RecordsCarryMergesSizesFontsAndFormats) {
   TCell c;
   celltest::fillRegister(c, celltest::numberedProblems(2));
   const QString file = path(QStringLiteral("r.xls"));
@@ -176,7 +176,7 @@ TEST_F(ExportTest, records_carry_merges_sizes_fonts_and_formats) {
   EXPECT_FALSE(xfAt(4, 1).left) << "no inner lines inside the signature row";
 }
 
-TEST_F(ExportTest, an_existing_workbook_is_replaced) {
+TEST_F(ExportTest, AnExistingWorkbookIsReplaced) {
   const QString file = path(QStringLiteral("old.xls"));
   {
     QFile f(file);
@@ -190,7 +190,7 @@ TEST_F(ExportTest, an_existing_workbook_is_replaced) {
 }
 
 // Failures raise and leave the folder as it was.
-TEST_F(ExportTest, failures_raise_and_leave_nothing) {
+TEST_F(ExportTest, FailuresRaiseAndLeaveNothing) {
   TCell c;
   celltest::fillRegister(c, celltest::numberedProblems(3));
   const QString folder = path(QStringLiteral("sub"));
@@ -215,7 +215,7 @@ TEST_F(ExportTest, failures_raise_and_leave_nothing) {
 // A write that fails raises with the system's reason and leaves nothing:
 // a full disk (a small tmpfs, where this process may mount one) and a file
 // size limit (EFBIG instead of the signal).
-TEST_F(ExportTest, a_write_that_fails_raises_with_the_reason_and_leaves_nothing) {
+TEST_F(ExportTest, AWriteThatFailsRaisesWithTheReasonAndLeavesNothing) {
   std::vector<Problem> problems;  // distinct texts: about 150 kB of strings
   for (int i = 0; i < 600; ++i)
     problems.push_back({QStringLiteral("表"), QStringLiteral("描述%1").arg(i).repeated(20), QStringLiteral("类")});
@@ -263,7 +263,7 @@ TEST_F(ExportTest, a_write_that_fails_raises_with_the_reason_and_leaves_nothing)
   }
 }
 
-TEST(compound_file, a_stream_past_109_fat_sectors_reads_back_through_the_difat) {
+TEST(CompoundFile, AStreamPast109FatSectorsReadsBackThroughTheDifat) {
   // 109 FAT sectors map about 7 MB; a larger stream needs DIFAT sectors.
   QByteArray data(8 * 1024 * 1024 + 123, '\0');
   for (qsizetype i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 7919) >> 5);
@@ -274,20 +274,20 @@ TEST(compound_file, a_stream_past_109_fat_sectors_reads_back_through_the_difat) 
   EXPECT_TRUE(back.startsWith(data));
 }
 
-TEST(compound_file, a_short_stream_is_padded_out_of_the_mini_stream) {
+TEST(CompoundFile, AShortStreamIsPaddedOutOfTheMiniStream) {
   const QByteArray file = cell::compoundFile(QStringLiteral("Workbook"), QByteArray("abc"));
   const QByteArray back = xlsread::stream(file, QStringLiteral("Workbook"));
   EXPECT_EQ(back.size(), 4096);
   EXPECT_TRUE(back.startsWith("abc"));
 }
 
-TEST(xls_export, a_sheet_past_the_worksheet_limits_raises) {
+TEST(XlsExport, ASheetPastTheWorksheetLimitsRaises) {
   cell::Sheet s;
   s.setColumnCount(258);
   EXPECT_THROW(cell::workbookStream(s), TCellError);
 }
 
-TEST(xls_export, a_text_longer_than_a_cell_holds_raises) {
+TEST(XlsExport, ATextLongerThanACellHoldsRaises) {
   cell::Sheet s;
   s.setText(1, 1, QString(32767, QChar(u'长')));
   EXPECT_NO_THROW(cell::workbookStream(s));

@@ -32,7 +32,7 @@ std::vector<Stored> rowsFor(const check::FormulaBreach& b) {
 
 }  // namespace
 
-TEST(formula_statement, ThreeFilterForms) {
+TEST(FormulaStatement, ThreeFilterForms) {
   EXPECT_EQ(check::formulaStatement({}), golden::formulaStatement(QString()));
   EXPECT_EQ(check::formulaStatement({"001.002"}),
             golden::formulaStatement(" AND D0107 = '001.002'"));
@@ -43,7 +43,7 @@ TEST(formula_statement, ThreeFilterForms) {
             golden::formulaStatement(" and D0107 IN ( 'a''b','c''''d','e','1')"));
 }
 
-TEST(formula_rows, RowRulesTable) {
+TEST(FormulaRows, RowRulesTable) {
   const QString label7 = QStringLiteral("第7表");
   const struct {
     const char* name;
@@ -82,7 +82,7 @@ TEST(formula_rows, RowRulesTable) {
   for (const auto& c : cases) EXPECT_EQ(rowsFor(c.breach), c.rows) << c.name;
 }
 
-TEST(formula_rows, PercentageUsesPointWhateverTheLocale) {
+TEST(FormulaRows, PercentageUsesPointWhateverTheLocale) {
   const QLocale saved;
   QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
   EXPECT_EQ(check::breachPercentage("1", "3"), "-66.67%");
@@ -92,7 +92,7 @@ TEST(formula_rows, PercentageUsesPointWhateverTheLocale) {
   QLocale::setDefault(saved);
 }
 
-TEST(formula_rows, FailuresLeaveByException) {
+TEST(FormulaRows, FailuresLeaveByException) {
   EXPECT_THROW(rowsFor({"11", "X", "$D$V", "18000700", "1.5", "3"}), check::TextError);
   EXPECT_THROW(rowsFor({"11", "X", "$D$V 尾", "18000700", "5", "x"}), check::TextError);
   EXPECT_THROW(rowsFor({"x", "X", "$D", "18000700", "5", "3"}), check::TextError);

@@ -48,7 +48,7 @@ std::map<QString, std::set<QString>> byFormula(const std::vector<Problem>& probl
 
 }  // namespace
 
-TEST(formula_run, RelationCodesReportTheBreaches) {
+TEST(FormulaRun, RelationCodesReportTheBreaches) {
   TestDatabase db;
   Fixture f(db);
   f.workingTables();
@@ -80,7 +80,7 @@ TEST(formula_run, RelationCodesReportTheBreaches) {
                                                                {"rel4", S{"lt", "eq"}}}));
 }
 
-TEST(formula_run, ScopesAndExclusions) {
+TEST(FormulaRun, ScopesAndExclusions) {
   TestDatabase db;
   Fixture f(db);
   f.workingTables();
@@ -124,7 +124,7 @@ TEST(formula_run, ScopesAndExclusions) {
                                   {"except", S{"B", "E"}}}));
 }
 
-TEST(formula_run, WeightedSumsMissingCellsAndPeriods) {
+TEST(FormulaRun, WeightedSumsMissingCellsAndPeriods) {
   TestDatabase db;
   Fixture f(db);
   f.workingTables();
@@ -161,7 +161,7 @@ TEST(formula_run, WeightedSumsMissingCellsAndPeriods) {
   EXPECT_EQ(stored[1].text, "R|sum|7");
 }
 
-TEST(formula_run, ValueRowsThroughTheDatabase) {
+TEST(FormulaRun, ValueRowsThroughTheDatabase) {
   TestDatabase db;
   Fixture f(db);
   f.workingTables();
@@ -186,7 +186,7 @@ TEST(formula_run, ValueRowsThroughTheDatabase) {
   EXPECT_EQ(stored[1].text, "001.002增幅-66.67%");
 }
 
-TEST(formula_run, StatementsSentForTheOrganisationChoice) {
+TEST(FormulaRun, StatementsSentForTheOrganisationChoice) {
   TestDatabase db;
   Fixture f(db);
   f.workingTables();
@@ -213,7 +213,7 @@ TEST(formula_run, StatementsSentForTheOrganisationChoice) {
   }
 }
 
-TEST(formula_run, GaugeCountsRowsAndRules) {
+TEST(FormulaRun, GaugeCountsRowsAndRules) {
   TestDatabase db;
   Fixture f(db);
   f.workingTables();
@@ -261,7 +261,7 @@ TEST(formula_run, GaugeCountsRowsAndRules) {
   EXPECT_TRUE(filled);
 }
 
-TEST(problem_store, RowsQuotesAndRefusedInserts) {
+TEST(ProblemStore, RowsQuotesAndRefusedInserts) {
   TestDatabase db;
   Fixture f(db);
   f.workingTables();

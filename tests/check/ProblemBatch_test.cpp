@@ -67,7 +67,7 @@ Outcome store(TestDatabase& db, int rowsPerBatch) {
 
 }  // namespace
 
-TEST(problem_batch, RefusedRowInTheMiddleGivesWhatSingleRowInsertsGive) {
+TEST(ProblemBatch, RefusedRowInTheMiddleGivesWhatSingleRowInsertsGive) {
   TestDatabase db;
   const Outcome single = store(db, 0);
   ASSERT_EQ(single.stored.size(), 4);
@@ -93,7 +93,7 @@ TEST(problem_batch, RefusedRowInTheMiddleGivesWhatSingleRowInsertsGive) {
             retried.join(QLatin1Char(',')));
 }
 
-TEST(problem_batch, FullBatchesGoAsTheyFillAndOneStatementEach) {
+TEST(ProblemBatch, FullBatchesGoAsTheyFillAndOneStatementEach) {
   TestDatabase db;
   testsupport::createProblemTable(db);
   platform::db::Query qry(db.connection());
@@ -112,7 +112,7 @@ TEST(problem_batch, FullBatchesGoAsTheyFillAndOneStatementEach) {
             (QStringList{"0", "1", "2", "3", "4", "5", "6"}));
 }
 
-TEST(problem_batch, LostConnectionIsNotRetried) {
+TEST(ProblemBatch, LostConnectionIsNotRetried) {
   TestDatabase db;
   testsupport::createProblemTable(db);
   platform::db::Connection c;

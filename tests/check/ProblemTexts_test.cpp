@@ -10,7 +10,7 @@
 
 using check::TextError;
 
-TEST(texts_split, ItemsBlanksQuotesAndEmptyItems) {
+TEST(TextsSplit, ItemsBlanksQuotesAndEmptyItems) {
   const struct {
     QString text;
     char delimiter;
@@ -37,7 +37,7 @@ TEST(texts_split, ItemsBlanksQuotesAndEmptyItems) {
     EXPECT_EQ(check::splitItems(c.text, QLatin1Char(c.delimiter)), c.items) << c.text.toStdString();
 }
 
-TEST(texts_category, TableOfCheckTypes) {
+TEST(TextsCategory, TableOfCheckTypes) {
   const struct {
     QString type, category;
   } cases[] = {
@@ -50,7 +50,7 @@ TEST(texts_category, TableOfCheckTypes) {
   for (const auto& c : cases) EXPECT_EQ(check::checkTypeCaption(c.type), c.category) << c.type.toStdString();
 }
 
-TEST(texts_problem, MarkersAndRenderedRelations) {
+TEST(TextsProblem, MarkersAndRenderedRelations) {
   const struct {
     QString type, describe, org, value, text;
   } cases[] = {
@@ -81,7 +81,7 @@ TEST(texts_problem, MarkersAndRenderedRelations) {
         << c.describe.toStdString();
 }
 
-TEST(texts_side, SignsJoinRenderedReferences) {
+TEST(TextsSide, SignsJoinRenderedReferences) {
   const struct {
     QString side, rendered;
   } cases[] = {
@@ -97,7 +97,7 @@ TEST(texts_side, SignsJoinRenderedReferences) {
   EXPECT_EQ(check::renderCellRef("3", "R12C3"), "C12");
 }
 
-TEST(texts_label, TemplateIds) {
+TEST(TextsLabel, TemplateIds) {
   const struct {
     QString id, label;
   } cases[] = {
@@ -107,7 +107,7 @@ TEST(texts_label, TemplateIds) {
   for (const auto& c : cases) EXPECT_EQ(check::tableLabel(c.id), c.label) << c.id.toStdString();
 }
 
-TEST(texts_failures, EachFunctionRaises) {
+TEST(TextsFailures, EachFunctionRaises) {
   EXPECT_THROW(check::checkTypeCaption("x"), TextError);
   EXPECT_THROW(check::checkTypeCaption(""), TextError);
   EXPECT_THROW(check::checkTypeCaption("3 "), TextError);
@@ -128,7 +128,7 @@ TEST(texts_failures, EachFunctionRaises) {
   EXPECT_THROW(check::tableLabel("18000000"), TextError);  // nothing left to read
 }
 
-TEST(texts_misc, SubTextAndNewIdText) {
+TEST(TextsMisc, SubTextAndNewIdText) {
   EXPECT_EQ(TFmCheckEdit::SubText("{ABC}", 2, 3), "ABC");
   EXPECT_EQ(TFmCheckEdit::SubText("ABC", 2, 10), "BC");
   EXPECT_EQ(TFmCheckEdit::SubText("ABC", 4, 1), "");

@@ -25,7 +25,7 @@ void prepare(TestDatabase& db, RecordingProgress& progress, const QString& dir,
 
 }  // namespace
 
-TEST(working_tables, AbsentTablesAreMadeWithoutDrops) {
+TEST(WorkingTables, AbsentTablesAreMadeWithoutDrops) {
   TestDatabase db;
   QTemporaryDir dir;
   RecordingProgress progress;
@@ -46,7 +46,7 @@ TEST(working_tables, AbsentTablesAreMadeWithoutDrops) {
     EXPECT_EQ(db.column(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)), QStringList{"0"});
 }
 
-TEST(working_tables, PresentTablesAreDroppedAndMadeAgain) {
+TEST(WorkingTables, PresentTablesAreDroppedAndMadeAgain) {
   TestDatabase db;
   QTemporaryDir dir;
   {
@@ -73,7 +73,7 @@ TEST(working_tables, PresentTablesAreDroppedAndMadeAgain) {
     EXPECT_EQ(db.column(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)), QStringList{"0"});
 }
 
-TEST(working_tables, DatabaseRulesAreCopied) {
+TEST(WorkingTables, DatabaseRulesAreCopied) {
   TestDatabase db;
   // Rules of type 3 and 4 on templates 17...: their formulas are copied.
   db.exec("INSERT INTO RPTCHECKRULE VALUES ('17000700', 1, 3), ('17000700', 2, 4), "
@@ -117,7 +117,7 @@ TEST(working_tables, DatabaseRulesAreCopied) {
                          "18000700_2_4|0|1|20160101|20161231|2016||18000700|45|123|1|NULL|NULL"}));
 }
 
-TEST(working_tables, PresentRuleFilesGoToTheImportInOrder) {
+TEST(WorkingTables, PresentRuleFilesGoToTheImportInOrder) {
   TestDatabase db;
   QTemporaryDir dir;
   ASSERT_TRUE(QDir(dir.path()).mkpath("2016XML/checkRuler_13.xml"));  // a folder is no file
@@ -133,7 +133,7 @@ TEST(working_tables, PresentRuleFilesGoToTheImportInOrder) {
   EXPECT_EQ(progress.pumped.size(), 10u);  // each of the four files takes its step
 }
 
-TEST(working_tables, FailureLeavesWithTheDatabaseError) {
+TEST(WorkingTables, FailureLeavesWithTheDatabaseError) {
   TestDatabase db;
   db.exec("DROP TABLE RPTFORMULA");
   QTemporaryDir dir;
@@ -149,7 +149,7 @@ TEST(working_tables, FailureLeavesWithTheDatabaseError) {
   EXPECT_EQ(db.column("SELECT COUNT(*) FROM TMP_FORMULA"), QStringList{"0"});
 }
 
-TEST(working_tables, StatisticsCoverTheImportedFormulas) {
+TEST(WorkingTables, StatisticsCoverTheImportedFormulas) {
   TestDatabase db;
   QTemporaryDir dir;
   ASSERT_TRUE(QDir(dir.path()).mkpath("2016XML"));

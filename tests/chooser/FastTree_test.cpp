@@ -120,8 +120,7 @@ TEST_P(FastTreeBuild, Outline) {
   EXPECT_EQ(tree.CodeIndex().size(), GetParam().outline.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FastTreeBuild,
+INSTANTIATE_TEST_SUITE_P(Cases, FastTreeBuild,
     ::testing::Values(
         BuildCase{"EmptyQueue", {}, {}, 0},
         // C names no item: A's first pass takes B, then the failed walk stops

@@ -12,7 +12,7 @@ const std::string kUtf8 = "\xE4\xB8\xAD\xE6\x96\x87";
 
 }  // namespace
 
-TEST(codepage, RoundTripsChineseBetweenGbkUtf16AndUtf8) {
+TEST(Codepage, RoundTripsChineseBetweenGbkUtf16AndUtf8) {
   ASSERT_TRUE(cp::available());  // the program refuses to start without it
   EXPECT_EQ(cp::ansiToWide(kGbk), u"中文");
   EXPECT_EQ(cp::wideToAnsi(u"中文"), kGbk);
@@ -21,7 +21,7 @@ TEST(codepage, RoundTripsChineseBetweenGbkUtf16AndUtf8) {
   EXPECT_EQ(cp::ansiToWide("abc"), u"abc");
 }
 
-TEST(codepage, UnmappableCharactersBecomeQuestionMarksAndAreReported) {
+TEST(Codepage, UnmappableCharactersBecomeQuestionMarksAndAreReported) {
   struct Case {
     std::u16string wide;
     std::string ansi;
@@ -39,7 +39,7 @@ TEST(codepage, UnmappableCharactersBecomeQuestionMarksAndAreReported) {
   }
 }
 
-TEST(codepage, InvalidInputBecomesReplacementCharacter) {
+TEST(Codepage, InvalidInputBecomesReplacementCharacter) {
   EXPECT_EQ(cp::ansiToWide("a\xFF" "b"), u"a\uFFFD" "b");
   EXPECT_EQ(cp::ansiToWide("a\xD6"), u"a\uFFFD");  // lead byte at the end
   EXPECT_EQ(cp::ansiToWide("\xE9</r>"), u"\uFFFD</r>");  // a lead byte never eats markup
@@ -47,12 +47,12 @@ TEST(codepage, InvalidInputBecomesReplacementCharacter) {
   EXPECT_EQ(cp::utf8ToWide("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
 }
 
-TEST(codepage, Utf8FourByteSequencesBecomeSurrogatePairs) {
+TEST(Codepage, Utf8FourByteSequencesBecomeSurrogatePairs) {
   EXPECT_EQ(cp::utf8ToWide("\xF0\x9F\x98\x80"), u"\U0001F600");
   EXPECT_EQ(cp::wideToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
 }
 
-TEST(codepage, CodePointToAnsi) {
+TEST(Codepage, CodePointToAnsi) {
   EXPECT_EQ(cp::codePointToAnsi(U'A'), "A");
   EXPECT_EQ(cp::codePointToAnsi(U'中'), "\xD6\xD0");
   EXPECT_EQ(cp::codePointToAnsi(0x1F600), "");

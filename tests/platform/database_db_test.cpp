@@ -7,7 +7,7 @@
 using platform::db::DbError;
 using platform::db::Query;
 
-TEST(database_db, ReadsAllRowsFieldsByNameAndNullsAsEmpty) {
+TEST(DatabaseDb, ReadsAllRowsFieldsByNameAndNullsAsEmpty) {
   TestDatabase db;
   db.exec(QStringLiteral("CREATE TABLE T1 (ID INTEGER, NAME VARCHAR(20), F FLOAT)"));
   db.exec(QStringLiteral("INSERT INTO T1 VALUES (1, '中文', 0.5), (2, NULL, NULL)"));
@@ -26,7 +26,7 @@ TEST(database_db, ReadsAllRowsFieldsByNameAndNullsAsEmpty) {
   EXPECT_THROW(q.fieldByName(QStringLiteral("id")), DbError);
 }
 
-TEST(database_db, FailuresCarryTheDatabaseMessageAndObserverSeesEveryStatement) {
+TEST(DatabaseDb, FailuresCarryTheDatabaseMessageAndObserverSeesEveryStatement) {
   TestDatabase db;
   QStringList seen;
   db.connection().setStatementObserver([&](const QString& sql) { seen << sql; });
@@ -46,7 +46,7 @@ TEST(database_db, FailuresCarryTheDatabaseMessageAndObserverSeesEveryStatement) 
                                QStringLiteral("CREATE TABLE T2 (A INT)")}));
 }
 
-TEST(database_db, WrongPasswordIsRefused) {
+TEST(DatabaseDb, WrongPasswordIsRefused) {
   TestDatabase db;
   DatabaseSettings s = db.settings();
   s.Password = QStringLiteral("wrong");
@@ -54,7 +54,7 @@ TEST(database_db, WrongPasswordIsRefused) {
   EXPECT_THROW(c.open(BuildConnectionString(s)), DbError);
 }
 
-TEST(database_db, TransactionTakesEffectOnCommitOnly) {
+TEST(DatabaseDb, TransactionTakesEffectOnCommitOnly) {
   TestDatabase db;
   db.exec(QStringLiteral("CREATE TABLE T3 (A INT)"));
   {
@@ -72,7 +72,7 @@ TEST(database_db, TransactionTakesEffectOnCommitOnly) {
 
 // What the driver reports, with its SQLSTATE, for a statement the server
 // refuses and for one sent after the server ended the session.
-TEST(database_db, FailuresCarryTheirSqlStateAndNativeCode) {
+TEST(DatabaseDb, FailuresCarryTheirSqlStateAndNativeCode) {
   TestDatabase db;
   Query q(db.connection());
   const struct {
@@ -95,7 +95,7 @@ TEST(database_db, FailuresCarryTheirSqlStateAndNativeCode) {
   EXPECT_FALSE(db.connection().lost());
 }
 
-TEST(database_db, EndedSessionIsLostUntilReopenedWithItsSetup) {
+TEST(DatabaseDb, EndedSessionIsLostUntilReopenedWithItsSetup) {
   TestDatabase db;
   platform::db::Connection c;
   c.open(db.connectionString(), {QStringLiteral("SET application_name = 'probe'")});
@@ -120,7 +120,7 @@ TEST(database_db, EndedSessionIsLostUntilReopenedWithItsSetup) {
   EXPECT_EQ(q.value(0), QStringLiteral("probe"));
 }
 
-TEST(database_db, RefusedSessionSetupFailsTheOpen) {
+TEST(DatabaseDb, RefusedSessionSetupFailsTheOpen) {
   TestDatabase db;
   platform::db::Connection c;
   try {

@@ -6,7 +6,7 @@ using platform::db::Connection;
 using platform::db::DbError;
 using platform::db::Query;
 
-TEST(database, ClosedQueryIsAtEndAndRefusesFields) {
+TEST(Database, ClosedQueryIsAtEndAndRefusesFields) {
   Connection c;
   Query q(c);
   EXPECT_TRUE(q.eof());
@@ -14,7 +14,7 @@ TEST(database, ClosedQueryIsAtEndAndRefusesFields) {
   EXPECT_THROW(q.fieldByName(QStringLiteral("x")), DbError);
 }
 
-TEST(database, OpenFailsWithTheDriverManagersMessage) {
+TEST(Database, OpenFailsWithTheDriverManagersMessage) {
   Connection c;
   try {
     c.open(QStringLiteral("DRIVER={No Such Driver};SERVER=127.0.0.1"));
@@ -26,7 +26,7 @@ TEST(database, OpenFailsWithTheDriverManagersMessage) {
   EXPECT_FALSE(c.isOpen());
 }
 
-TEST(database, ConnectionLostStates) {
+TEST(Database, ConnectionLostStates) {
   const struct {
     const char* state;
     bool lost;

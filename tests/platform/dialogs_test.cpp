@@ -25,14 +25,14 @@
 #include "platform/dialogs.h"
 #include "tests/support/ScriptedDialogs.h"
 
-TEST(dialogs, FilterBecomesQtForm) {
+TEST(Dialogs, FilterBecomesQtForm) {
   EXPECT_EQ(platform::qtFileFilter(QStringLiteral("报表校核情况(.xls)|*.xls")),
             QStringLiteral("报表校核情况(.xls) (*.xls)"));
   EXPECT_EQ(platform::qtFileFilter(QStringLiteral("a|*.a;*.b|c|*.c")),
             QStringLiteral("a (*.a *.b);;c (*.c)"));
 }
 
-TEST(dialogs, ScopedDoubleIsInForceForItsLifetimeOnly) {
+TEST(Dialogs, ScopedDoubleIsInForceForItsLifetimeOnly) {
   platform::Dialogs* real = &platform::dialogs();
   {
     ScriptedDialogs scripted;
@@ -49,7 +49,7 @@ TEST(dialogs, ScopedDoubleIsInForceForItsLifetimeOnly) {
 // A message far longer than the screen holds keeps its OK button on screen,
 // with the whole text still at hand in the box's details; this for each box
 // the program shows, on the real Qt dialogs.
-TEST(dialogs, LongMessageKeepsOkOnScreenAndTheWholeTextInDetails) {
+TEST(Dialogs, LongMessageKeepsOkOnScreenAndTheWholeTextInDetails) {
   const QString longLine = QString(10000, QChar(0x5F02));             // one line of 异
   const QString manyLines = QStringLiteral("SQL已异常: x\n").repeated(400);
   const QString unbroken = QString(10000, QLatin1Char('x'));         // no place to wrap
@@ -122,7 +122,7 @@ QStringList buttonTexts(const QWidget& w) {
 // The program's own dialogs are Chinese, and so are Qt's standard ones once
 // the start-up has loaded Qt's translation: the save dialog, its question
 // before replacing a file, and the OK of every message box.
-TEST(dialogs, QtsOwnTextsAreChineseAndTheSongFaceIsAMingFont) {
+TEST(Dialogs, QtsOwnTextsAreChineseAndTheSongFaceIsAMingFont) {
   const QStringList substitutesBefore = QFont::substitutes(QStringLiteral("宋体"));
   ASSERT_TRUE(platform::prepareChineseDesktop(*QCoreApplication::instance()));
   EXPECT_EQ(QFontInfo(QFont(QStringLiteral("宋体"))).family(), platform::kSongSubstitute);

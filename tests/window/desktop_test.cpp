@@ -175,7 +175,7 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 
 }  // namespace
 
-TEST(desktop, StartupWindowShowsTheGaugeWhileTheConnectionIsHeldBack) {
+TEST(Desktop, StartupWindowShowsTheGaugeWhileTheConnectionIsHeldBack) {
   TestDatabase db;
   HeldBackServer server;
   DatabaseSettings s = db.settings();
@@ -211,7 +211,7 @@ TEST(desktop, StartupWindowShowsTheGaugeWhileTheConnectionIsHeldBack) {
   EXPECT_GT(blue, kGaugeAt145);
 }
 
-TEST(desktop, MessagesDuringACheckComeAboveTheProgressWindow) {
+TEST(Desktop, MessagesDuringACheckComeAboveTheProgressWindow) {
   TestDatabase db;
   QTemporaryDir dir;
   db.writeStatisticsIni(dir.path());
@@ -282,7 +282,7 @@ TEST(desktop, MessagesDuringACheckComeAboveTheProgressWindow) {
   }
 }
 
-TEST(desktop, ChooserOpensCentredOnTheScreenByItsFrame) {
+TEST(Desktop, ChooserOpensCentredOnTheScreenByItsFrame) {
   TestDatabase db;
   TfrmChoosePartyOrg dialog;
   dialog.SetConnection(db.connection());

@@ -120,7 +120,7 @@ Grid readBack(const QString& file) {
   return grid;
 }
 
-TEST_F(ExportTest, workbook_reads_back_with_the_same_texts_in_the_same_cells) {
+TEST_F(ExportTest, WorkbookReadsBackWithTheSameTextsInTheSameCells) {
   if (const QString why = xlsdump::unavailable(); !why.isEmpty()) GTEST_SKIP() << why.toStdString();
   fillRegister();
   const QString file = dir.filePath(QStringLiteral("register.xls"));
@@ -151,7 +151,7 @@ class DemoExportTest : public WindowTest {
   DemoExportTest() : WindowTest(TestDatabase::Content::Demo) {}
 };
 
-TEST_F(DemoExportTest, every_text_of_the_demo_register_reads_back_in_its_cell) {
+TEST_F(DemoExportTest, EveryTextOfTheDemoRegisterReadsBackInItsCell) {
   if (const QString why = xlsdump::unavailable(); !why.isEmpty()) GTEST_SKIP() << why.toStdString();
   window->picture("imgJH")->click();
   ASSERT_TRUE(dialogs.calls.empty());
@@ -172,7 +172,7 @@ TEST_F(DemoExportTest, every_text_of_the_demo_register_reads_back_in_its_cell) {
   EXPECT_GT(texts, 3 * (sheet().rowCount() - 4));
 }
 
-TEST_F(ExportTest, workbook_opens_in_libreoffice_where_present) {
+TEST_F(ExportTest, WorkbookOpensInLibreofficeWherePresent) {
   if (tools::office().isEmpty()) GTEST_SKIP() << "LibreOffice is not installed";
   fillRegister();
   const QString file = dir.filePath(QStringLiteral("register.xls"));
@@ -187,7 +187,7 @@ TEST_F(ExportTest, workbook_opens_in_libreoffice_where_present) {
   expectRegister(parseCsv(QString::fromUtf8(csv.readAll())));
 }
 
-TEST_F(ExportTest, cancelling_the_dialog_writes_and_shows_nothing) {
+TEST_F(ExportTest, CancellingTheDialogWritesAndShowsNothing) {
   fillRegister();
   dialogs.fileAnswers.push_back(std::nullopt);
   window->picture("imgExport")->click();
@@ -196,7 +196,7 @@ TEST_F(ExportTest, cancelling_the_dialog_writes_and_shows_nothing) {
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("statistics.ini")});
 }
 
-TEST_F(ExportTest, an_unwritable_path_shows_the_failure_and_not_completion) {
+TEST_F(ExportTest, AnUnwritablePathShowsTheFailureAndNotCompletion) {
   fillRegister();
   // A path under a plain file cannot be created, not even by root.
   QFile blocker(dir.filePath(QStringLiteral("blocker")));
@@ -213,7 +213,7 @@ TEST_F(ExportTest, an_unwritable_path_shows_the_failure_and_not_completion) {
   EXPECT_FALSE(QFileInfo::exists(file));
 }
 
-TEST_F(WindowTest, printed_register_repeats_title_rows_and_numbers_its_pages) {
+TEST_F(WindowTest, PrintedRegisterRepeatsTitleRowsAndNumbersItsPages) {
   if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
     GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
   TCell& c = window->cell();
@@ -255,7 +255,7 @@ TEST_F(WindowTest, printed_register_repeats_title_rows_and_numbers_its_pages) {
   EXPECT_TRUE(last.contains(QStringLiteral("第%1个问题的描述").arg(rows)));
 }
 
-TEST_F(WindowTest, print_without_a_printer_reports_once_and_keeps_the_sheet) {
+TEST_F(WindowTest, PrintWithoutAPrinterReportsOnceAndKeepsTheSheet) {
   if (!QPrinterInfo::defaultPrinter().isNull())
     GTEST_SKIP() << "this machine has a default printer; the test would print on it";
   testsupport::createProblemTable(db);

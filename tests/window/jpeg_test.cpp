@@ -38,7 +38,7 @@ void expectNear(QRgb actual, QRgb expected, int tolerance, const char* where) {
   EXPECT_NEAR(qBlue(actual), qBlue(expected), tolerance) << where;
 }
 
-TEST(jpeg_decode, colour_picture_keeps_size_and_colours) {
+TEST(JpegDecode, ColourPictureKeepsSizeAndColours) {
   const QImage source = quadrants(64, 48);
   const QImage decoded = decodeJpeg(encode(source));
   ASSERT_FALSE(decoded.isNull());
@@ -50,7 +50,7 @@ TEST(jpeg_decode, colour_picture_keeps_size_and_colours) {
   expectNear(decoded.pixel(56, 40), qRgb(255, 255, 255), 12, "bottom right");
 }
 
-TEST(jpeg_decode, odd_sizes_fill_every_row) {
+TEST(JpegDecode, OddSizesFillEveryRow) {
   // Widths whose RGB rows are not a multiple of four bytes, one-pixel pictures.
   for (const QSize size : {QSize(1, 1), QSize(7, 3), QSize(33, 17), QSize(1, 200)}) {
     QImage source(size, QImage::Format_RGB32);
@@ -62,7 +62,7 @@ TEST(jpeg_decode, odd_sizes_fill_every_row) {
   }
 }
 
-TEST(jpeg_decode, grey_picture_is_greyscale) {
+TEST(JpegDecode, GreyPictureIsGreyscale) {
   QImage source(20, 10, QImage::Format_Grayscale8);
   source.fill(128);
   const QImage decoded = decodeJpeg(encode(source));
@@ -71,7 +71,7 @@ TEST(jpeg_decode, grey_picture_is_greyscale) {
   EXPECT_NEAR(qGray(decoded.pixel(10, 5)), 128, 3);
 }
 
-TEST(jpeg_decode, truncated_data_gives_null_image) {
+TEST(JpegDecode, TruncatedDataGivesNullImage) {
   const QByteArray whole = encode(quadrants(64, 64));
   ASSERT_FALSE(decodeJpeg(whole).isNull());
   // Cut inside the markers, at the start of the scan, half way, just before the end.
@@ -81,7 +81,7 @@ TEST(jpeg_decode, truncated_data_gives_null_image) {
   }
 }
 
-TEST(jpeg_decode, garbage_gives_null_image) {
+TEST(JpegDecode, GarbageGivesNullImage) {
   std::mt19937 rng(7);
   QByteArray random(4096, '\0');
   for (auto& b : random) b = static_cast<char>(rng());
@@ -110,7 +110,7 @@ TEST(jpeg_decode, garbage_gives_null_image) {
   for (const auto& c : cases) EXPECT_TRUE(decodeJpeg(c.data).isNull()) << c.what;
 }
 
-TEST(jpeg_decode, every_truncation_of_a_small_picture_is_safe) {
+TEST(JpegDecode, EveryTruncationOfASmallPictureIsSafe) {
   // No length may crash or leak (run under AddressSanitizer); only the whole
   // file decodes.
   const QByteArray whole = encode(quadrants(16, 16), 80);
@@ -118,7 +118,7 @@ TEST(jpeg_decode, every_truncation_of_a_small_picture_is_safe) {
   EXPECT_FALSE(decodeJpeg(whole).isNull());
 }
 
-TEST(banner_pictures, built_in_artwork_decodes_at_its_sizes) {
+TEST(BannerPictures, BuiltInArtworkDecodesAtItsSizes) {
   const struct {
     const char* name;
     int width;  // 0: any

@@ -10,7 +10,7 @@
 namespace {
 
 // The fill on its own, from a plain list, in the order of the register.
-TEST(register_fill, calls_reach_the_sheet_without_a_database) {
+TEST(RegisterFill, CallsReachTheSheetWithoutADatabase) {
   TCell c;
   c.SetColumnCount(5, 0);
   c.SetRowCount(3, 0);
@@ -28,7 +28,7 @@ TEST(register_fill, calls_reach_the_sheet_without_a_database) {
   EXPECT_EQ(c.sheet().text(1, 5), texts::kSignature);
 }
 
-TEST(register_fill, a_failing_source_keeps_the_rows_so_far_without_signature) {
+TEST(RegisterFill, AFailingSourceKeepsTheRowsSoFarWithoutSignature) {
   TCell c;
   c.SetColumnCount(5, 0);
   c.SetRowCount(3, 0);

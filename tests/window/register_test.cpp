@@ -36,7 +36,7 @@ class RegisterTest : public WindowTest {
   }
 };
 
-TEST_F(RegisterTest, no_problems_puts_the_signature_under_the_header) {
+TEST_F(RegisterTest, NoProblemsPutsTheSignatureUnderTheHeader) {
   createProblemTable();
   window->Datetocell();
   expectSignatureRow(3);
@@ -46,7 +46,7 @@ TEST_F(RegisterTest, no_problems_puts_the_signature_under_the_header) {
   EXPECT_EQ(sheet().rowHeight(2), sheet().fitRowHeight(2));
 }
 
-TEST_F(RegisterTest, problems_are_listed_by_template_category_and_text) {
+TEST_F(RegisterTest, ProblemsAreListedByTemplateCategoryAndText) {
   createProblemTable();
   // Inserted out of order; ties on RPTID and CONTENTTYPE are broken by the text.
   addProblems({
@@ -94,7 +94,7 @@ TEST_F(RegisterTest, problems_are_listed_by_template_category_and_text) {
   expectSignatureRow(3 + static_cast<int>(expected.size()));
 }
 
-TEST_F(RegisterTest, long_descriptions_wrap_and_grow_their_rows) {
+TEST_F(RegisterTest, LongDescriptionsWrapAndGrowTheirRows) {
   createProblemTable();
   const QString longText =
       QStringLiteral("某某县委组织部：第2表第12行第3列的值应当等于第13行至第20行第3列之和，"
@@ -114,7 +114,7 @@ TEST_F(RegisterTest, long_descriptions_wrap_and_grow_their_rows) {
   EXPECT_EQ(shortRow, sheet().fitRowHeight(3));
 }
 
-TEST_F(RegisterTest, a_second_fill_rebuilds_from_row_three) {
+TEST_F(RegisterTest, ASecondFillRebuildsFromRowThree) {
   createProblemTable();
   addProblems({{QStringLiteral("17000001"), QStringLiteral("第1表"), QStringLiteral("旧问题一"),
                 QStringLiteral("表内审核")},
@@ -139,7 +139,7 @@ TEST_F(RegisterTest, a_second_fill_rebuilds_from_row_three) {
   EXPECT_EQ(sheet().merges().size(), 2u);
 }
 
-TEST_F(RegisterTest, a_missing_problem_table_fails_before_touching_the_sheet) {
+TEST_F(RegisterTest, AMissingProblemTableFailsBeforeTouchingTheSheet) {
   const QStringList before = snapshot();
   EXPECT_THROW(window->Datetocell(), platform::db::DbError);
   EXPECT_EQ(snapshot(), before);

@@ -17,7 +17,7 @@ using cell::Edge;
 using cell::HAlign;
 using cell::Range;
 
-TEST_F(WindowTest, form_show_lays_out_title_and_header_rows_only) {
+TEST_F(WindowTest, FormShowLaysOutTitleAndHeaderRowsOnly) {
   EXPECT_EQ(window->windowTitle(), texts::kMainCaption);
   EXPECT_EQ(window->cell().GetRowCount(0), 3);
   EXPECT_TRUE(window->cell().WorkbookReadonly());
@@ -47,7 +47,7 @@ TEST_F(WindowTest, form_show_lays_out_title_and_header_rows_only) {
   EXPECT_TRUE(dialogs.calls.empty());
 }
 
-TEST_F(WindowTest, register_ignores_keyboard_and_mouse_edits) {
+TEST_F(WindowTest, RegisterIgnoresKeyboardAndMouseEdits) {
   const QStringList before = snapshot();
   // Aim at every widget of the control: double-click into the header row's
   // area, then type and delete.
@@ -70,14 +70,14 @@ TEST_F(WindowTest, register_ignores_keyboard_and_mouse_edits) {
   EXPECT_EQ(snapshot(), before);
 }
 
-TEST_F(WindowTest, close_picture_closes_the_window_without_a_question) {
+TEST_F(WindowTest, ClosePictureClosesTheWindowWithoutAQuestion) {
   ASSERT_TRUE(window->isVisible());
   window->picture("Image4")->click();
   EXPECT_FALSE(window->isVisible());
   EXPECT_TRUE(dialogs.calls.empty());
 }
 
-TEST_F(WindowTest, check_picture_ignores_a_second_click_while_its_command_runs) {
+TEST_F(WindowTest, CheckPictureIgnoresASecondClickWhileItsCommandRuns) {
   QPushButton* btnCheck = nullptr;
   for (QPushButton* b : window->findChildren<QPushButton*>())
     if (b->text() == QStringLiteral("校核")) btnCheck = b;
@@ -100,7 +100,7 @@ TEST_F(WindowTest, check_picture_ignores_a_second_click_while_its_command_runs) 
   EXPECT_TRUE(imgJH->isEnabled()) << "enabled again when the command returns";
 }
 
-TEST_F(WindowTest, banner_keeps_the_tiles_at_their_distance_from_the_right_edge) {
+TEST_F(WindowTest, BannerKeepsTheTilesAtTheirDistanceFromTheRightEdge) {
   const struct {
     const char* name;
     int designedLeft;
@@ -128,7 +128,7 @@ TEST_F(WindowTest, banner_keeps_the_tiles_at_their_distance_from_the_right_edge)
   }
 }
 
-TEST_F(WindowTest, screenshot_of_the_filled_register) {
+TEST_F(WindowTest, ScreenshotOfTheFilledRegister) {
   createProblemTable();
   addProblems({
       {QStringLiteral("17000001"), QStringLiteral("第1表"),
