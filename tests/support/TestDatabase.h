@@ -58,5 +58,5 @@ class TestDatabase {
   std::unique_ptr<platform::db::Connection> conn_;
 };
 
-// The inverse of TFmCheckEdit::UnscrambleSetting, for writing settings files.
+// The inverse of settings::unscramble, for writing settings files.
 std::string ScrambleSetting(std::string plain);
