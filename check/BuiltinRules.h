@@ -1,5 +1,5 @@
-// app/check/BuiltinRules.h
 #pragma once
+// The 26 built-in plausibility rules: their statements and their run.
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -16,4 +16,6 @@ using StoreProblem = std::function<void(const QString& rptId, const QString& lab
 void runBuiltinRules(platform::db::Query& qry, const QStringList& orgCodes,
                      const StoreProblem& store, ProgressSink& progress);
 QString builtinRuleStatement(int ruleNumber, const QStringList& orgCodes);  // 1..26
+// The gauge steps the 26 rules take in all (23).
+int builtinRuleProgressSteps();
 }
