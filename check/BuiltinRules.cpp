@@ -310,6 +310,10 @@ QString builtinRuleStatement(int ruleNumber, const QStringList& orgCodes) {
   return statement(ruleAt(ruleNumber), orgFilter(orgCodes, codeList));
 }
 
+QString builtinRuleTemplate(int ruleNumber) { return ruleAt(ruleNumber).templateId; }
+
+QString builtinRuleRatioColumn(int ruleNumber) { return ruleAt(ruleNumber).resultColumn; }
+
 int builtinRuleProgressSteps() {
   int steps = 0;
   for (const Rule& r : rules()) steps += r.progressSteps;
