@@ -112,14 +112,24 @@ void runFormulaChecks(platform::db::Query& qry, const QStringList& orgCodes,
     // One step per breach, then the built-in rules' steps: the gauge ends
     // exactly at its maximum.
     progress.setMaximum(kCheckProgressStart + qry.recordCount() + builtinRuleProgressSteps());
+    // The fields are found by name once, on the first row.
+    int checkType = -1, orgName = -1, describe = -1, templateId = -1, left = -1, right = -1;
+    if (!qry.eof()) {
+      checkType = qry.fieldIndex(QStringLiteral("I_CHECKTYPE"));
+      orgName = qry.fieldIndex(QStringLiteral("D0101"));
+      describe = qry.fieldIndex(QStringLiteral("S_FDESCRIBE"));
+      templateId = qry.fieldIndex(QStringLiteral("S_FTMID"));
+      left = qry.fieldIndex(QStringLiteral("I_LEFT"));
+      right = qry.fieldIndex(QStringLiteral("I_RIGHT"));
+    }
+    FormulaBreach b;
     while (!qry.eof()) {
-      FormulaBreach b;
-      b.checkType = qry.fieldByName(QStringLiteral("I_CHECKTYPE"));
-      b.orgName = qry.fieldByName(QStringLiteral("D0101"));
-      b.describe = qry.fieldByName(QStringLiteral("S_FDESCRIBE"));
-      b.templateId = qry.fieldByName(QStringLiteral("S_FTMID"));
-      b.left = qry.fieldByName(QStringLiteral("I_LEFT"));
-      b.right = qry.fieldByName(QStringLiteral("I_RIGHT"));
+      b.checkType = qry.value(checkType);
+      b.orgName = qry.value(orgName);
+      b.describe = qry.value(describe);
+      b.templateId = qry.value(templateId);
+      b.left = qry.value(left);
+      b.right = qry.value(right);
       storeBreach(b, store);
       qry.next();
       progress.step();

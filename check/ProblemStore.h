@@ -58,13 +58,14 @@ class ProblemBatch {
   // refused with its own INSERT. A lost connection is not retried: it raises
   // DbError, and the rows of the batch are dropped.
   void flush();
-  int waiting() const { return static_cast<int>(rows_.size()); }
+  int waiting() const { return static_cast<int>(rowStarts_.size()); }
 
  private:
   platform::db::Query& qry_;
   RefusedRow refused_;
   int rowsPerBatch_;
-  std::vector<QString> rows_;  // the parenthesised values of each row
+  QString sql_;                      // the batch's INSERT as it grows, row by row
+  std::vector<qsizetype> rowStarts_;  // where each row's parenthesised values begin in it
 };
 
 // One problem row as the register shows it.

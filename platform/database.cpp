@@ -3,6 +3,7 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSqlResult>
@@ -10,6 +11,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <atomic>
 #include <optional>
 
@@ -55,6 +57,93 @@ DbError connectionError(const QSqlDatabase& db) {
 }
 
 QSqlDatabase database(const Connection& c) { return QSqlDatabase::database(c.name(), false); }
+
+// The statement handle Qt holds for q, or nothing.
+SQLHSTMT statementHandle(const QSqlQuery& q) {
+  const QVariant handle = q.result() ? q.result()->handle() : QVariant();
+  if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHANDLE)) return nullptr;
+  return *static_cast<const SQLHANDLE*>(handle.constData());
+}
+
+// The failure of a call made on the handle itself: the first diagnostic
+// record's message, SQLSTATE and native code.
+DbError handleError(SQLSMALLINT handleType, SQLHANDLE h) {
+  static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters are UTF-16 here");
+  SQLWCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
+  SQLWCHAR message[SQL_MAX_MESSAGE_LENGTH] = {};
+  SQLINTEGER native = 0;
+  SQLSMALLINT length = 0;
+  if (!SQL_SUCCEEDED(SQLGetDiagRecW(handleType, h, 1, state, &native, message, SQL_MAX_MESSAGE_LENGTH, &length)))
+    return DbError(QStringLiteral("The ODBC driver failed without a diagnostic"));
+  const qsizetype size = std::clamp<qsizetype>(length, 0, SQL_MAX_MESSAGE_LENGTH - 1);
+  return DbError(QString::fromUtf16(reinterpret_cast<const char16_t*>(message), size).trimmed(),
+                 QString::fromUtf16(reinterpret_cast<const char16_t*>(state)), static_cast<int>(native));
+}
+
+// Whether Qt reads every column of rec as the driver's text of the value:
+// texts, and under QSql::HighPrecision decimals and floating-point numbers;
+// integers it reads as numbers and writes in decimal, which is the driver's
+// text too. Other types (dates, times, bytes) get Qt's own forms.
+bool driverTextIsQtText(const QSqlRecord& rec) {
+  for (int i = 0; i < rec.count(); ++i) {
+    switch (rec.field(i).metaType().id()) {
+      case QMetaType::QString:
+      case QMetaType::Short:
+      case QMetaType::UShort:
+      case QMetaType::Int:
+      case QMetaType::UInt:
+      case QMetaType::LongLong:
+      case QMetaType::ULongLong:
+      case QMetaType::Float:
+      case QMetaType::Double:
+        break;
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
+// Reads the rest of the result on h, every field as the driver's UTF-16 text
+// (NULL as a null text), row after row into cells. A value longer than the
+// buffer comes in pieces. Nothing goes through QVariant or Qt's per-field
+// length probing, which cost several times the driver's own work per field.
+// Returns the rows read; raises the handle's failure as DbError.
+size_t readTextRows(SQLHSTMT h, int columns, std::vector<QString>& cells) {
+  constexpr SQLLEN kChunk = 4096;  // characters, one of them for the terminator
+  std::vector<SQLWCHAR> buffer(static_cast<size_t>(kChunk));
+  size_t rows = 0;
+  for (;;) {
+    SQLRETURN r = SQLFetch(h);
+    if (r == SQL_NO_DATA) return rows;
+    if (!SQL_SUCCEEDED(r)) throw handleError(SQL_HANDLE_STMT, h);
+    for (SQLUSMALLINT column = 1; column <= columns; ++column) {
+      QString value;
+      for (;;) {
+        SQLLEN indicator = 0;
+        r = SQLGetData(h, column, SQL_C_WCHAR, buffer.data(), kChunk * static_cast<SQLLEN>(sizeof(SQLWCHAR)),
+                       &indicator);
+        if (r == SQL_NO_DATA) break;  // the last piece was read
+        if (!SQL_SUCCEEDED(r)) throw handleError(SQL_HANDLE_STMT, h);
+        if (indicator == SQL_NULL_DATA) break;
+        const bool whole = indicator != SQL_NO_TOTAL && indicator / static_cast<SQLLEN>(sizeof(SQLWCHAR)) < kChunk;
+        // A piece fills the buffer up to its terminator; a driver may stop
+        // short of it rather than split a character.
+        const SQLLEN characters =
+            whole ? indicator / static_cast<SQLLEN>(sizeof(SQLWCHAR))
+                  : std::find(buffer.begin(), buffer.begin() + (kChunk - 1), SQLWCHAR(0)) - buffer.begin();
+        if (!whole && characters == 0) throw DbError(QStringLiteral("The ODBC driver sent an empty piece of a long value"));
+        if (characters > 0)
+          value.append(reinterpret_cast<const QChar*>(buffer.data()), static_cast<qsizetype>(characters));
+        else if (value.isNull())
+          value = QStringLiteral("");  // an empty text, not a NULL, as Qt's value path gives it
+        if (whole) break;
+      }
+      cells.push_back(std::move(value));
+    }
+    ++rows;
+  }
+}
 
 // Tells the connection's done-observer when a statement has finished, on
 // every way out.
@@ -146,7 +235,8 @@ Query::~Query() = default;
 void Query::close() {
   open_ = false;
   columns_.clear();
-  rows_.clear();
+  cells_.clear();
+  rowCount_ = 0;
   current_ = 0;
 }
 
@@ -161,16 +251,23 @@ void Query::open() {
   if (!q.exec(sql_)) connection_.raise(statementError(q));
   const QSqlRecord rec = q.record();
   for (int i = 0; i < rec.count(); ++i) columns_ << rec.fieldName(i);
-  while (q.next()) {
-    std::vector<QString> row;
-    row.reserve(columns_.size());
-    for (int i = 0; i < columns_.size(); ++i) {
-      const QVariant v = q.value(i);
-      row.push_back(v.isNull() ? QString() : v.toString());
+  const int columns = static_cast<int>(columns_.size());
+  if (SQLHSTMT h = statementHandle(q); h && columns > 0 && driverTextIsQtText(rec)) {
+    try {
+      rowCount_ = readTextRows(h, columns, cells_);
+    } catch (const DbError& e) {
+      connection_.raise(e);
     }
-    rows_.push_back(std::move(row));
+  } else {
+    while (q.next()) {
+      for (int i = 0; i < columns; ++i) {
+        const QVariant v = q.value(i);
+        cells_.push_back(v.isNull() ? QString() : v.toString());
+      }
+      ++rowCount_;
+    }
+    if (q.lastError().isValid()) connection_.raise(statementError(q));
   }
-  if (q.lastError().isValid()) connection_.raise(statementError(q));
   open_ = true;
 }
 
@@ -182,27 +279,27 @@ void Query::execSql() {
   if (!q.exec(sql_)) connection_.raise(statementError(q));
 }
 
-bool Query::eof() const { return !open_ || current_ >= rows_.size(); }
+bool Query::eof() const { return !open_ || current_ >= rowCount_; }
 
 void Query::next() {
   if (!eof()) ++current_;
 }
 
-int Query::recordCount() const { return open_ ? static_cast<int>(rows_.size()) : 0; }
+int Query::recordCount() const { return open_ ? static_cast<int>(rowCount_) : 0; }
 
-QString Query::fieldByName(const QString& name) const {
-  int col = -1;
-  for (int i = 0; i < columns_.size() && col < 0; ++i)
-    if (columns_[i].compare(name, Qt::CaseInsensitive) == 0) col = i;
-  if (col < 0) throw DbError(QStringLiteral("Field '%1' not found").arg(name));
-  return value(col);
+int Query::fieldIndex(const QString& name) const {
+  for (int i = 0; i < columns_.size(); ++i)
+    if (columns_[i].compare(name, Qt::CaseInsensitive) == 0) return i;
+  throw DbError(QStringLiteral("Field '%1' not found").arg(name));
 }
+
+QString Query::fieldByName(const QString& name) const { return value(fieldIndex(name)); }
 
 QString Query::value(int index) const {
   if (index < 0 || index >= columns_.size())
     throw DbError(QStringLiteral("Field index %1 out of range").arg(index));
   if (eof()) throw DbError(QStringLiteral("No current record"));
-  return rows_[current_][index];
+  return cells_[current_ * static_cast<size_t>(columns_.size()) + static_cast<size_t>(index)];
 }
 
 Transaction::Transaction(Connection& connection) : connection_(connection) {

@@ -23,9 +23,10 @@
 //   literal  psql replaying the statements one row at a time as the check
 //            was first written: every multi-row INSERT split into its
 //            single-row INSERTs, no ANALYZE, no SET
-// (psql's start-up time taken off), the peak resident memory, and the longest
-// gap between two passes of the event loop during the check, beside the same
-// gap less the longest single statement inside it.
+// (psql's start-up time taken off); then the client's share of each phase
+// (program less psql's own time for the same statements), the peak resident
+// memory, and the longest gap between two passes of the event loop during the
+// check, beside the same gap less the longest single statement inside it.
 #include <QApplication>
 #include <QDir>
 #include <QRegularExpression>
@@ -412,15 +413,27 @@ int main(int argc, char** argv) {
     const double p = best(prog), o = best(own), l = best(lit);
     std::printf("%-8s %11.1f %11.1f %11.1f %9.2f %9.2f\n", phases[ph], p, o, l, p / o, p / l);
   }
-  std::printf("run, by statement kind: program (statement to next statement), psql own, psql literal "
-              "(statement times):\n");
+  // The client's share: what the program spends beyond the server's work on
+  // the same statements (psql's replay of them). The run's rows are worked
+  // between its statements, so a row's text and the register's cells count
+  // to the statement before them.
+  std::printf("client's share by phase: program ms (run: statement to next statement), psql own ms "
+              "(statement times), client ms = program - own, its share of the program, psql literal ms\n");
+  const auto clientLine = [](const char* name, long long count, double p, double o, double l) {
+    std::printf("  %-34s %7lld stmts %10.1f %10.1f %10.1f %6.1f%% %10.1f\n", name, count, p, o, p - o,
+                p > 0 ? 100.0 * (p - o) / p : 0.0, l);
+  };
+  clientLine("preparation", static_cast<long long>(first.prepareStatements),
+             best([](const Figures& f) { return f.prepare; }), best([](const Figures& f) { return f.own[0].ms; }),
+             best([](const Figures& f) { return f.literal[0].ms; }));
   for (int k = 0; k < Kinds; ++k) {
     if (first.kindCount[k] == 0 && first.literal[1].kindMs[k] == 0) continue;
-    std::printf("  %-34s %7d stmts %10.1f ms %10.1f ms %10.1f ms\n", kKindNames[k], first.kindCount[k],
-                best([k](const Figures& f) { return f.kindMs[k]; }),
-                best([k](const Figures& f) { return f.own[1].kindMs[k]; }),
-                best([k](const Figures& f) { return f.literal[1].kindMs[k]; }));
+    clientLine(kKindNames[k], first.kindCount[k], best([k](const Figures& f) { return f.kindMs[k]; }),
+               best([k](const Figures& f) { return f.own[1].kindMs[k]; }),
+               best([k](const Figures& f) { return f.literal[1].kindMs[k]; }));
   }
+  clientLine("run (wall)", static_cast<long long>(first.runStatements), best([](const Figures& f) { return f.run; }),
+             best([](const Figures& f) { return f.own[1].ms; }), best([](const Figures& f) { return f.literal[1].ms; }));
   Gap worst, worstNet;
   for (const Figures& f : runs) {
     if (f.longestGap.length > worst.length) worst = f.longestGap;
