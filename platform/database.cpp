@@ -107,34 +107,44 @@ bool driverTextIsQtText(const QSqlRecord& rec) {
 // Reads the rest of the result on h, every field as the driver's UTF-16 text
 // (NULL as a null text), row after row into cells. A value longer than the
 // buffer comes in pieces. Nothing goes through QVariant or Qt's per-field
-// length probing, which cost several times the driver's own work per field.
+// length probing, which cost several times the driver's own work per field;
+// and a value equal to the one above it in its column shares that one's text
+// (sorted results repeat their leading columns), so it costs no allocation.
 // Returns the rows read; raises the handle's failure as DbError.
 size_t readTextRows(SQLHSTMT h, int columns, std::vector<QString>& cells) {
   constexpr SQLLEN kChunk = 4096;  // characters, one of them for the terminator
+  constexpr SQLLEN kUnit = sizeof(SQLWCHAR);
   std::vector<SQLWCHAR> buffer(static_cast<size_t>(kChunk));
+  // The driver knows how many rows it holds; a hint only.
+  if (SQLLEN expected = 0; SQL_SUCCEEDED(SQLRowCount(h, &expected)) && expected > 0 && expected < (1 << 24))
+    cells.reserve(cells.size() + static_cast<size_t>(expected) * static_cast<size_t>(columns));
   size_t rows = 0;
   for (;;) {
     SQLRETURN r = SQLFetch(h);
     if (r == SQL_NO_DATA) return rows;
     if (!SQL_SUCCEEDED(r)) throw handleError(SQL_HANDLE_STMT, h);
     for (SQLUSMALLINT column = 1; column <= columns; ++column) {
+      const QString* above = rows > 0 ? &cells[cells.size() - static_cast<size_t>(columns)] : nullptr;
       QString value;
-      for (;;) {
+      for (bool firstPiece = true;; firstPiece = false) {
         SQLLEN indicator = 0;
-        r = SQLGetData(h, column, SQL_C_WCHAR, buffer.data(), kChunk * static_cast<SQLLEN>(sizeof(SQLWCHAR)),
-                       &indicator);
+        r = SQLGetData(h, column, SQL_C_WCHAR, buffer.data(), kChunk * kUnit, &indicator);
         if (r == SQL_NO_DATA) break;  // the last piece was read
         if (!SQL_SUCCEEDED(r)) throw handleError(SQL_HANDLE_STMT, h);
         if (indicator == SQL_NULL_DATA) break;
-        const bool whole = indicator != SQL_NO_TOTAL && indicator / static_cast<SQLLEN>(sizeof(SQLWCHAR)) < kChunk;
+        const bool whole = indicator != SQL_NO_TOTAL && indicator / kUnit < kChunk;
         // A piece fills the buffer up to its terminator; a driver may stop
         // short of it rather than split a character.
         const SQLLEN characters =
-            whole ? indicator / static_cast<SQLLEN>(sizeof(SQLWCHAR))
+            whole ? indicator / kUnit
                   : std::find(buffer.begin(), buffer.begin() + (kChunk - 1), SQLWCHAR(0)) - buffer.begin();
-        if (!whole && characters == 0) throw DbError(QStringLiteral("The ODBC driver sent an empty piece of a long value"));
-        if (characters > 0)
-          value.append(reinterpret_cast<const QChar*>(buffer.data()), static_cast<qsizetype>(characters));
+        if (!whole && characters == 0)
+          throw DbError(QStringLiteral("The ODBC driver sent an empty piece of a long value"));
+        const QStringView piece(reinterpret_cast<const char16_t*>(buffer.data()), characters);
+        if (whole && firstPiece && above && !above->isNull() && *above == piece)
+          value = *above;
+        else if (characters > 0)
+          value.append(piece);
         else if (value.isNull())
           value = QStringLiteral("");  // an empty text, not a NULL, as Qt's value path gives it
         if (whole) break;

@@ -169,9 +169,10 @@ QStringList queryRows(Query& q) {
   return out;
 }
 
-// Texts, numbers of every width, NULLs, empty texts and a text longer than
-// one read of the driver (a surrogate pair across the piece boundary) read as
-// Qt reads them; so do dates and booleans, which keep Qt's own forms.
+// Texts, numbers of every width, NULLs, empty texts, values repeated from the
+// row above and a text longer than one read of the driver (a surrogate pair
+// across the piece boundary) read as Qt reads them; so do dates, which keep
+// Qt's own forms.
 TEST(DatabaseDb, FieldsReadAsQtReadsThemForEveryColumnType) {
   TestDatabase db;
   db.exec(QStringLiteral("CREATE TABLE T4 (K INTEGER, T TEXT, V VARCHAR(1000), I INTEGER, B BIGINT, S SMALLINT, "
@@ -190,6 +191,8 @@ TEST(DatabaseDb, FieldsReadAsQtReadsThemForEveryColumnType) {
   const QString reads[] = {QStringLiteral("select K, T, V, I, B, S, N, F, R from T4 order by K"),
                            QStringLiteral("select K, D, OK, T from T4 order by K"),
                            QStringLiteral("select count(*), sum(N), max(T) from T4"),
+                           // each row three times: values equal to the ones above them
+                           QStringLiteral("select T, V, I, K from T4, generate_series(1, 3) order by K"),
                            QStringLiteral("select * from T4 where K > 100")};
   for (const QString& sql : reads) {
     q.setSql(sql);
