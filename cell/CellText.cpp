@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -169,8 +170,9 @@ std::optional<int> lineCount(FontMetrics& m, const QString& text, TextStyle styl
 
 }  // namespace
 
-double textHeight(const QString& text, float points, TextStyle style, double width) {
-  if (text.isEmpty()) return 0;
+namespace {
+
+double measure(const QString& text, float points, TextStyle style, double width) {
   FontMetrics& m = metricsFor(points);
   if (m.lineHeight() > 0) {
     if (const std::optional<int> lines = lineCount(m, text, style, width)) {
@@ -181,6 +183,26 @@ double textHeight(const QString& text, float points, TextStyle style, double wid
     }
   }
   return CellText(text, m.font(), style, width).height();
+}
+
+}  // namespace
+
+double textHeight(const QString& text, float points, TextStyle style, double width) {
+  if (text.isEmpty()) return 0;
+  // The last text measured at each size, style and width, with its height: a
+  // column of a sorted register repeats the text of the row above it row after
+  // row, and such a text is measured once.
+  struct Last {
+    QString text;
+    double height = 0;
+  };
+  static std::map<std::tuple<int, TextStyle, double>, Last> last;
+  Last& l = last[{static_cast<int>(std::lround(points * 20)), style, width}];
+  if (l.text.isNull() || l.text != text) {
+    l.height = measure(text, points, style, width);
+    l.text = text;
+  }
+  return l.height;
 }
 
 QFont cellFont(float points) { return metricsFor(points).font(); }
