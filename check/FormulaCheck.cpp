@@ -108,28 +108,22 @@ void runFormulaChecks(platform::db::Query& qry, const QStringList& orgCodes,
   runStep(texts::kWhereFormulaChecks, [&] {
     qry.close();
     qry.setSql(formulaStatement(orgCodes));
-    qry.open();
+    // Of the statement's ten columns the rows need six; the others are not read.
+    const QStringList fields = {QStringLiteral("I_CHECKTYPE"), QStringLiteral("D0101"),
+                                QStringLiteral("S_FDESCRIBE"), QStringLiteral("S_FTMID"),
+                                QStringLiteral("I_LEFT"),      QStringLiteral("I_RIGHT")};
+    qry.open(fields);
     // One step per breach, then the built-in rules' steps: the gauge ends
     // exactly at its maximum.
     progress.setMaximum(kCheckProgressStart + qry.recordCount() + builtinRuleProgressSteps());
-    // The fields are found by name once, on the first row.
-    int checkType = -1, orgName = -1, describe = -1, templateId = -1, left = -1, right = -1;
-    if (!qry.eof()) {
-      checkType = qry.fieldIndex(QStringLiteral("I_CHECKTYPE"));
-      orgName = qry.fieldIndex(QStringLiteral("D0101"));
-      describe = qry.fieldIndex(QStringLiteral("S_FDESCRIBE"));
-      templateId = qry.fieldIndex(QStringLiteral("S_FTMID"));
-      left = qry.fieldIndex(QStringLiteral("I_LEFT"));
-      right = qry.fieldIndex(QStringLiteral("I_RIGHT"));
-    }
     FormulaBreach b;
     while (!qry.eof()) {
-      b.checkType = qry.value(checkType);
-      b.orgName = qry.value(orgName);
-      b.describe = qry.value(describe);
-      b.templateId = qry.value(templateId);
-      b.left = qry.value(left);
-      b.right = qry.value(right);
+      b.checkType = qry.value(0);
+      b.orgName = qry.value(1);
+      b.describe = qry.value(2);
+      b.templateId = qry.value(3);
+      b.left = qry.value(4);
+      b.right = qry.value(5);
       storeBreach(b, store);
       qry.next();
       progress.step();

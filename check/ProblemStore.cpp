@@ -16,6 +16,8 @@ const QString kCreateContentSql = QStringLiteral(
     "VARCHAR(1000),CONTENTTYPE VARCHAR(1000),CONTENTREVERT VARCHAR(500),PRIMARY KEY(id))");
 const QString kSelectProblems =
     QStringLiteral("select * from TMP_CONTENT order by rptid,CONTENTTYPE,CONTENTSCR");
+const QStringList kRegisterFields = {QStringLiteral("RPTSCR"), QStringLiteral("CONTENTSCR"),
+                                     QStringLiteral("CONTENTTYPE")};
 
 namespace {
 

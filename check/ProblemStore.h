@@ -4,6 +4,7 @@
 // storing problem rows one at a time or a check run's rows in multi-row
 // INSERTs, and reading them back in register order.
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -77,6 +78,11 @@ struct ProblemRow {
 
 // Hands out the next problem into row; false when there are no more.
 using RowSource = std::function<bool(ProblemRow&)>;
+
+// The fields of kSelectProblems that the register shows (RPTSCR, CONTENTSCR,
+// CONTENTTYPE): a query opened with only these (Query::open(kRegisterFields))
+// does not read the identifiers and the other columns of every row.
+extern const QStringList kRegisterFields;
 
 // Walks an open query of kSelectProblems from its current row, reading RPTSCR,
 // CONTENTSCR and CONTENTTYPE by name (NULL reads as ""). The query must

@@ -104,31 +104,39 @@ bool driverTextIsQtText(const QSqlRecord& rec) {
   return true;
 }
 
-// Reads the rest of the result on h, every field as the driver's UTF-16 text
-// (NULL as a null text), row after row into cells. A value longer than the
-// buffer comes in pieces. Nothing goes through QVariant or Qt's per-field
-// length probing, which cost several times the driver's own work per field;
-// and a value equal to the one above it in its column shares that one's text
-// (sorted results repeat their leading columns), so it costs no allocation.
-// Returns the rows read; raises the handle's failure as DbError.
-size_t readTextRows(SQLHSTMT h, int columns, std::vector<QString>& cells) {
+// Reads the rest of the result on h, every field of columns (1-based result
+// columns, one per field of a row, in the order of the row) as the driver's
+// UTF-16 text (NULL as a null text), row after row into cells. A value longer
+// than the buffer comes in pieces. Nothing goes through QVariant or Qt's
+// per-field length probing, which cost several times the driver's own work
+// per field; and a value equal to the one above it in its column shares that
+// one's text (sorted results repeat their leading columns), so it costs no
+// allocation. Returns the rows read; raises the handle's failure as DbError.
+size_t readTextRows(SQLHSTMT h, const std::vector<SQLUSMALLINT>& columns, std::vector<QString>& cells) {
   constexpr SQLLEN kChunk = 4096;  // characters, one of them for the terminator
   constexpr SQLLEN kUnit = sizeof(SQLWCHAR);
   std::vector<SQLWCHAR> buffer(static_cast<size_t>(kChunk));
+  const size_t width = columns.size();
+  // A driver need not serve columns out of order: they are read left to right.
+  std::vector<size_t> order(width);
+  for (size_t i = 0; i < width; ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&columns](size_t a, size_t b) { return columns[a] < columns[b]; });
   // The driver knows how many rows it holds; a hint only.
   if (SQLLEN expected = 0; SQL_SUCCEEDED(SQLRowCount(h, &expected)) && expected > 0 && expected < (1 << 24))
-    cells.reserve(cells.size() + static_cast<size_t>(expected) * static_cast<size_t>(columns));
+    cells.reserve(cells.size() + static_cast<size_t>(expected) * width);
   size_t rows = 0;
   for (;;) {
     SQLRETURN r = SQLFetch(h);
     if (r == SQL_NO_DATA) return rows;
     if (!SQL_SUCCEEDED(r)) throw handleError(SQL_HANDLE_STMT, h);
-    for (SQLUSMALLINT column = 1; column <= columns; ++column) {
-      const QString* above = rows > 0 ? &cells[cells.size() - static_cast<size_t>(columns)] : nullptr;
-      QString value;
+    const size_t row = cells.size();
+    cells.resize(row + width);
+    for (size_t field : order) {
+      const QString* above = rows > 0 ? &cells[row - width + field] : nullptr;
+      QString& value = cells[row + field];
       for (bool firstPiece = true;; firstPiece = false) {
         SQLLEN indicator = 0;
-        r = SQLGetData(h, column, SQL_C_WCHAR, buffer.data(), kChunk * kUnit, &indicator);
+        r = SQLGetData(h, columns[field], SQL_C_WCHAR, buffer.data(), kChunk * kUnit, &indicator);
         if (r == SQL_NO_DATA) break;  // the last piece was read
         if (!SQL_SUCCEEDED(r)) throw handleError(SQL_HANDLE_STMT, h);
         if (indicator == SQL_NULL_DATA) break;
@@ -149,7 +157,6 @@ size_t readTextRows(SQLHSTMT h, int columns, std::vector<QString>& cells) {
           value = QStringLiteral("");  // an empty text, not a NULL, as Qt's value path gives it
         if (whole) break;
       }
-      cells.push_back(std::move(value));
     }
     ++rows;
   }
@@ -250,7 +257,7 @@ void Query::close() {
   current_ = 0;
 }
 
-void Query::open() {
+void Query::open(const QStringList& fields) {
   close();
   connection_.notify(sql_);
   const StatementDone done(connection_, sql_);
@@ -260,9 +267,23 @@ void Query::open() {
   q.setNumericalPrecisionPolicy(QSql::HighPrecision);
   if (!q.exec(sql_)) connection_.raise(statementError(q));
   const QSqlRecord rec = q.record();
-  for (int i = 0; i < rec.count(); ++i) columns_ << rec.fieldName(i);
-  const int columns = static_cast<int>(columns_.size());
-  if (SQLHSTMT h = statementHandle(q); h && columns > 0 && driverTextIsQtText(rec)) {
+  // The result columns that are read, in the order of the row's fields.
+  std::vector<int> picked;
+  if (fields.isEmpty()) {
+    for (int i = 0; i < rec.count(); ++i) picked.push_back(i);
+  } else {
+    for (const QString& name : fields) {
+      int at = -1;
+      for (int i = 0; i < rec.count() && at < 0; ++i)
+        if (rec.fieldName(i).compare(name, Qt::CaseInsensitive) == 0) at = i;
+      if (at < 0) throw DbError(QStringLiteral("Field '%1' not found").arg(name));
+      picked.push_back(at);
+    }
+  }
+  for (int i : picked) columns_ << rec.fieldName(i);
+  if (SQLHSTMT h = statementHandle(q); h && !picked.empty() && driverTextIsQtText(rec)) {
+    std::vector<SQLUSMALLINT> columns;
+    for (int i : picked) columns.push_back(static_cast<SQLUSMALLINT>(i + 1));
     try {
       rowCount_ = readTextRows(h, columns, cells_);
     } catch (const DbError& e) {
@@ -270,7 +291,7 @@ void Query::open() {
     }
   } else {
     while (q.next()) {
-      for (int i = 0; i < columns; ++i) {
+      for (int i : picked) {
         const QVariant v = q.value(i);
         cells_.push_back(v.isNull() ? QString() : v.toString());
       }

@@ -106,7 +106,11 @@ class Query {
 
   Connection& connection() const { return connection_; }
 
-  void open();     // runs the statement and reads every row; positions on the first
+  // Runs the statement and reads every row; positions on the first. With
+  // fields named, only those are read, in that order (names match as in
+  // fieldByName; one the result lacks raises DbError): a caller that needs a
+  // few columns of a long result does not pay for the others.
+  void open(const QStringList& fields = QStringList());
   void execSql();  // runs a statement without a result set
 
   bool isOpen() const { return open_; }

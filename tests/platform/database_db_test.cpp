@@ -207,4 +207,15 @@ TEST(DatabaseDb, FieldsReadAsQtReadsThemForEveryColumnType) {
   EXPECT_EQ(q.fieldByName(QStringLiteral("T")), longText);
   EXPECT_EQ(q.value(q.fieldIndex(QStringLiteral("v"))), QString(1000, QChar(0x7532)));
   EXPECT_THROW(q.fieldIndex(QStringLiteral("nope")), DbError);
+
+  // Named fields only, in the order asked for, as Qt reads those columns.
+  q.setSql(QStringLiteral("select * from T4, generate_series(1, 2) order by K"));
+  q.open({QStringLiteral("v"), QStringLiteral("K"), QStringLiteral("t")});
+  EXPECT_EQ(q.fieldCount(), 3);
+  QStringList picked;
+  for (; !q.eof(); q.next()) picked << q.value(0) + QLatin1Char('|') + q.value(1) + QLatin1Char('|') + q.value(2);
+  QStringList expected = qtRows(db.connection(), QStringLiteral("select V, K, T from T4, generate_series(1, 2) order by K"));
+  expected.replaceInStrings(QStringLiteral("<null>"), QString());
+  EXPECT_EQ(picked, expected);
+  EXPECT_THROW(q.open({QStringLiteral("K"), QStringLiteral("nope")}), DbError);
 }
