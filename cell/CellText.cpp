@@ -127,15 +127,23 @@ FontMetrics& metricsFor(float points) {
 // could decide.
 std::optional<int> lineCount(FontMetrics& m, const QString& text, TextStyle style, double width) {
   const qsizetype n = text.size();
+  double advances = 0;
+  double reach = 0;  // the farthest any character's ink passes its advance
   for (qsizetype i = 0; i < n; ++i) {
-    if (m.glyph(text.at(i).unicode()).kind != Glyph::Kind::Simple) return std::nullopt;
+    const Glyph& g = m.glyph(text.at(i).unicode());
+    if (g.kind != Glyph::Kind::Simple) return std::nullopt;
     if (i > 0 && !m.plainPair(text.at(i - 1).unicode(), text.at(i).unicode())) return std::nullopt;
+    advances += g.advance;
+    reach = std::max(reach, g.overhang);
   }
   if (style == TextStyle::Plain) return 1;
 
   const double lineWidth = std::max(width, 1.0);
   // Advances are whole 64ths of a unit; this leaves room for any rounding.
   const double slack = 0.0625 + static_cast<double>(n) / 256;
+  // A text whose whole width fits, whatever piece ends it, takes one line:
+  // the search for break opportunities below would find no break either.
+  if (advances + reach <= lineWidth - slack) return 1;
   QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
   int lines = 1;
   double used = 0;
