@@ -13,6 +13,8 @@
 #include <climits>
 #include <memory>
 
+#include "platform/fonts.h"
+
 namespace platform {
 namespace {
 
@@ -130,8 +132,8 @@ ScopedDialogs::~ScopedDialogs() { g_installed = previous_; }
 
 bool prepareChineseDesktop(QCoreApplication& application) {
   // Added to what the font database already substitutes, so that without the
-  // Ming font the face falls back as before.
-  QFont::insertSubstitution(QStringLiteral("宋体"), QString::fromUtf8(kSongSubstitute));
+  // stand-ins the face falls back as before.
+  QFont::insertSubstitutions(QString::fromUtf8(kSongFace), songFamilies().mid(1));
   auto qtTexts = std::make_unique<QTranslator>();
   if (!qtTexts->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

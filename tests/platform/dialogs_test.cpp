@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/fonts.h"
+
 #include <functional>
 #include <string>
 #include <utility>
