@@ -14,8 +14,9 @@ namespace platform {
 
 // Makes the desktop speak the program's language: Qt's own texts (standard
 // dialogs and buttons) come from its Simplified Chinese translation in Qt's
-// translations folder, and a font that asks for "宋体" alone gets the faces
-// of songFamilies() (fonts.h) in their order.
+// translations folder, the default locale is Chinese (China), and a font that
+// asks for "宋体" alone gets the faces of songFamilies() (fonts.h) in their
+// order. The file dialogs are Qt's own, in Chinese whatever the process locale.
 // Call once the application object exists. False when Qt's translation is
 // missing; Qt's English texts then stay.
 bool prepareChineseDesktop(QCoreApplication& application);
