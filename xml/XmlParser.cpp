@@ -1,5 +1,4 @@
 // Reads one node, and for an element its subtree, from a character stream.
-#include <cstring>
 #include <utility>
 
 #include "xml/XmlBuffered.h"
@@ -8,7 +7,6 @@
 #include "xml/XmlNode.h"
 #include "xml/XmlText.h"
 #include "xml/internal/ByteClass.h"
-#include "xml/internal/LineBlock.h"
 #include "xml/internal/Parser.h"
 #include "xml/internal/Scan.h"
 
@@ -484,27 +482,11 @@ class NodeParser {
     }
     if (firstLine < tokens.size()) {
       node_.EnsureAttributes();
-      if (node_.attrSorted_) {
+      if (node_.attrs_.Sorted()) {
         for (size_t k = firstLine; k < tokens.size(); ++k) node_.AttributeAddPieces(tokens.begin(k), tokens.end(k));
       } else {
         // Unsorted lines go behind the others: the block grows once, to its final size.
-        size_t bytes = 0;
-        for (size_t k = firstLine; k < tokens.size(); ++k) {
-          const size_t n = tokens.length(k);
-          bytes += lengthSize(n) + n;
-        }
-        std::string& block = node_.attrs_;
-        const size_t at = block.size();
-        block.resize(at + bytes);
-        char* w = block.data() + at;
-        for (size_t k = firstLine; k < tokens.size(); ++k) {
-          w = writeLength(w, tokens.length(k));
-          for (const std::string_view* p = tokens.begin(k); p != tokens.end(k); ++p) {
-            std::memcpy(w, p->data(), p->size());
-            w += p->size();
-          }
-        }
-        node_.attrCount_ += static_cast<int32_t>(tokens.size() - firstLine);
+        node_.attrs_.AppendTokens(tokens, firstLine);
       }
     }
   }
