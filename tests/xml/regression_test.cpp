@@ -53,14 +53,6 @@ TEST(Regression, FuzzCrashInputsLoadCleanly) {
 
 namespace {
 
-// The same bytes without Peek: every reader takes them one call at a time,
-// the way the parser read before it scanned text in place.
-class ByteWiseStream : public TStringStream {
- public:
-  using TStringStream::TStringStream;
-  std::string_view Peek() override { return {}; }
-};
-
 // The outcome of a parse: the tree written out, or the error's code and text.
 std::string outcome(TXmlDocument& doc, TStream& stream) {
   try {
@@ -102,7 +94,7 @@ TEST(Regression, ScannedAndByteWiseReadsAgree) {
       TXmlDocument scanned, byteWise;
       scanned.Utf8Mode = byteWise.Utf8Mode = utf8;
       TStringStream fast(bytes);
-      ByteWiseStream slow(bytes);
+      xmltest::ByteWiseStream slow(bytes);
       EXPECT_EQ(outcome(scanned, fast), outcome(byteWise, slow)) << utf8;
     }
   }
