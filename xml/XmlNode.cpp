@@ -514,7 +514,8 @@ void TXmlNode::Assign(const TXmlNode& source) {
     dst->value_ = src->value_;
     if (src->attrs_.Exists()) {
       dst->EnsureAttributes();
-      src->attrs_.ForEach([dst](std::string_view line) { dst->AttributeAddLine(line); });
+      TXmlNode* target = dst;
+      src->attrs_.ForEach([target](std::string_view line) { target->AttributeAddLine(line); });
     }
     dst->children_.reserve(src->children_.size());
     for (const auto& c : src->children_) {

@@ -53,13 +53,14 @@ TEST(Regression, FuzzCrashInputsLoadCleanly) {
 
 namespace {
 
-// The outcome of a parse: the tree written out, or the error's code and text.
+// The outcome of a parse: the tree written out, or the error's code, text
+// and place.
 std::string outcome(TXmlDocument& doc, TStream& stream) {
   try {
     doc.ParseStream(stream);
   } catch (const XmlError& e) {
-    return std::string("error ") + std::to_string(static_cast<int>(e.code())) + " " + e.what() + " after " +
-           doc.WriteToString();
+    return std::string("error ") + std::to_string(static_cast<int>(e.code())) + " " + e.what() + " at " +
+           std::to_string(e.offset()) + " line " + std::to_string(e.line()) + " after " + doc.WriteToString();
   }
   return doc.WriteToString();
 }
