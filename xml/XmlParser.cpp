@@ -639,7 +639,7 @@ class NodeParser {
     // Room for a few children at once; the list is cut to size at the close tag.
     if (node_.children_.capacity() == 0) node_.children_.reserve(8);
     TXmlNode* child = node_.ChildAt(node_.AddChild(TXmlNode::CreateOwned(doc_)));
-    child->ParseFromStream(stream_);
+    NodeParser(*child, stream_).Run(nullptr);  // the public entry's line count is done once, outermost
     if (doc_ != nullptr && doc_->DiscardComments && child->type_ == ElementType::Comment)
       node_.RemoveChild(child);
     return !stopped();
@@ -722,20 +722,19 @@ class NodeParser {
 namespace detail {
 
 bool ParseNode(TXmlNode& node, TStream& stream, int64_t* markupStart) {
-  if (markupStart != nullptr) *markupStart = -1;
-  NodeParser parser(node, stream);
-  try {
-    return parser.Run(markupStart);
-  } catch (XmlError& e) {
-    // The innermost node that sees the failure counts its line; the nodes
-    // around it find it counted.
-    AddLine(e, stream);
-    throw;
-  }
+  *markupStart = -1;
+  return NodeParser(node, stream).Run(markupStart);
 }
 
 }  // namespace detail
 
-void TXmlNode::ParseFromStream(TStream& stream) { detail::ParseNode(*this, stream, nullptr); }
+void TXmlNode::ParseFromStream(TStream& stream) {
+  try {
+    NodeParser(*this, stream).Run(nullptr);
+  } catch (XmlError& e) {
+    AddLine(e, stream);
+    throw;
+  }
+}
 
 }  // namespace xml

@@ -38,9 +38,10 @@ class DepthGuard {
   DepthGuard& operator=(const DepthGuard&) = delete;
 };
 
-// Parses node as TXmlNode::ParseFromStream does. markupStart, when given,
-// receives where the node's "<" begins in the input (-1 when no markup was
-// found). Returns false when the input ended before anything but blanks.
+// Parses node as TXmlNode::ParseFromStream does, but leaves a failure's line
+// to the caller (AddLine). *markupStart receives where the node's "<" begins
+// in the input (-1 when no markup was found). Returns false when the input
+// ended before anything but blanks.
 bool ParseNode(TXmlNode& node, TStream& stream, int64_t* markupStart);
 
 // Places of a failure in the input read through stream; -1 when the stream
