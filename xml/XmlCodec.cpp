@@ -1,5 +1,6 @@
 #include "xml/XmlCodec.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/codepage.h"
@@ -91,7 +92,9 @@ void TCodecStream::OpenForReading() {
     markPresent_ = match->mark;
   }
   if (refused(encoding_)) raiseAt(XmlErrc::UnsupportedEncoding, start);
-  inner_->Seek(markPresent_ ? match->length - n : -n, SeekOrigin::Current);
+  // Right after the mark; an input that ends inside it ends there too,
+  // never further on (where nothing lies and no failure could point).
+  inner_->Seek(markPresent_ ? std::min<int64_t>(match->length, n) - n : -n, SeekOrigin::Current);
   if (encoding_ == CodecEncoding::Ucs2BigEndian || encoding_ == CodecEncoding::Utf16BigEndian)
     swapUnits_ = true;
 }

@@ -140,6 +140,9 @@ TEST(ParseErrors, CodecFailuresHaveTheirPlace) {
       {std::string("\0\0\xFE\xFF\0\0\0<", 8), XmlErrc::UnsupportedEncoding, 0, 1},
       {"\x4C\x6F\xA7\x94", XmlErrc::UnsupportedEncoding, 0, 1},
       {std::string("\xFF\xFE\0\0<\0\0\0", 8), XmlErrc::UnsupportedEncoding, 4, 1},
+      // An input that ends inside a mark: the failure lies at its end, not past it.
+      {"\xFF", XmlErrc::UnsupportedEncoding, 1, 1},
+      {"\xEF\xBB", XmlErrc::NoRootElement, 2, 1},
   };
   for (const Case& c : cases) {
     for (bool utf8Mode : {false, true}) {
