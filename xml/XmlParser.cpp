@@ -639,7 +639,8 @@ class NodeParser {
     // Room for a few children at once; the list is cut to size at the close tag.
     if (node_.children_.capacity() == 0) node_.children_.reserve(8);
     TXmlNode* child = node_.ChildAt(node_.AddChild(TXmlNode::CreateOwned(doc_)));
-    NodeParser(*child, stream_).Run(nullptr);  // the public entry's line count is done once, outermost
+    // Not through the public entry: a failure's line is counted once, where the parse was entered.
+    NodeParser(*child, stream_).Run(nullptr);
     if (doc_ != nullptr && doc_->DiscardComments && child->type_ == ElementType::Comment)
       node_.RemoveChild(child);
     return !stopped();
