@@ -122,8 +122,9 @@ class AttributeLines {
   void AppendPieces(const std::string_view* first, const std::string_view* last);
   // Appends tokens first..size()-1 of a token list as lines, growing the block
   // once: Tokens gives size(), length(k) and the pieces begin(k)..end(k).
+  // Inlined into the parser's tag step, the hottest place that adds lines.
   template <typename Tokens>
-  void AppendTokens(const Tokens& tokens, size_t first) {
+  [[gnu::always_inline]] void AppendTokens(const Tokens& tokens, size_t first) {
     Create(false);
     size_t bytes = 0;
     for (size_t k = first; k < tokens.size(); ++k) bytes += lengthSize(tokens.length(k)) + tokens.length(k);
