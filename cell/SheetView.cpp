@@ -389,9 +389,9 @@ void SheetView::movePage(int pages) {
     while (next > 0 && y(top) - y(next - 1) <= view) --next;
     next = std::max(std::min(next, top - 1), 0);
   }
-  // The current cell moves as many rows as the view; a fixed row counts as
-  // standing just above the rows that scroll.
-  const int from = std::max(currentRow_ - firstBody, pages > 0 ? -1 : 0);
+  // The current cell moves as many rows as the view; from a fixed row, as
+  // from the first row that scrolls.
+  const int from = std::max(currentRow_ - firstBody, 0);
   const int row = firstBody + std::clamp(from + next - top, 0, rows - 1);
   verticalScrollBar()->setValue(px(y(next)));
   setCurrent(currentColumn_, row);

@@ -225,6 +225,13 @@ TEST_F(ViewKeys, PagesMoveByAScreenfulOfRows) {
   press(&v, Qt::Key_PageUp, Qt::NoModifier);
   EXPECT_EQ(current().second, 3);
 
+  // From the fixed header row as from the first problem row.
+  press(&v, Qt::Key_Up, Qt::NoModifier);
+  ASSERT_EQ(current().second, 2);
+  press(&v, Qt::Key_PageDown, Qt::NoModifier);
+  EXPECT_EQ(current().second, row);
+  EXPECT_TRUE(inSight());
+
   press(&v, Qt::Key_End, Qt::ControlModifier);
   press(&v, Qt::Key_PageDown, Qt::NoModifier);
   EXPECT_EQ(current().second, last_);
