@@ -199,10 +199,10 @@ TEST_F(DemoExportTest, EveryRowHoldsItsTextInAnOfficeSuite) {
   tools::keepArtifact(pdf, QStringLiteral("demo_register_office.pdf"));
   const std::vector<pdfrows::Page> pages = pdfrows::read(pdf, dir.filePath(QStringLiteral("pages")));
   ASSERT_GT(pages.size(), 10u);
-  auto texts = [&](int r) { return sheet().text(1, r) + sheet().text(2, r) + sheet().text(3, r) + sheet().text(4, r); };
+  auto cellsOf = [&](int r) { return sheet().text(1, r) + sheet().text(2, r) + sheet().text(3, r) + sheet().text(4, r); };
   QStringList rows;
-  for (int r = 3; r < sheet().rowCount(); ++r) rows << texts(r);
-  const QStringList faults = pdfrows::overflows(pages, texts(2), rows);
+  for (int r = 3; r < sheet().rowCount(); ++r) rows << cellsOf(r);
+  const QStringList faults = pdfrows::overflows(pages, cellsOf(2), rows);
   EXPECT_TRUE(faults.isEmpty()) << faults.size() << " faults, the first:\n"
                                 << faults.mid(0, 10).join(QLatin1Char('\n')).toStdString();
 }
