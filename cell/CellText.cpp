@@ -91,12 +91,17 @@ class FontMetrics {
   // (no kerning, no ligature). CJK characters are taken to pair plainly.
   bool plainPair(char16_t a, char16_t b) {
     if (a >= kCjkStart || b >= kCjkStart) return true;
+    // Pairs of ASCII characters (digits and Latin letters in CJK texts) are
+    // the common ones: kept in a table rather than looked up by hash.
+    if (a < 128 && b < 128) {
+      signed char& known = asciiPairs_[static_cast<size_t>(a) * 128 + b];
+      if (known < 0) known = measurePair(a, b) ? 1 : 0;
+      return known == 1;
+    }
     const auto key = (static_cast<std::uint32_t>(a) << 16) | b;
     const auto it = pairs_.find(key);
     if (it != pairs_.end()) return it->second;
-    const QChar both[] = {QChar(a), QChar(b)};
-    const double pair = metrics_.horizontalAdvance(QString(both, 2));
-    const bool plain = std::abs(pair - glyph(a).advance - glyph(b).advance) < 1e-6;
+    const bool plain = measurePair(a, b);
     pairs_.emplace(key, plain);
     return plain;
   }
@@ -108,6 +113,13 @@ class FontMetrics {
   double lineHeight_ = 0;
   std::vector<Glyph> glyphs_;  // by UTF-16 code unit
   std::unordered_map<std::uint32_t, bool> pairs_;
+  std::vector<signed char> asciiPairs_ = std::vector<signed char>(128 * 128, -1);  // -1 not measured yet
+
+  bool measurePair(char16_t a, char16_t b) {
+    const QChar both[] = {QChar(a), QChar(b)};
+    const double pair = metrics_.horizontalAdvance(QString(both, 2));
+    return std::abs(pair - glyph(a).advance - glyph(b).advance) < 1e-6;
+  }
 };
 
 FontMetrics& metricsFor(float points) {
