@@ -24,9 +24,11 @@
 //            was first written: every multi-row INSERT split into its
 //            single-row INSERTs, no ANALYZE, no SET
 // (psql's start-up time taken off); then the client's share of each phase
-// (program less psql's own time for the same statements), the peak resident
-// memory, and the longest gap between two passes of the event loop during the
-// check, beside the same gap less the longest single statement inside it.
+// (program less psql's own time for the same statements), beside the
+// program's CPU time and its time inside its statements in that phase; the
+// peak resident memory, and the longest gap between two passes of the event
+// loop during the check, beside the same gap less the longest single
+// statement inside it.
 #include <QApplication>
 #include <QDir>
 #include <QRegularExpression>
@@ -434,10 +436,6 @@ int main(int argc, char** argv) {
     const double p = best(prog), o = best(own), l = best(lit);
     std::printf("%-8s %11.1f %11.1f %11.1f %9.2f %9.2f\n", phases[ph], p, o, l, p / o, p / l);
   }
-  // The client's share: what the program spends beyond the server's work on
-  // the same statements (psql's replay of them). The run's rows are worked
-  // between its statements, so a row's text and the register's cells count
-  // to the statement before them.
   // The client's share: what the program spends beyond the server's work on
   // the same statements (psql's replay of them). The run's rows are worked
   // between its statements, so a row's text and the register's cells count
