@@ -2,7 +2,6 @@
 
 #include "app/Texts.h"
 #include "cell/TCell.h"
-#include "platform/database.h"
 
 namespace problem_register {
 namespace {
@@ -58,17 +57,6 @@ void layOut(TCell& c) {
   c.ShowTopLabel(0, kSheet);
   c.ShowSideLabel(0);
   c.Redraw();
-}
-
-RowSource rowsOf(platform::db::Query& query) {
-  return [&query](ProblemRow& row) {
-    if (query.eof()) return false;
-    row.table = query.fieldByName(QStringLiteral("RPTSCR"));
-    row.description = query.fieldByName(QStringLiteral("CONTENTSCR"));
-    row.category = query.fieldByName(QStringLiteral("CONTENTTYPE"));
-    query.next();
-    return true;
-  };
 }
 
 void fill(TCell& c, const RowSource& next, const std::function<void()>& pump) {

@@ -8,31 +8,15 @@
 
 #include <functional>
 
-class TCell;
+#include "check/ProblemStore.h"
 
-namespace platform::db {
-class Query;
-}
+class TCell;
 
 namespace problem_register {
 
-// The problems in register order: by template id, category, description
-// (each compared as text by the database).
-inline const QString kSelectProblems =
-    QStringLiteral("select * from TMP_CONTENT order by rptid,CONTENTTYPE,CONTENTSCR");
-
-struct ProblemRow {
-  QString table;        // RPTSCR, "表号"
-  QString description;  // CONTENTSCR, "问题描述"
-  QString category;     // CONTENTTYPE, "类别"
-};
-
-// Hands out the next problem into row; false when there are no more.
-using RowSource = std::function<bool(ProblemRow&)>;
-
-// Walks an open query from its current row, reading RPTSCR, CONTENTSCR and
-// CONTENTTYPE by name (NULL reads as ""). The query must outlive the source.
-RowSource rowsOf(platform::db::Query& query);
+// The rows the register shows, as the engine reads them from TMP_CONTENT.
+using check::ProblemRow;
+using check::RowSource;
 
 // Lays out an empty register: title row, header row, column widths, fixed
 // rows, the grid under the header; 3 rows (label, title, header).

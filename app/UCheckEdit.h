@@ -4,7 +4,7 @@
 // register and the statement and organisation lists, and carries the commands.
 // The heavy work lives in units that know nothing of this window: check/
 // (working tables, formula checks, problem texts, built-in rules, problem
-// rows, rule files), app/Settings (statistics.ini, the connection string),
+// rows, rule files), settings/ (statistics.ini, the connection string),
 // app/ProblemRegister (the register's layout and rows); the methods here
 // gather, call and report.
 //
@@ -28,7 +28,7 @@
 #include <memory>
 #include <string>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "platform/database.h"
 #include "platform/dialogs.h"
 

@@ -1,4 +1,4 @@
-// TFmCheckEdit: the rule-file import. The work lives in app/import/RuleImport.
+// TFmCheckEdit: the rule-file import. The work lives in check/RuleImport.
 #include "app/UCheckEdit.h"
 
 #include "app/Texts.h"

@@ -7,9 +7,9 @@
 
 void TFmCheckEdit::Datetocell(const std::function<void()>& pump) {
   qry2.close();
-  qry2.setSql(problem_register::kSelectProblems);
+  qry2.setSql(check::kSelectProblems);
   qry2.open();
-  problem_register::fill(*Cell1, problem_register::rowsOf(qry2), pump);
+  problem_register::fill(*Cell1, check::rowsOf(qry2), pump);
   // qry2 stays open.
 }
 

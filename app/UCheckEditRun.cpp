@@ -1,5 +1,5 @@
 // TFmCheckEdit: the check command and the check run. The work lives in
-// app/check/ (WorkingTables, FormulaCheck, ProblemStore, BuiltinRules).
+// check/ (WorkingTables, FormulaCheck, ProblemStore, BuiltinRules).
 #include "app/UCheckEdit.h"
 
 #include <exception>

@@ -1,4 +1,4 @@
-// TFmCheckEdit: the problem-text functions (the work lives in app/check/ProblemTexts).
+// TFmCheckEdit: the problem-text functions (the work lives in check/ProblemTexts).
 #include "app/UCheckEdit.h"
 #include "check/ProblemTexts.h"
 

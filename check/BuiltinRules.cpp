@@ -310,6 +310,16 @@ QString builtinRuleStatement(int ruleNumber, const QStringList& orgCodes) {
   return statement(ruleAt(ruleNumber), orgFilter(orgCodes, codeList));
 }
 
+QString builtinRuleTemplate(int ruleNumber) { return ruleAt(ruleNumber).templateId; }
+
+QString builtinRuleRatioColumn(int ruleNumber) { return ruleAt(ruleNumber).resultColumn; }
+
+int builtinRuleProgressSteps() {
+  int steps = 0;
+  for (const Rule& r : rules()) steps += r.progressSteps;
+  return steps;
+}
+
 void runBuiltinRules(platform::db::Query& qry, const QStringList& orgCodes, const StoreProblem& store,
                      ProgressSink& progress) {
   // One choice of organisations serves all 26 rules, even when the user

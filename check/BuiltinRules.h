@@ -1,5 +1,5 @@
-// app/check/BuiltinRules.h
 #pragma once
+// The 26 built-in plausibility rules: their statements and their run.
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -15,5 +15,15 @@ using StoreProblem = std::function<void(const QString& rptId, const QString& lab
 // naming the rule's number and table label (a lost connection as its DbError).
 void runBuiltinRules(platform::db::Query& qry, const QStringList& orgCodes,
                      const StoreProblem& store, ProgressSink& progress);
-QString builtinRuleStatement(int ruleNumber, const QStringList& orgCodes);  // 1..26
+// Rules are numbered 1 to kBuiltinRuleCount; a number outside raises std::out_of_range.
+inline constexpr int kBuiltinRuleCount = 26;
+// The rule's statement for the chosen organisations (none: all of them).
+QString builtinRuleStatement(int ruleNumber, const QStringList& orgCodes);
+// The template the rule reads (its rows' temid).
+QString builtinRuleTemplate(int ruleNumber);
+// The column of a ratio rule's rows that holds the ratio ("val", or "val1"
+// for rule 12); empty for the presence and equality rules.
+QString builtinRuleRatioColumn(int ruleNumber);
+// The gauge steps the 26 rules take in all (23).
+int builtinRuleProgressSteps();
 }

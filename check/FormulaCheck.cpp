@@ -1,5 +1,6 @@
 #include "check/FormulaCheck.h"
 
+#include "check/BuiltinRules.h"
 #include "check/CheckTexts.h"
 #include "check/ProblemTexts.h"
 #include "check/RunError.h"
@@ -98,7 +99,7 @@ void startCheckProgress(ProgressSink& progress) {
   progress.setMinimum(0);
   progress.setMaximum(100);
   progress.pump();
-  progress.setProgress(5);
+  progress.setProgress(kCheckProgressStart);
 }
 
 void runFormulaChecks(platform::db::Query& qry, const QStringList& orgCodes,
@@ -108,7 +109,9 @@ void runFormulaChecks(platform::db::Query& qry, const QStringList& orgCodes,
     qry.close();
     qry.setSql(formulaStatement(orgCodes));
     qry.open();
-    progress.setMaximum(qry.recordCount() + 28);
+    // One step per breach, then the built-in rules' steps: the gauge ends
+    // exactly at its maximum.
+    progress.setMaximum(kCheckProgressStart + qry.recordCount() + builtinRuleProgressSteps());
     while (!qry.eof()) {
       FormulaBreach b;
       b.checkType = qry.fieldByName(QStringLiteral("I_CHECKTYPE"));

@@ -40,11 +40,14 @@ void storeBreach(const FormulaBreach& breach, const StoreProblem& store);
 using BuiltinRulesRun = std::function<void(platform::db::Query&, const QStringList&,
                                            const StoreProblem&, ProgressSink&)>;
 
+// Where the check run's gauge starts.
+inline constexpr int kCheckProgressStart = 5;
+
 // The progress window's start: "正在进行校核...", gauge 0..100, pump, then 5.
 void startCheckProgress(ProgressSink& progress);
 
 // The guarded part of a check run, on qry: the formula statement for orgCodes,
-// the gauge maximum (rows + 28), one store per breach with a gauge step and a
+// the gauge maximum (5 + rows + the built-in rules' 23 steps), one store per breach with a gauge step and a
 // pump after each row, the built-in rules, then fillRegister. Any failure
 // (database, a value that is no integer, a text function) leaves as RunError
 // naming the step (a lost connection as its DbError); rows stored so far stay

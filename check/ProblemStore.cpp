@@ -7,6 +7,16 @@
 #include "platform/guid.h"
 
 namespace check {
+
+const QString kContentExistsSql =
+    QStringLiteral("SELECT * FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME ='TMP_CONTENT'");
+const QString kDropContentSql = QStringLiteral("drop table TMP_CONTENT;");
+const QString kCreateContentSql = QStringLiteral(
+    "CREATE TABLE TMP_CONTENT(id varchar(100),RPTID VARCHAR(10),RPTSCR VARCHAR(1000),CONTENTSCR "
+    "VARCHAR(1000),CONTENTTYPE VARCHAR(1000),CONTENTREVERT VARCHAR(500),PRIMARY KEY(id))");
+const QString kSelectProblems =
+    QStringLiteral("select * from TMP_CONTENT order by rptid,CONTENTTYPE,CONTENTSCR");
+
 namespace {
 
 const QString kInsertHead = QStringLiteral(
@@ -88,6 +98,17 @@ void ProblemBatch::flush() {
   // The statement took effect wholly or not at all: row by row now, so that
   // only the rows the database refuses stay out, each with its own message.
   for (const QString& r : rows) sendRow(qry_, kInsertHead + r, refused_);
+}
+
+RowSource rowsOf(platform::db::Query& query) {
+  return [&query](ProblemRow& row) {
+    if (query.eof()) return false;
+    row.table = query.fieldByName(QStringLiteral("RPTSCR"));
+    row.description = query.fieldByName(QStringLiteral("CONTENTSCR"));
+    row.category = query.fieldByName(QStringLiteral("CONTENTTYPE"));
+    query.next();
+    return true;
+  };
 }
 
 }  // namespace check

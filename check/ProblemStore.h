@@ -1,6 +1,8 @@
 #pragma once
-// Storing problem rows in TMP_CONTENT: one at a time, or a check run's rows
-// in multi-row INSERTs.
+// The problem table TMP_CONTENT, all of its statements in one place: whether
+// it exists, its drop and its CREATE (sent by the working tables' preparation),
+// storing problem rows one at a time or a check run's rows in multi-row
+// INSERTs, and reading them back in register order.
 #include <QString>
 
 #include <functional>
@@ -9,6 +11,14 @@
 #include "platform/database.h"
 
 namespace check {
+
+// The statements, each sent exactly as written here.
+extern const QString kContentExistsSql;
+extern const QString kDropContentSql;
+extern const QString kCreateContentSql;
+// The problems in register order: by template id, category, description
+// (each compared as text by the database).
+extern const QString kSelectProblems;
 
 // The INSERT of one problem row, every value a quoted literal.
 QString problemInsertStatement(const QString& id, const QString& rptId, const QString& label,
@@ -56,5 +66,20 @@ class ProblemBatch {
   int rowsPerBatch_;
   std::vector<QString> rows_;  // the parenthesised values of each row
 };
+
+// One problem row as the register shows it.
+struct ProblemRow {
+  QString table;        // RPTSCR, "表号"
+  QString description;  // CONTENTSCR, "问题描述"
+  QString category;     // CONTENTTYPE, "类别"
+};
+
+// Hands out the next problem into row; false when there are no more.
+using RowSource = std::function<bool(ProblemRow&)>;
+
+// Walks an open query of kSelectProblems from its current row, reading RPTSCR,
+// CONTENTSCR and CONTENTTYPE by name (NULL reads as ""). The query must
+// outlive the source.
+RowSource rowsOf(platform::db::Query& query);
 
 }  // namespace check

@@ -21,14 +21,14 @@ const QString kFormulaTemplatesSql = QStringLiteral(
 
 namespace {
 
+using check::quoteLiteral;
+
 const QString kFormulaInsert = QStringLiteral(
     "insert into TMP_FORMULA (I_CHECKTYPE,S_FDESCRIBE,I_FRELATE,S_FSORT,S_FTMID,S_OSTINT,"
     "I_ORELATE,S_OEXCEPT1,S_OEXCEPT2,S_FID) values (");
 const QString kElementInsert = QStringLiteral(
     "insert into TMP_FORMULAELEMENT(I_TYPE,I_LINE,S_BTIME,S_ETIME,S_TIME,I_BALANCE,S_TEMID,"
     "I_COL,I_ROW,S_FRMLID) values (");
-
-QString q(const QString& value) { return check::quoteLiteral(value); }
 
 // Reads a loaded document's texts as QString, in the form the load chose.
 class Reader {
@@ -78,8 +78,8 @@ void importCheckPlan(const QString& path, platform::db::Query& qry, StatementLis
   for (int i = 0; i < root->ChildCount(); ++i) {
     const xml::TXmlNode& f = *root->ChildAt(i);
     const QString formulaKey = r.attr(f, "id") + QLatin1Char('_') + newId();
-    QString formulaHead = kFormulaInsert + q(r.attr(f, "type"));
-    formulaHead += QLatin1Char(',') + q(r.text(required(f, "content").TextValue()));
+    QString formulaHead = kFormulaInsert + quoteLiteral(r.attr(f, "type"));
+    formulaHead += QLatin1Char(',') + quoteLiteral(r.text(required(f, "content").TextValue()));
 
     const xml::TXmlNode& control = required(f, "control");
     const QString in = r.attr(control, "in");
@@ -102,38 +102,39 @@ void importCheckPlan(const QString& path, platform::db::Query& qry, StatementLis
       if (j == 0) templateId = rptId;
       const std::string itypeBytes = e.AttributeValue("itype");
       const int line = xml::ParseIntegerText(itypeBytes) > 0 ? rightLine++ : leftLine++;
-      const QString elementHead = kElementInsert + q(r.text(itypeBytes)) + QLatin1Char(',') +
-                                  q(QString::number(line)) + QLatin1Char(',') +
-                                  q(r.attr(e, "rptDateB")) + QLatin1Char(',') +
-                                  q(r.attr(e, "rptDateE")) + QLatin1Char(',') + q(expression) +
-                                  QLatin1Char(',') + q(r.attr(e, "balance"));
-      const QString cell = QLatin1Char(',') + q(r.attr(e, "col")) + QLatin1Char(',') +
-                           q(r.attr(e, "row")) + QLatin1Char(',');
+      const QString elementHead =
+          kElementInsert + quoteLiteral(r.text(itypeBytes)) + QLatin1Char(',') +
+          quoteLiteral(QString::number(line)) + QLatin1Char(',') + quoteLiteral(r.attr(e, "rptDateB")) +
+          QLatin1Char(',') + quoteLiteral(r.attr(e, "rptDateE")) + QLatin1Char(',') +
+          quoteLiteral(expression) + QLatin1Char(',') + quoteLiteral(r.attr(e, "balance"));
+      const QString cell = QLatin1Char(',') + quoteLiteral(r.attr(e, "col")) + QLatin1Char(',') +
+                           quoteLiteral(r.attr(e, "row")) + QLatin1Char(',');
       if (!rptId.isEmpty()) {
-        lists.elements << elementHead + QLatin1Char(',') + q(rptId) + cell + q(formulaKey) +
-                              QLatin1Char(')');
+        lists.elements << elementHead + QLatin1Char(',') + quoteLiteral(rptId) + cell +
+                              quoteLiteral(formulaKey) + QLatin1Char(')');
       } else {
         const QStringList ids = templateIds(qry, kElementTemplatesSql);
         for (qsizetype n = 0; n < ids.size(); ++n)
-          lists.elements << elementHead + QLatin1Char(',') + q(ids[n]) + cell +
-                                q(formulaKey + QString::number(n)) + QLatin1Char(')');
+          lists.elements << elementHead + QLatin1Char(',') + quoteLiteral(ids[n]) + cell +
+                                quoteLiteral(formulaKey + QString::number(n)) + QLatin1Char(')');
       }
     }
 
     if (inRelate.isEmpty()) inRelate = QStringLiteral("99999");
-    const QString scope = QLatin1Char(',') + q(in) + QLatin1Char(',') + q(inRelate) +
-                          QLatin1Char(',') + q(out1) + QLatin1Char(',') + q(out2) +
+    const QString scope = QLatin1Char(',') + quoteLiteral(in) + QLatin1Char(',') + quoteLiteral(inRelate) +
+                          QLatin1Char(',') + quoteLiteral(out1) + QLatin1Char(',') + quoteLiteral(out2) +
                           QLatin1Char(',');
     if (!templateId.isEmpty()) {
-      lists.formulas << formulaHead + QLatin1Char(',') + q(op) + QLatin1Char(',') +
-                            q(QString::number(formulaSerial)) + QLatin1Char(',') + q(templateId) +
-                            scope + q(formulaKey) + QLatin1Char(')');
+      lists.formulas << formulaHead + QLatin1Char(',') + quoteLiteral(op) + QLatin1Char(',') +
+                            quoteLiteral(QString::number(formulaSerial)) + QLatin1Char(',') +
+                            quoteLiteral(templateId) + scope + quoteLiteral(formulaKey) + QLatin1Char(')');
     } else {
       const QStringList ids = templateIds(qry, kFormulaTemplatesSql);
       for (qsizetype n = 0; n < ids.size(); ++n) {
-        lists.formulas << formulaHead + QLatin1Char(',') + q(op) + QLatin1Char(',') +
-                              q(QString::number(formulaSerial)) + QLatin1Char(',') + q(ids[n]) +
-                              scope + q(formulaKey + QString::number(n)) + QLatin1Char(')');
+        lists.formulas << formulaHead + QLatin1Char(',') + quoteLiteral(op) + QLatin1Char(',') +
+                              quoteLiteral(QString::number(formulaSerial)) + QLatin1Char(',') +
+                              quoteLiteral(ids[n]) + scope + quoteLiteral(formulaKey + QString::number(n)) +
+                              QLatin1Char(')');
         ++formulaSerial;
       }
     }

@@ -6,19 +6,13 @@
 
 namespace check {
 
-const QString kContentExistsSql =
-    QStringLiteral("SELECT * FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME ='TMP_CONTENT'");
 const QString kElementExistsSql =
     QStringLiteral("SELECT * FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME ='TMP_FORMULAELEMENT'");
 const QString kFormulaExistsSql =
     QStringLiteral("SELECT * FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME ='TMP_FORMULA'");
-const QString kDropContentSql = QStringLiteral("drop table TMP_CONTENT;");
 const QString kDropElementSql = QStringLiteral("drop table TMP_FORMULAELEMENT");
 const QString kDropFormulaSql = QStringLiteral("drop table TMP_FORMULA");
 
-const QString kCreateContentSql = QStringLiteral(
-    "CREATE TABLE TMP_CONTENT(id varchar(100),RPTID VARCHAR(10),RPTSCR VARCHAR(1000),CONTENTSCR "
-    "VARCHAR(1000),CONTENTTYPE VARCHAR(1000),CONTENTREVERT VARCHAR(500),PRIMARY KEY(id))");
 const QString kCreateElementSql = QStringLiteral(
     "CREATE TABLE TMP_FORMULAELEMENT(S_FRMLID VARCHAR(200), I_TYPE INTEGER DEFAULT 0, I_LINE "
     "INTEGER, S_BTIME VARCHAR(100), S_ETIME VARCHAR(100), S_TIME VARCHAR(100), S_DESCRIBE "

@@ -8,19 +8,18 @@
 
 #include <functional>
 
+#include "check/ProblemStore.h"
 #include "check/ProgressSink.h"
 #include "platform/database.h"
 
 namespace check {
 
-// The statements, each sent exactly as written here.
-extern const QString kContentExistsSql;
+// The statements of the formula tables, each sent exactly as written here
+// (TMP_CONTENT's are with its rows, in ProblemStore.h).
 extern const QString kElementExistsSql;
 extern const QString kFormulaExistsSql;
-extern const QString kDropContentSql;
 extern const QString kDropElementSql;
 extern const QString kDropFormulaSql;
-extern const QString kCreateContentSql;
 extern const QString kCreateElementSql;
 extern const QString kCreateFormulaSql;
 extern const QString kCopyFormulasSql;

@@ -9,6 +9,7 @@
 #include "check/ProblemTexts.h"
 #include "tests/support/GoldenSql.h"
 #include "tests/support/QStringPrint.h"
+#include "tests/support/ScopedLocale.h"
 
 namespace {
 
@@ -83,13 +84,11 @@ TEST(FormulaRows, RowRulesTable) {
 }
 
 TEST(FormulaRows, PercentageUsesPointWhateverTheLocale) {
-  const QLocale saved;
-  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  const ScopedDefaultLocale german(QLocale(QLocale::German, QLocale::Germany));
   EXPECT_EQ(check::breachPercentage("1", "3"), "-66.67%");
   EXPECT_EQ(check::breachPercentage("150", "100"), "50.00%");
   EXPECT_EQ(check::breachPercentage("-5", "0"), "0");
   EXPECT_EQ(check::breachPercentage("1000000", "1000001"), "0.00%");  // no "-0.00"
-  QLocale::setDefault(saved);
 }
 
 TEST(FormulaRows, FailuresLeaveByException) {

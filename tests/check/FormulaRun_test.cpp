@@ -10,7 +10,6 @@
 #include "tests/check/CheckFixture.h"
 #include "tests/support/GoldenSql.h"
 #include "tests/support/QStringPrint.h"
-#include "tests/support/ScriptedDialogs.h"
 
 namespace {
 

@@ -1,10 +1,7 @@
 // The problem texts: categories, markers, rendered relations, table labels and
 // the splitting rule they rest on.
-#include <QRegularExpression>
-
 #include <gtest/gtest.h>
 
-#include "app/UCheckEdit.h"
 #include "check/ProblemTexts.h"
 #include "tests/support/QStringPrint.h"
 
@@ -126,18 +123,4 @@ TEST(TextsFailures, EachFunctionRaises) {
   EXPECT_THROW(check::renderCellRef("4", "T1700XX00R1C1"), TextError);
   EXPECT_THROW(check::tableLabel("abc"), TextError);
   EXPECT_THROW(check::tableLabel("18000000"), TextError);  // nothing left to read
-}
-
-TEST(TextsMisc, SubTextAndNewIdText) {
-  EXPECT_EQ(TFmCheckEdit::SubText("{ABC}", 2, 3), "ABC");
-  EXPECT_EQ(TFmCheckEdit::SubText("ABC", 2, 10), "BC");
-  EXPECT_EQ(TFmCheckEdit::SubText("ABC", 4, 1), "");
-  EXPECT_EQ(TFmCheckEdit::SubText("ABC", 0, 2), "AB");
-  const QString a = TFmCheckEdit::NewIdText();
-  const QString b = TFmCheckEdit::NewIdText();
-  EXPECT_NE(a, b);
-  EXPECT_TRUE(QRegularExpression("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$")
-                  .match(a)
-                  .hasMatch())
-      << a.toStdString();
 }

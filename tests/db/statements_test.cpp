@@ -7,13 +7,13 @@
 #include <QString>
 #include <QStringList>
 
+#include "check/BuiltinRules.h"
 #include "platform/database.h"
-#include "tests/db/Statements.h"
 #include "tests/support/GoldenSql.h"
 #include "tests/support/TestDatabase.h"
 
 using platform::db::Query;
-using namespace dbtest;
+using check::builtinRuleStatement;
 
 namespace {
 
@@ -79,22 +79,22 @@ TEST_F(StatementsTest, PresenceRuleListsTriggerWithoutCheckValue) {
   EXPECT_TRUE(db.fields(withFilter(kRule1, after, " and a.orgid = '001.002'"), {"d0107"}).isEmpty());
   EXPECT_EQ(db.fields(withFilter(kRule1, after, " and a.orgid in ('001.002','001.001','1')"), {"d0107"}),
             QStringList{"001.001"});
-  EXPECT_EQ(dbtest::presenceStatement({"3", "4", "5"}, "14").simplified(), kRule1.simplified());
+  EXPECT_EQ(builtinRuleStatement(1, {}), kRule1);
 }
 
 TEST_F(StatementsTest, EqualityRuleListsEqualFirstPairWithUnequalSecondPair) {
   EXPECT_EQ(db.fields(kRule6, {"d0107", "d0101"}),
             (QStringList{QString::fromUtf8("001|甲市委"), QString::fromUtf8("001.001|乙区委")}));
-  EXPECT_EQ(dbtest::equalityStatement("1").simplified(), kRule6.simplified());
+  EXPECT_EQ(builtinRuleStatement(6, {}), kRule6);
 }
 
 TEST_F(StatementsTest, RatioRulesGiveTheRoundedRatioAsText) {
   EXPECT_EQ(db.fields(kRule13, {"d0107", "val"}), (QStringList{"001.001|0.123457", "001.002|1.5"}));
   EXPECT_EQ(db.fields(withFilter(kRule13, "y.val >'0'", " and a.orgid = '001.002'"), {"val"}), QStringList{"1.5"});
-  EXPECT_EQ(dbtest::ratioStatement("18001500", "1", "7", "1", "1", 6).simplified(), kRule13.simplified());
+  EXPECT_EQ(builtinRuleStatement(13, {}), kRule13);
   // Summed numerators (rule 12 in column val1, rule 14 over one cell).
-  EXPECT_EQ(db.fields(dbtest::rule12Statement(), {"d0107", "val1"}), QStringList{"001.001|0.5"});
-  EXPECT_EQ(db.fields(dbtest::ratio16Statement("2"), {"d0107", "val"}), QStringList{"001.001|0.333333"});
+  EXPECT_EQ(db.fields(builtinRuleStatement(12, {}), {"d0107", "val1"}), QStringList{"001.001|0.5"});
+  EXPECT_EQ(db.fields(builtinRuleStatement(14, {}), {"d0107", "val"}), QStringList{"001.001|0.333333"});
 }
 
 class FormulaQueryTest : public StatementsTest {

@@ -17,6 +17,7 @@
 #include "check/SqlText.h"
 #include "platform/database.h"
 #include "tests/support/QStringPrint.h"
+#include "tests/support/ScopedLocale.h"
 #include "tests/support/TestDatabase.h"
 
 namespace {
@@ -240,16 +241,11 @@ TEST_F(RulesRun, RatioTextIgnoresTheLocale) {
   const int id = report(QStringLiteral("L01"), QStringLiteral("18001500"));
   cell(id, 1, 7, QStringLiteral("123457"));
   cell(id, 1, 1, QStringLiteral("1000000"));
-  const QLocale saved;
-  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
   QStringList stored;
-  try {
+  {
+    const ScopedDefaultLocale german(QLocale(QLocale::German, QLocale::Germany));
     stored = run();
-  } catch (...) {
-    QLocale::setDefault(saved);
-    throw;
   }
-  QLocale::setDefault(saved);
   ASSERT_EQ(stored.size(), 1);
   EXPECT_TRUE(stored.first().contains(QStringLiteral("则G1/A1 = 12.35%|"))) << stored.first().toStdString();
 }

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/UCheckEdit.h"
+#include "settings/Settings.h"
 #include "platform/database.h"
 
 class TestDatabase {

@@ -1,4 +1,5 @@
-// gtest main for tests that need Qt: one QApplication for the whole binary.
+// gtest main for tests of widgets and windows: one QApplication for the whole
+// binary, named as the program names it (the plain message dialog's caption).
 #include <QApplication>
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QSysInfo>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "platform/inifile.h"
 #include "platform/qtext.h"
 

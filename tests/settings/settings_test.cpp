@@ -6,7 +6,7 @@
 
 #include <fstream>
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "tests/support/TestDatabase.h"
 
 namespace {
