@@ -102,13 +102,13 @@ DbError connectFailure(const QString& connectionString, const QSqlError& qtError
     return fallback;
   const OdbcHandle dbc(SQL_HANDLE_DBC, env.get());
   if (dbc.get() == SQL_NULL_HANDLE) return fallback;
-  SQLSetConnectAttr(dbc.get(), SQL_ATTR_LOGIN_TIMEOUT,
-                    reinterpret_cast<SQLPOINTER>(static_cast<std::intptr_t>(kDiagnosticLoginTimeoutSeconds)),
-                    0);
+  const auto timeout = static_cast<std::intptr_t>(kDiagnosticLoginTimeoutSeconds);
+  SQLSetConnectAttr(dbc.get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeout), 0);
   static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
   std::u16string wide = connectionString.toStdU16String();
-  const SQLRETURN r = SQLDriverConnectW(dbc.get(), nullptr, reinterpret_cast<SQLWCHAR*>(wide.data()),
-                                        SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+  const SQLRETURN r = SQLDriverConnectW(dbc.get(), nullptr,
+                                        reinterpret_cast<SQLWCHAR*>(wide.data()), SQL_NTS,
+                                        nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
   if (SQL_SUCCEEDED(r)) {
     SQLDisconnect(dbc.get());
     return fallback;
@@ -147,7 +147,8 @@ std::vector<int> tcpSockets() {
     socklen_t addressLength = sizeof address;
     if (::getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_TYPE, &type, &typeLength) == 0 &&
         type == SOCK_STREAM &&
-        ::getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&address), &addressLength) == 0 &&
+        ::getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&address),
+                      &addressLength) == 0 &&
         (address.ss_family == AF_INET || address.ss_family == AF_INET6))
       sockets.push_back(static_cast<int>(fd));
   }

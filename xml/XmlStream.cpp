@@ -99,8 +99,8 @@ TFileStream::TFileStream(const std::string& path, Mode mode) : path_(path) {
   // Opened for reading without blocking: opening a FIFO (a named pipe) the
   // usual way waits for a writer, which may never come. The type is checked
   // once the file is open, so that it is the type of what was opened.
-  fd_ = ::open(path.c_str(), create ? (O_WRONLY | O_CREAT | O_CLOEXEC) : (O_RDONLY | O_NONBLOCK | O_CLOEXEC),
-               0644);
+  const int flags = create ? (O_WRONLY | O_CREAT | O_CLOEXEC) : (O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  fd_ = ::open(path.c_str(), flags, 0644);
   const XmlErrc code = create ? XmlErrc::FileCreate : XmlErrc::FileOpen;
   if (fd_ < 0) raise(code, path, std::strerror(errno));
   struct stat st {};
