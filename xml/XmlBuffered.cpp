@@ -38,7 +38,7 @@ void TBufferedReadStream::LoadPage() {
   // as the end, it would leave the loader short of a size it never reaches.
   while (pageFill_ < want) {
     const int64_t n = inner_.Read(page_.get() + pageFill_, want - pageFill_);
-    if (n <= 0) raise(XmlErrc::UnexpectedEnd, std::to_string(start + pageFill_));
+    if (n <= 0) raiseAt(XmlErrc::UnexpectedEnd, start + pageFill_, std::to_string(start + pageFill_));
     pageFill_ += n;
   }
 }

@@ -1,5 +1,6 @@
 #include "xml/XmlCodec.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/codepage.h"
@@ -73,6 +74,7 @@ void TCodecStream::OpenForReading() {
   if (inner_ == nullptr) raise(XmlErrc::EncodingStreamUnassigned);
   encoding_ = CodecEncoding::Ansi;
   unsigned char head[4] = {0, 0, 0, 0};
+  const int64_t start = innerPosition();
   const int64_t n = inner_->Read(head, 4);
   // An empty input has no signature: it is single-byte text with nothing in it.
   const Signature* match = nullptr;
@@ -89,8 +91,10 @@ void TCodecStream::OpenForReading() {
     encoding_ = match->encoding;
     markPresent_ = match->mark;
   }
-  if (refused(encoding_)) raise(XmlErrc::UnsupportedEncoding);
-  inner_->Seek(markPresent_ ? match->length - n : -n, SeekOrigin::Current);
+  if (refused(encoding_)) raiseAt(XmlErrc::UnsupportedEncoding, start);
+  // Right after the mark; an input that ends inside it ends there too,
+  // never further on (where nothing lies and no failure could point).
+  inner_->Seek(markPresent_ ? std::min<int64_t>(match->length, n) - n : -n, SeekOrigin::Current);
   if (encoding_ == CodecEncoding::Ucs2BigEndian || encoding_ == CodecEncoding::Utf16BigEndian)
     swapUnits_ = true;
 }
@@ -106,7 +110,7 @@ int64_t TCodecStream::Read(void* buffer, int64_t count) {
 
 bool TCodecStream::ReadInnerByte(unsigned char& b) {
   const bool ok = buffered_ ? buffered_->TakeByte(b) : inner_->Read(&b, 1) == 1;
-  if (ok && b == 0) raise(XmlErrc::NulCharacter);
+  if (ok && b == 0) raiseAt(XmlErrc::NulCharacter, innerPosition() - 1);
   return ok;
 }
 
@@ -114,9 +118,9 @@ bool TCodecStream::ReadInnerUnit(char16_t& u) {
   unsigned char b[2] = {0, 0};
   const int64_t n = inner_->Read(b, 2);
   if (n <= 0) return false;
-  if (n == 1) raise(XmlErrc::TruncatedUtf16);
+  if (n == 1) raiseAt(XmlErrc::TruncatedUtf16, innerPosition() - 1);
   u = swapUnits_ ? static_cast<char16_t>((b[0] << 8) | b[1]) : static_cast<char16_t>(b[0] | (b[1] << 8));
-  if (u == 0) raise(XmlErrc::NulCharacter);
+  if (u == 0) raiseAt(XmlErrc::NulCharacter, innerPosition() - 2);
   return true;
 }
 
@@ -262,7 +266,7 @@ unsigned char TAnsiStream::NextChar() {
       }
       return static_cast<unsigned char>(pending_[pendingIndex_++]);
     }
-    default: raise(XmlErrc::UnsupportedEncoding);
+    default: raiseAt(XmlErrc::UnsupportedEncoding, LastCharOffset());
   }
 }
 
@@ -371,7 +375,7 @@ unsigned char TUtf8Stream::NextChar() {
       pending_ = WideToUtf8Text(std::u16string_view(units, n));
       break;
     }
-    default: raise(XmlErrc::UnsupportedEncoding);
+    default: raiseAt(XmlErrc::UnsupportedEncoding, LastCharOffset());
   }
   return pending_.empty() ? 0 : static_cast<unsigned char>(pending_[pendingIndex_++]);
 }

@@ -48,6 +48,10 @@ class TCodecStream : public TStream {
   // read per byte would.
   std::string_view Peek() override;
   void Skip(size_t n) override;
+  // Where in the inner stream the source character read last begins (0 before the first read).
+  int64_t LastCharOffset() override { return posBeforeLast_; }
+  // The stream read or written; nullptr for none.
+  TStream* InnerStream() const { return inner_; }
 
   // The encoding in force (the detected one after the first read).
   CodecEncoding ActiveEncoding() const { return encoding_; }

@@ -163,63 +163,89 @@ void TXmlDocument::ReadFromString(std::string_view text) {
 }
 
 void TXmlDocument::ParseStream(TStream& stream) {
+  try {
+    ParseTopLevel(stream);
+  } catch (XmlError& e) {
+    detail::AddLine(e, stream);
+    throw;
+  }
+}
+
+void TXmlDocument::ParseTopLevel(TStream& stream) {
   StopParsing = false;
   topLevel_->ClearChildren();
   NotifyProgress(0);
   std::string lastEncoding;
-  int64_t position = -1;  // a codec has no position before its first read
+  std::vector<int64_t> starts;  // where each top-level node's "<" begins, for the root checks
+  int64_t position = 0;
   do {
     TXmlNode* node = topLevel_->AddNewChild("");
-    node->ParseFromStream(stream);
+    int64_t start = -1;
+    const bool ended = !detail::ParseNode(*node, stream, &start);
     if (StopParsing) return;
     if (node->Type() == ElementType::Declaration && node->HasAttribute("encoding")) {
       lastEncoding = node->AttributeValue("encoding");
       if (activeCodec_ != nullptr && namesUtf8(lastEncoding) && !isWide(activeCodec_->ActiveEncoding()))
         activeCodec_->SetActiveEncoding(CodecEncoding::Utf8);
     }
-    if (node->IsEmpty()) topLevel_->RemoveChild(node);
-    // A stream that stops giving bytes before its size would hold this loop forever.
-    const int64_t before = position;
+    if (node->IsEmpty())
+      topLevel_->RemoveChild(node);
+    else
+      starts.push_back(start);
+    // Every turn takes a character unless the input ended; one that ends
+    // before its size would otherwise hold this loop forever. (A character
+    // that becomes several bytes of text is taken over as many turns, while
+    // the position stays after it.)
     position = stream.Position();
-    if (position == before && position < stream.Size()) raise(XmlErrc::UnexpectedEnd, std::to_string(position));
+    if (ended && position < stream.Size()) raiseAt(XmlErrc::UnexpectedEnd, position, std::to_string(position));
   } while (position < stream.Size());
   NotifyProgress(stream.Size());
-  CheckRoot();
+  CheckRoot(starts, position);
 }
 
-void TXmlDocument::CheckRoot() {
+void TXmlDocument::CheckRoot(const std::vector<int64_t>& starts, int64_t end) {
+  // Each count with the index of the node that breaks its rule: the second
+  // of a kind that may stand once, or the one standing where it may not.
   int elements = 0;
   int cdata = 0;
   int declarations = 0;
   int doctypes = 0;
   int lastElement = -1;
-  int lastDocType = -1;
+  int secondElement = -1;
   int firstDeclaration = -1;
+  int secondDeclaration = -1;
+  int lastDocType = -1;
+  int secondDocType = -1;
+  int firstCData = -1;
   for (int i = 0; i < topLevel_->ChildCount(); ++i) {
     switch (topLevel_->ChildAt(i)->Type()) {
       case ElementType::Element:
-        ++elements;
+        if (++elements == 2) secondElement = i;
         lastElement = i;
         break;
-      case ElementType::CData: ++cdata; break;
+      case ElementType::CData:
+        if (cdata++ == 0) firstCData = i;
+        break;
       case ElementType::Declaration:
-        if (declarations++ == 0) firstDeclaration = i;
+        if (++declarations == 1) firstDeclaration = i;
+        if (declarations == 2) secondDeclaration = i;
         break;
       case ElementType::DocType:
-        ++doctypes;
+        if (++doctypes == 2) secondDocType = i;
         lastDocType = i;
         break;
       default: break;
     }
   }
-  if (elements == 0) raise(XmlErrc::NoRootElement);
+  auto at = [&](int index) { return starts[static_cast<size_t>(index)]; };
+  if (elements == 0) raiseAt(XmlErrc::NoRootElement, end);
   if (!StrictRootChecks) return;
-  if (elements > 1) raise(XmlErrc::MoreThanOneRoot);
-  if (declarations > 1) raise(XmlErrc::MoreThanOneDeclaration);
-  if (declarations == 1 && firstDeclaration != 0) raise(XmlErrc::DeclarationNotFirst);
-  if (doctypes > 1) raise(XmlErrc::MoreThanOneDocType);
-  if (doctypes == 1 && lastDocType > lastElement) raise(XmlErrc::DocTypeAfterRoot);
-  if (cdata > 0) raise(XmlErrc::CDataInRoot);
+  if (elements > 1) raiseAt(XmlErrc::MoreThanOneRoot, at(secondElement));
+  if (declarations > 1) raiseAt(XmlErrc::MoreThanOneDeclaration, at(secondDeclaration));
+  if (declarations == 1 && firstDeclaration != 0) raiseAt(XmlErrc::DeclarationNotFirst, at(firstDeclaration));
+  if (doctypes > 1) raiseAt(XmlErrc::MoreThanOneDocType, at(secondDocType));
+  if (doctypes == 1 && lastDocType > lastElement) raiseAt(XmlErrc::DocTypeAfterRoot, at(lastDocType));
+  if (cdata > 0) raiseAt(XmlErrc::CDataInRoot, at(firstCData));
 }
 
 void TXmlDocument::ReadDocType(TXmlNode& node, TStream& stream) {
@@ -232,7 +258,12 @@ void TXmlDocument::ReadDocType(TXmlNode& node, TStream& stream) {
   }
   std::vector<std::string> tokens = detail::SplitTagTokens(header);
   if (!tokens.empty()) {
-    node.SetNodeName(tokens[0]);
+    try {
+      node.SetNodeName(tokens[0]);
+    } catch (XmlError& e) {
+      e.setOffset(detail::OffsetOfLast(stream));  // the ">" or "[" after the name
+      throw;
+    }
     std::string rest;
     for (size_t i = 1; i < tokens.size(); ++i) {
       if (i > 1) rest += ' ';

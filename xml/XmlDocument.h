@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "xml/XmlCodec.h"
 #include "xml/XmlNode.h"
@@ -81,7 +82,8 @@ class TXmlDocument {
   // anything but a regular file: a directory, FIFO, socket or device), parse
   // errors (filer kind), a failed read ("Cannot read file", filer kind), input
   // that ends before the file's size (filer kind) and codec errors (stream
-  // kind); the nodes read before a failure stay.
+  // kind); the nodes read before a failure stay. A failure found in the
+  // input carries its place there (XmlError::offset and line, XmlErrors.h).
   void LoadFromFile(const std::string& path);
   // Loads through a buffered reader and a codec over stream (which stays the caller's).
   void LoadFromStream(TStream& stream);
@@ -129,7 +131,9 @@ class TXmlDocument {
     TCodecStream*& slot_;
   };
 
-  void CheckRoot();
+  void ParseTopLevel(TStream& stream);
+  // The root checks; starts holds where each top-level node begins, end where the input ended.
+  void CheckRoot(const std::vector<int64_t>& starts, int64_t end);
   std::unique_ptr<TXmlNode> topLevel_;
   TCodecStream* activeCodec_ = nullptr;
 };

@@ -76,15 +76,17 @@ std::string errorMessage(XmlErrc code, std::string_view arg, std::string_view de
   return text;
 }
 
-void raise(XmlErrc code, std::string_view arg, std::string_view detail) {
+void raise(XmlErrc code, std::string_view arg, std::string_view detail) { raiseAt(code, -1, arg, detail); }
+
+void raiseAt(XmlErrc code, int64_t offset, std::string_view arg, std::string_view detail) {
   const std::string message = errorMessage(code, arg, detail);
   switch (errorKind(code)) {
-    case ErrorKind::General: throw XmlError(code, ErrorKind::General, message);
-    case ErrorKind::Conversion: throw XmlConversionError(code, ErrorKind::Conversion, message);
-    case ErrorKind::Stream: throw XmlStreamError(code, ErrorKind::Stream, message);
-    case ErrorKind::Filer: throw XmlFilerError(code, ErrorKind::Filer, message);
+    case ErrorKind::General: throw XmlError(code, ErrorKind::General, message, offset);
+    case ErrorKind::Conversion: throw XmlConversionError(code, ErrorKind::Conversion, message, offset);
+    case ErrorKind::Stream: throw XmlStreamError(code, ErrorKind::Stream, message, offset);
+    case ErrorKind::Filer: throw XmlFilerError(code, ErrorKind::Filer, message, offset);
   }
-  throw XmlError(code, ErrorKind::General, message);
+  throw XmlError(code, ErrorKind::General, message, offset);
 }
 
 }  // namespace xml

@@ -10,33 +10,145 @@
 #include "xml/XmlStream.h"
 #include "xml/XmlText.h"
 #include "xml/internal/ByteClass.h"
-#include "xml/internal/LineBlock.h"
 #include "xml/internal/Options.h"
 
 namespace xml {
+
+namespace detail {
 namespace {
 
-using detail::nextLine;
-using detail::putLength;
-
-std::string encodeLine(std::string_view line) {
-  std::string out;
-  putLength(out, line.size());
-  out.append(line);
-  return out;
-}
-
-// The last attribute line a thread looked up by index: valid while no block
-// has changed other than by appending (which moves no line) since. Every
-// other change of a block, and a node's end, starts a new generation.
+// The line a thread looked up last by index: true while no list has moved or
+// dropped lines since (every such change starts a new generation; appending
+// moves none). Kept per thread so that lists stay small and readers on
+// different threads do not meet.
 struct LineCursor {
-  const TXmlNode* node = nullptr;
+  const AttributeLines* list = nullptr;
   uint64_t generation = 0;
   int index = 0;
   size_t offset = 0;
 };
 thread_local LineCursor tLineCursor;
 std::atomic<uint64_t> gLineGeneration{1};
+
+std::string encodeLine(std::string_view line) {
+  std::string out;
+  char buf[10];
+  out.append(buf, static_cast<size_t>(writeLength(buf, line.size()) - buf));
+  out.append(line);
+  return out;
+}
+
+}  // namespace
+
+void AttributeLines::Forget() const {
+  if (count_ > 0) gLineGeneration.fetch_add(1, std::memory_order_relaxed);
+}
+
+void AttributeLines::TakeFrom(AttributeLines& other) {
+  other.Forget();  // its lines now live at this list's place
+  bytes_ = std::move(other.bytes_);
+  count_ = other.count_;
+  exists_ = other.exists_;
+  sorted_ = other.sorted_;
+  other.bytes_.clear();
+  other.count_ = 0;
+  other.exists_ = false;
+  other.sorted_ = false;
+}
+
+void AttributeLines::Reset() {
+  Forget();
+  std::string().swap(bytes_);
+  count_ = 0;
+  exists_ = false;
+  sorted_ = false;
+}
+
+size_t AttributeLines::Offset(int index) const {
+  // Walks on from the line looked up last when it is this list's and lies
+  // before index, so a loop over all lines by index walks the block once.
+  LineCursor& cursor = tLineCursor;
+  const uint64_t generation = gLineGeneration.load(std::memory_order_relaxed);
+  int from = 0;
+  size_t pos = 0;
+  if (cursor.list == this && cursor.generation == generation && cursor.index <= index) {
+    from = cursor.index;
+    pos = cursor.offset;
+  }
+  for (int i = from; i < index; ++i) nextLine(bytes_, pos);
+  cursor = {this, generation, index, pos};
+  return pos;
+}
+
+std::string_view AttributeLines::Line(int index) const {
+  if (index < 0 || index >= count_) return {};
+  size_t pos = Offset(index);
+  return nextLine(bytes_, pos);
+}
+
+void AttributeLines::AppendText(std::string& out) const {
+  // Each line's length prefix (one byte or more) gives way to one blank, so
+  // the block's size is room enough.
+  const size_t at = out.size();
+  out.resize(at + bytes_.size());
+  char* w = out.data() + at;
+  // Lines shorter than 128 bytes have a one-byte prefix: the block is then
+  // the text already, once each prefix becomes the blank.
+  std::memcpy(w, bytes_.data(), bytes_.size());
+  size_t k = 0;
+  while (k < bytes_.size() && static_cast<unsigned char>(w[k]) < 0x80) {
+    const size_t len = static_cast<unsigned char>(w[k]);
+    w[k] = ' ';
+    k += 1 + len;
+  }
+  if (k == bytes_.size()) return;
+  size_t pos = 0;
+  for (int i = 0; i < count_; ++i) {
+    const std::string_view line = nextLine(bytes_, pos);
+    *w++ = ' ';
+    std::memcpy(w, line.data(), line.size());
+    w += line.size();
+  }
+  out.resize(static_cast<size_t>(w - out.data()));
+}
+
+void AttributeLines::Append(std::string_view line) {
+  char buf[10];
+  bytes_.append(buf, static_cast<size_t>(writeLength(buf, line.size()) - buf));
+  bytes_.append(line);
+  ++count_;
+}
+
+void AttributeLines::InsertAt(size_t offset, std::string_view line) {
+  Forget();  // the lines after offset move
+  bytes_.insert(offset, encodeLine(line));
+  ++count_;
+}
+
+void AttributeLines::AppendPieces(const std::string_view* first, const std::string_view* last) {
+  Create(false);
+  size_t n = 0;
+  for (const std::string_view* p = first; p != last; ++p) n += p->size();
+  char buf[10];
+  bytes_.append(buf, static_cast<size_t>(writeLength(buf, n) - buf));
+  for (const std::string_view* p = first; p != last; ++p) bytes_.append(*p);
+  ++count_;
+}
+
+void AttributeLines::Replace(int index, std::string_view line) {
+  if (index < 0 || index >= count_) return;
+  const size_t at = Offset(index);
+  size_t end = at;
+  nextLine(bytes_, end);
+  Forget();  // the lines after index move
+  bytes_.replace(at, end - at, encodeLine(line));
+  // Those before it, this one included, did not: a walk by index goes on from here.
+  tLineCursor = {this, gLineGeneration.load(std::memory_order_relaxed), index, at};
+}
+
+}  // namespace detail
+
+namespace {
 
 std::string_view namePart(std::string_view line) {
   const size_t eq = line.find('=');
@@ -45,11 +157,13 @@ std::string_view namePart(std::string_view line) {
 
 }  // namespace
 
+// The list adds its count and kind to its block and no more, so a node keeps its size.
+static_assert(sizeof(detail::AttributeLines) == sizeof(std::string) + 8);
+
 TXmlNode::TXmlNode(TXmlDocument* document, ElementType type) : type_(type), document_(document) {}
 
 // Frees the subtree without recursion, so no depth of tree exhausts the stack.
 TXmlNode::~TXmlNode() {
-  if (attrCount_ > 0) ResetCursor();
   if (children_.empty()) return;
   std::vector<std::unique_ptr<TXmlNode>> pending = std::move(children_);
   while (!pending.empty()) {
@@ -94,79 +208,24 @@ std::string TXmlNode::TextValue() const { return DecodeEntities(value_); }
 
 // ---- attributes ----
 
-int TXmlNode::AttributeCount() const { return attrCount_; }
+int TXmlNode::AttributeCount() const { return attrs_.Count(); }
 
-size_t TXmlNode::LineOffset(int index) const {
-  // Walks on from the line looked up last when it is this node's and lies
-  // before index, so a loop over all lines by index walks the block once.
-  LineCursor& cursor = tLineCursor;
-  int from = 0;
-  size_t pos = 0;
-  if (cursor.node == this && cursor.generation == gLineGeneration.load(std::memory_order_relaxed) &&
-      cursor.index <= index && cursor.offset <= attrs_.size()) {
-    from = cursor.index;
-    pos = cursor.offset;
-  }
-  for (int i = from; i < index; ++i) nextLine(attrs_, pos);
-  RememberLine(index, pos);
-  return pos;
-}
+void TXmlNode::AppendAttributeLines(std::string& out) const { attrs_.AppendText(out); }
 
-void TXmlNode::RememberLine(int index, size_t offset) const {
-  tLineCursor = {this, gLineGeneration.load(std::memory_order_relaxed), index, offset};
-}
+std::string TXmlNode::AttributeName(int index) const { return std::string(namePart(attrs_.Line(index))); }
 
-void TXmlNode::ResetCursor() { gLineGeneration.fetch_add(1, std::memory_order_relaxed); }
-
-std::string_view TXmlNode::LineAt(int index) const {
-  if (index < 0 || index >= attrCount_) return {};
-  size_t pos = LineOffset(index);
-  return nextLine(attrs_, pos);
-}
-
-void TXmlNode::AppendAttributeLines(std::string& out) const {
-  // Each line's length prefix (one byte or more) gives way to one blank, so
-  // the block's size is room enough.
-  const size_t at = out.size();
-  out.resize(at + attrs_.size());
-  char* w = out.data() + at;
-  // Lines shorter than 128 bytes have a one-byte prefix: the block is then
-  // the text already, once each prefix becomes the blank.
-  std::memcpy(w, attrs_.data(), attrs_.size());
-  size_t k = 0;
-  while (k < attrs_.size() && static_cast<unsigned char>(w[k]) < 0x80) {
-    const size_t len = static_cast<unsigned char>(w[k]);
-    w[k] = ' ';
-    k += 1 + len;
-  }
-  if (k == attrs_.size()) return;
-  size_t pos = 0;
-  for (int i = 0; i < attrCount_; ++i) {
-    const std::string_view line = nextLine(attrs_, pos);
-    *w++ = ' ';
-    std::memcpy(w, line.data(), line.size());
-    w += line.size();
-  }
-  out.resize(static_cast<size_t>(w - out.data()));
-}
-
-std::string TXmlNode::AttributeName(int index) const { return std::string(namePart(LineAt(index))); }
-
-std::string TXmlNode::AttributePair(int index) const { return std::string(LineAt(index)); }
+std::string TXmlNode::AttributePair(int index) const { return std::string(attrs_.Line(index)); }
 
 std::string_view TXmlNode::ValuePartOfFirst(std::string_view name, int* index) const {
   const bool utf8 = InUtf8Mode();
-  size_t pos = 0;
-  for (int i = 0; i < attrCount_; ++i) {
-    const std::string_view line = nextLine(attrs_, pos);
-    const size_t eq = line.find('=');
-    if (eq != std::string_view::npos && CompareNames(line.substr(0, eq), name, utf8) == 0) {
-      *index = i;
-      return line.substr(eq + 1);
-    }
-  }
-  *index = -1;
-  return {};
+  std::string_view line;
+  *index = attrs_.Find(
+      [&](std::string_view l) {
+        const size_t eq = l.find('=');
+        return eq != std::string_view::npos && CompareNames(l.substr(0, eq), name, utf8) == 0;
+      },
+      &line);
+  return *index < 0 ? std::string_view{} : line.substr(line.find('=') + 1);
 }
 
 std::string TXmlNode::AttributeValue(std::string_view name) const {
@@ -182,59 +241,24 @@ int TXmlNode::AttributeIndexOf(std::string_view name) const {
   return index;
 }
 
-void TXmlNode::EnsureAttributes() {
-  if (attrList_) return;
-  attrList_ = true;
-  attrSorted_ = document_ != nullptr && document_->SortAttributes;
-}
+void TXmlNode::EnsureAttributes() { attrs_.Create(document_ != nullptr && document_->SortAttributes); }
 
-void TXmlNode::ClearAttributes() {
-  attrs_.clear();
-  attrs_.shrink_to_fit();
-  attrCount_ = 0;
-  attrList_ = false;
-  attrSorted_ = false;
-  ResetCursor();
-}
+void TXmlNode::ClearAttributes() { attrs_.Reset(); }
+
+int TXmlNode::CompareLines(std::string_view a, std::string_view b) const { return CompareNames(a, b, InUtf8Mode()); }
 
 void TXmlNode::AttributeAddLine(std::string_view line) {
   EnsureAttributes();
-  if (!attrSorted_) {
-    putLength(attrs_, line.size());
-    attrs_.append(line);
-    ++attrCount_;
-    return;
-  }
-  const bool utf8 = InUtf8Mode();
-  size_t pos = 0;
-  for (int i = 0; i < attrCount_; ++i) {
-    const size_t at = pos;
-    const int c = CompareNames(nextLine(attrs_, pos), line, utf8);
-    if (c == 0) return;  // a sorted list keeps one of equal lines
-    if (c > 0) {
-      ResetCursor();
-      attrs_.insert(at, encodeLine(line));
-      ++attrCount_;
-      return;
-    }
-  }
-  attrs_.append(encodeLine(line));
-  ++attrCount_;
+  attrs_.Add(line, [this](std::string_view a, std::string_view b) { return CompareLines(a, b); });
 }
 
 void TXmlNode::AttributeAddPieces(const std::string_view* first, const std::string_view* last) {
   if (last - first == 1) return AttributeAddLine(*first);
-  size_t n = 0;
-  for (const std::string_view* p = first; p != last; ++p) n += p->size();
-  if (attrSorted_ || !attrList_) {
-    std::string line;
-    line.reserve(n);
-    for (const std::string_view* p = first; p != last; ++p) line.append(*p);
-    return AttributeAddLine(line);
-  }
-  putLength(attrs_, n);
-  for (const std::string_view* p = first; p != last; ++p) attrs_.append(*p);
-  ++attrCount_;
+  EnsureAttributes();
+  if (!attrs_.Sorted()) return attrs_.AppendPieces(first, last);
+  std::string line;
+  for (const std::string_view* p = first; p != last; ++p) line.append(*p);
+  AttributeAddLine(line);
 }
 
 void TXmlNode::AttributeAdd(std::string_view name, std::string_view value) {
@@ -245,19 +269,13 @@ void TXmlNode::AttributeAdd(std::string_view name, std::string_view value) {
 }
 
 void TXmlNode::SetAttributeValueAt(int index, std::string_view value) {
-  if (index < 0 || index >= attrCount_) return;
+  if (index < 0 || index >= attrs_.Count()) return;
   // A sorted list would lose its order if a line changed in place.
-  if (attrSorted_) raise(XmlErrc::SortedListOperation);
-  const size_t at = LineOffset(index);
-  size_t end = at;
-  const std::string_view old = nextLine(attrs_, end);
-  std::string line(namePart(old));
+  if (attrs_.Sorted()) raise(XmlErrc::SortedListOperation);
+  std::string line(namePart(attrs_.Line(index)));
   line += '=';
   line += QuoteText(EscapeText(value));
-  attrs_.replace(at, end - at, encodeLine(line));
-  // The lines after index moved; those before it, this one included, did not.
-  ResetCursor();
-  RememberLine(index, at);
+  attrs_.Replace(index, line);
 }
 
 // ---- children ----
@@ -494,10 +512,10 @@ void TXmlNode::Assign(const TXmlNode& source) {
     dst->name_ = src->name_;
     dst->tag_ = src->tag_;
     dst->value_ = src->value_;
-    if (src->attrList_) {
+    if (src->attrs_.Exists()) {
       dst->EnsureAttributes();
-      size_t pos = 0;
-      for (int i = 0; i < src->attrCount_; ++i) dst->AttributeAddLine(nextLine(src->attrs_, pos));
+      TXmlNode* target = dst;
+      src->attrs_.ForEach([target](std::string_view line) { target->AttributeAddLine(line); });
     }
     dst->children_.reserve(src->children_.size());
     for (const auto& c : src->children_) {
@@ -512,10 +530,6 @@ void TXmlNode::Assign(const TXmlNode& source) {
   tag_ = copy->tag_;
   value_ = std::move(copy->value_);
   attrs_ = std::move(copy->attrs_);
-  attrCount_ = copy->attrCount_;
-  attrList_ = copy->attrList_;
-  attrSorted_ = copy->attrSorted_;
-  ResetCursor();
   children_ = std::move(copy->children_);
   for (auto& c : children_) c->parent_ = this;
 }

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "xml/internal/AttributeLines.h"
+
 namespace xml {
 
 class TXmlDocument;
@@ -281,25 +283,16 @@ class TXmlNode {
 
  private:
   friend class NodeParser;
-  std::string_view LineAt(int index) const;
-  // Offset of line index in attrs_ (0..count-1).
-  size_t LineOffset(int index) const;
-  // Ends every remembered line offset: a block changed other than by appending.
-  static void ResetCursor();
-  // Remembers the offset of line index for the next lookup by index.
-  void RememberLine(int index, size_t offset) const;
   std::string_view ValuePartOfFirst(std::string_view name, int* index) const;
+  // The comparison of lines in a sorted list.
+  int CompareLines(std::string_view a, std::string_view b) const;
   void AdoptChild(std::unique_ptr<TXmlNode>& node);
   // CanUseShortTag for a node whose depth the caller knows.
   bool ShortTagAt(int depth) const;
 
-  // Attribute lines in one block, each behind its length (a varint): one
-  // allocation per node keeps a parsed tree small.
-  std::string attrs_;
-  int32_t attrCount_ = 0;
+  // The attribute lines; only the list's own members change them.
+  detail::AttributeLines attrs_;
   int32_t tag_ = 0;
-  bool attrList_ = false;
-  bool attrSorted_ = false;
   ElementType type_;
   TXmlDocument* document_;
   TXmlNode* parent_ = nullptr;

@@ -1,14 +1,13 @@
 // Reads one node, and for an element its subtree, from a character stream.
-#include <cstring>
 #include <utility>
 
 #include "xml/XmlBuffered.h"
+#include "xml/XmlCodec.h"
 #include "xml/XmlDocument.h"
 #include "xml/XmlErrors.h"
 #include "xml/XmlNode.h"
 #include "xml/XmlText.h"
 #include "xml/internal/ByteClass.h"
-#include "xml/internal/LineBlock.h"
 #include "xml/internal/Parser.h"
 #include "xml/internal/Scan.h"
 
@@ -35,7 +34,7 @@ thread_local int tNesting = 0;
 
 int takeChar(TPushbackReader& reader, char& c) {
   const int n = reader.TakeChar(c);
-  if (n == 1 && c == '\0') raise(XmlErrc::NulCharacter);
+  if (n == 1 && c == '\0') raiseAt(XmlErrc::NulCharacter, OffsetOfLast(reader.Stream()));
   return n;
 }
 
@@ -54,7 +53,7 @@ bool takeNonBlank(TPushbackReader& reader, char& c) {
     c = run[i];
     if (c == '\0') {
       stream.Skip(i);
-      raise(XmlErrc::NulCharacter);
+      raiseAt(XmlErrc::NulCharacter, OffsetOfNext(stream));
     }
     stream.Skip(i + 1);
     return true;
@@ -65,16 +64,109 @@ bool takeNonBlank(TPushbackReader& reader, char& c) {
 }
 }  // namespace
 
-DepthGuard::DepthGuard() {
-  if (tNesting >= kMaxNesting) raise(XmlErrc::NestingTooDeep);
+// Line breaks before offset: LF, and a CR that no LF follows. next(unit)
+// gives the input's units from its start, false at its end; each unit is
+// width bytes long.
+template <typename Next>
+int64_t lineOf(int64_t offset, int width, Next next) {
+  int64_t line = 1;
+  bool crBefore = false;  // the unit before was a CR, not counted yet
+  uint32_t unit = 0;
+  for (int64_t at = 0; next(unit); at += width) {
+    if (crBefore && unit != '\n') ++line;
+    if (at >= offset) return line;  // this unit only told whether a CR stood alone
+    crBefore = unit == '\r';
+    if (unit == '\n') ++line;
+  }
+  return crBefore ? line + 1 : line;
+}
+
+DepthGuard::DepthGuard(TStream& stream) {
+  if (tNesting >= kMaxNesting) raiseAt(XmlErrc::NestingTooDeep, OffsetOfLast(stream));
   ++tNesting;
 }
 
 DepthGuard::~DepthGuard() { --tNesting; }
 
+int64_t OffsetOfNext(TStream& stream) noexcept {
+  try {
+    return stream.Position();
+  } catch (...) {
+    return -1;
+  }
+}
+
+int64_t OffsetOfLast(TStream& stream) noexcept {
+  try {
+    return stream.LastCharOffset();
+  } catch (...) {
+    return -1;
+  }
+}
+
+void AddLine(XmlError& error, TStream& stream) noexcept {
+  const int64_t offset = error.offset();
+  if (offset < 0 || error.line() >= 0) return;
+  try {
+    TStream* input = &stream;
+    int width = 1;
+    bool bigEndian = false;
+    if (const auto* codec = dynamic_cast<const TCodecStream*>(&stream)) {
+      input = codec->InnerStream();
+      switch (codec->ActiveEncoding()) {
+        case CodecEncoding::Ucs2BigEndian:
+        case CodecEncoding::Utf16BigEndian: bigEndian = true; [[fallthrough]];
+        case CodecEncoding::Ucs2LittleEndian:
+        case CodecEncoding::Utf16LittleEndian: width = 2; break;
+        default: break;
+      }
+    }
+    // A codec cannot go back to its start; nor can what has no stream.
+    if (input == nullptr || dynamic_cast<const TCodecStream*>(input) != nullptr) return;
+    if (const auto* memory = dynamic_cast<const TMemoryStream*>(input)) {
+      const std::string& bytes = memory->Bytes();
+      size_t at = 0;
+      error.setLine(lineOf(offset, width, [&](uint32_t& unit) {
+        if (at + static_cast<size_t>(width) > bytes.size()) return false;
+        const auto b0 = static_cast<unsigned char>(bytes[at]);
+        const auto b1 = width == 2 ? static_cast<unsigned char>(bytes[at + 1]) : 0u;
+        unit = bigEndian ? (b0 << 8) | b1 : b0 | (b1 << 8);
+        at += static_cast<size_t>(width);
+        return true;
+      }));
+      return;
+    }
+    const int64_t kept = input->Position();
+    if (input->Seek(0, SeekOrigin::Beginning) != 0) {
+      input->Seek(kept, SeekOrigin::Beginning);
+      return;
+    }
+    char buffer[4096];
+    int64_t have = 0;
+    int64_t at = 0;
+    const int64_t line = lineOf(offset, width, [&](uint32_t& unit) {
+      unsigned char b[2] = {0, 0};
+      for (int k = 0; k < width; ++k) {
+        if (at == have) {
+          have = input->Read(buffer, sizeof buffer);
+          at = 0;
+          if (have <= 0) return false;
+        }
+        b[k] = static_cast<unsigned char>(buffer[at++]);
+      }
+      unit = bigEndian ? (b[0] << 8) | b[1] : b[0] | (b[1] << 8);
+      return true;
+    });
+    input->Seek(kept, SeekOrigin::Beginning);
+    error.setLine(line);
+  } catch (...) {
+    // The line stays unknown; the failure itself goes on as it was.
+  }
+}
+
 bool ReadXmlChar(TStream& stream, char& c) {
   if (stream.Read(&c, 1) != 1) return false;
-  if (c == '\0') raise(XmlErrc::NulCharacter);
+  if (c == '\0') raiseAt(XmlErrc::NulCharacter, OffsetOfLast(stream));
   return true;
 }
 
@@ -163,7 +255,7 @@ bool ReadUntilView(TPushbackReader& reader, std::string_view end, bool quoteAwar
           const char c = run[i];
           if (c == '\0') {
             stream.Skip(i);
-            raise(XmlErrc::NulCharacter);
+            raiseAt(XmlErrc::NulCharacter, OffsetOfNext(stream));
           }
           if (quoteAware && isQuote(c)) {
             if (quote == 0)
@@ -192,7 +284,7 @@ bool ReadUntilView(TPushbackReader& reader, std::string_view end, bool quoteAwar
         for (size_t i = 0; i < run.size(); ++i) {
           if (run[i] == '\0') {
             stream.Skip(i);
-            raise(XmlErrc::NulCharacter);
+            raiseAt(XmlErrc::NulCharacter, OffsetOfNext(stream));
           }
           if (step(run[i])) {
             stream.Skip(i + 1);
@@ -368,11 +460,14 @@ class NodeParser {
   NodeParser(TXmlNode& node, TStream& stream)
       : node_(node), stream_(stream), doc_(node.document_), reader_(stream) {}
 
-  void Run() {
-    if (stopped()) return;
-    DepthGuard depth;
+  // False when the input ended before anything but blanks.
+  bool Run(int64_t* markupStart) {
+    if (stopped()) return true;
     char c = 0;
-    if (!takeNonBlank(reader_, c) || c != '<') return;
+    if (!takeNonBlank(reader_, c)) return false;
+    if (c != '<') return true;
+    if (markupStart != nullptr) *markupStart = OffsetOfLast(stream_);
+    DepthGuard depth(stream_);
     const MarkupRow& row = kMarkupTable[MatchMarkupStart(reader_)];
     node_.type_ = row.type;
     try {
@@ -382,6 +477,7 @@ class NodeParser {
       throw;
     }
     Completed();
+    return true;
   }
 
  private:
@@ -427,7 +523,7 @@ class NodeParser {
         ReadUntilChar(stream_, '>', text);
         std::vector<std::string> tokens = SplitTagTokens(text);
         if (!tokens.empty()) {
-          node_.SetNodeName(tokens[0]);
+          SetParsedName(tokens[0]);
           std::string rest;
           for (size_t i = 1; i < tokens.size(); ++i) {
             if (i > 1) rest += "\r\n";
@@ -448,18 +544,18 @@ class NodeParser {
       // The tag lies whole in the bytes at hand (and the page stays while its
       // tokens are taken): found and split in one pass.
       stream_.Skip(end + 1);
-      ApplyTagTokens(tokens, {});
+      ApplyTagTokens(tokens, {}, true);
     } else {
       thread_local std::string storage;  // the tag is done with before any other is read
       std::string_view tag;
-      ReadUntilView(reader_, row.end, true, storage, tag);
+      const bool closed = ReadUntilView(reader_, row.end, true, storage, tag);
       emptyElement = false;
       if (row.type == ElementType::Element && !tag.empty() && tag.back() == '/') {
         emptyElement = true;
         tag.remove_suffix(1);
       }
       SplitTagTokens(tag, tokens);
-      ApplyTagTokens(tokens, tag);
+      ApplyTagTokens(tokens, tag, closed);
       if (storage.capacity() > 65536) std::string().swap(storage);
     }
     if (tokens.size() > 4096) tokens = TagTokenList();
@@ -467,9 +563,21 @@ class NodeParser {
     if (row.type == ElementType::Element && !emptyElement) Content();
   }
 
+  // A node name read from the input: a blank in it is a failure at the
+  // character read last.
+  void SetParsedName(std::string_view name) {
+    try {
+      node_.SetNodeName(name);
+    } catch (XmlError& e) {
+      e.setOffset(OffsetOfLast(stream_));
+      throw;
+    }
+  }
+
   // Sets name and attribute lines from a tag's tokens; tag is the text
-  // (needed for a stylesheet's value only).
-  void ApplyTagTokens(const TagTokenList& tokens, std::string_view tag) {
+  // (needed for a stylesheet's value only); closed is false when the input
+  // ended inside the tag.
+  void ApplyTagTokens(const TagTokenList& tokens, std::string_view tag, bool closed) {
     size_t firstLine = 0;
     if (node_.type_ == ElementType::Declaration) {
       node_.name_ = "xml";
@@ -477,34 +585,19 @@ class NodeParser {
       node_.name_ = "xml-stylesheet";
       node_.value_ = std::string(TrimText(tag));
     } else {
-      if (tokens.empty()) raise(XmlErrc::MissingElementName);
+      if (tokens.empty())
+        raiseAt(XmlErrc::MissingElementName, closed ? OffsetOfLast(stream_) : OffsetOfNext(stream_));
       node_.name_.clear();
       tokens.appendTo(0, node_.name_);
       firstLine = 1;
     }
     if (firstLine < tokens.size()) {
       node_.EnsureAttributes();
-      if (node_.attrSorted_) {
+      if (node_.attrs_.Sorted()) {
         for (size_t k = firstLine; k < tokens.size(); ++k) node_.AttributeAddPieces(tokens.begin(k), tokens.end(k));
       } else {
         // Unsorted lines go behind the others: the block grows once, to its final size.
-        size_t bytes = 0;
-        for (size_t k = firstLine; k < tokens.size(); ++k) {
-          const size_t n = tokens.length(k);
-          bytes += lengthSize(n) + n;
-        }
-        std::string& block = node_.attrs_;
-        const size_t at = block.size();
-        block.resize(at + bytes);
-        char* w = block.data() + at;
-        for (size_t k = firstLine; k < tokens.size(); ++k) {
-          w = writeLength(w, tokens.length(k));
-          for (const std::string_view* p = tokens.begin(k); p != tokens.end(k); ++p) {
-            std::memcpy(w, p->data(), p->size());
-            w += p->size();
-          }
-        }
-        node_.attrCount_ += static_cast<int32_t>(tokens.size() - firstLine);
+        node_.attrs_.AppendTokens(tokens, firstLine);
       }
     }
   }
@@ -532,9 +625,10 @@ class NodeParser {
   void CloseTag() {
     std::string storage;
     std::string_view text;
-    if (!ReadUntilView(reader_, ">", true, storage, text)) raise(XmlErrc::MissingGtInCloseTag, node_.name_);
+    if (!ReadUntilView(reader_, ">", true, storage, text))
+      raiseAt(XmlErrc::MissingGtInCloseTag, OffsetOfNext(stream_), node_.name_);
     if (CompareNames(TrimText(text), node_.name_, node_.InUtf8Mode()) != 0)
-      raise(XmlErrc::IncorrectCloseTag, node_.name_);
+      raiseAt(XmlErrc::IncorrectCloseTag, OffsetOfLast(stream_), node_.name_);
   }
 
   // Parses the child whose "<" is the stream's next character; false when an
@@ -545,7 +639,8 @@ class NodeParser {
     // Room for a few children at once; the list is cut to size at the close tag.
     if (node_.children_.capacity() == 0) node_.children_.reserve(8);
     TXmlNode* child = node_.ChildAt(node_.AddChild(TXmlNode::CreateOwned(doc_)));
-    child->ParseFromStream(stream_);
+    // Not through the public entry: a failure's line is counted once, where the parse was entered.
+    NodeParser(*child, stream_).Run(nullptr);
     if (doc_ != nullptr && doc_->DiscardComments && child->type_ == ElementType::Comment)
       node_.RemoveChild(child);
     return !stopped();
@@ -565,7 +660,7 @@ class NodeParser {
           if (run[i] == '\r') crSeen = true;
           if (run[i] == '\0') {
             stream_.Skip(i);
-            raise(XmlErrc::NulCharacter);
+            raiseAt(XmlErrc::NulCharacter, OffsetOfNext(stream_));
           }
         }
         content_.append(run.data(), i);
@@ -587,13 +682,13 @@ class NodeParser {
         if (i == run.size()) continue;
       }
       char c = 0;
-      if (!ReadXmlChar(stream_, c)) raise(XmlErrc::MissingCloseTag, node_.name_);
+      if (!ReadXmlChar(stream_, c)) raiseAt(XmlErrc::MissingCloseTag, OffsetOfNext(stream_), node_.name_);
       if (c != '<') {
         content_.push_back(c);
         if (c == '\r') crSeen = true;
         continue;
       }
-      if (!takeNonBlank(reader_, c)) raise(XmlErrc::MissingDataAfterLt, node_.name_);
+      if (!takeNonBlank(reader_, c)) raiseAt(XmlErrc::MissingDataAfterLt, OffsetOfNext(stream_), node_.name_);
       if (c == '/') {
         CloseTag();
         break;
@@ -625,9 +720,22 @@ class NodeParser {
   bool hadChild_ = false;
 };
 
+namespace detail {
+
+bool ParseNode(TXmlNode& node, TStream& stream, int64_t* markupStart) {
+  *markupStart = -1;
+  return NodeParser(node, stream).Run(markupStart);
+}
+
+}  // namespace detail
+
 void TXmlNode::ParseFromStream(TStream& stream) {
-  NodeParser parser(*this, stream);
-  parser.Run();
+  try {
+    NodeParser(*this, stream).Run(nullptr);
+  } catch (XmlError& e) {
+    AddLine(e, stream);
+    throw;
+  }
 }
 
 }  // namespace xml

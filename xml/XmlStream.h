@@ -31,6 +31,10 @@ class TStream {
   virtual std::string_view Peek() { return {}; }
   // Takes the first n bytes of the last Peek, as n one-byte reads would.
   virtual void Skip(size_t n) { (void)n; }
+  // Where the character read last begins, in the stream's own bytes (for the
+  // place of a failure): Position() - 1 for a stream of bytes; a codec gives
+  // where the source character begins, whatever it became.
+  virtual int64_t LastCharOffset() { return Position() - 1; }
 
   // The position (a seek of 0 from the current position).
   int64_t Position() { return Seek(0, SeekOrigin::Current); }

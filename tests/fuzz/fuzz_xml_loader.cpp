@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the loader the way the program loads rule files,
 // with the UTF-8 codec as well, and through ReadFromString; then reads the
 // tree the way the rule import does. A document that loads is written out,
-// read again and saved through its codec. Library errors are expected;
-// crashes, hangs and leaks are not. Values are written as stored, so not every
+// read again and saved through its codec. Library errors are expected (and
+// must place themselves within the input); crashes, hangs and leaks are not. Values are written as stored, so not every
 // tree that loads can come back the same (a name that is markup, a comment
 // holding "-->"...): the fuzzer only exercises the writer, and the tests
 // compare round trips over the kept inputs, where the result is known.
@@ -93,6 +93,12 @@ void roundTrip(xml::TXmlDocument& doc) {
   }
 }
 
+// A failure found in the input lies within it, on a line of it.
+void checkPlace(const xml::XmlError& e, size_t size) {
+  if (e.offset() < -1 || e.offset() > static_cast<int64_t>(size)) __builtin_trap();
+  if (e.offset() >= 0 && (e.line() < 1 || e.line() > e.offset() + 1)) __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -109,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
       doc.LoadFromStream(stream);
       loaded = true;
-    } catch (const xml::XmlError&) {
+    } catch (const xml::XmlError& e) {
+      checkPlace(e, size);
     }
     walk(doc);
     if (loaded) roundTrip(doc);
@@ -117,7 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   xml::TXmlDocument doc;
   try {
     doc.ReadFromString(bytes);
-  } catch (const xml::XmlError&) {
+  } catch (const xml::XmlError& e) {
+    checkPlace(e, size);
   }
   walk(doc);
   return 0;

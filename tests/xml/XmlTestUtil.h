@@ -33,6 +33,14 @@ class LimitedStream : public xml::TMemoryStream {
   int64_t room_;
 };
 
+// A string stream without Peek: every reader takes its bytes one call at a
+// time, the way the parser read before it scanned text in place.
+class ByteWiseStream : public xml::TStringStream {
+ public:
+  using xml::TStringStream::TStringStream;
+  std::string_view Peek() override { return {}; }
+};
+
 inline std::string dataPath(const std::string& name) { return std::string(RC_XML_DATA_DIR) + "/" + name; }
 
 inline std::string readBytes(const std::string& path) {

@@ -151,6 +151,71 @@ TEST(DocumentLoad, Utf8ModeReadsFourByteCharactersBeforeATag) {
   EXPECT_EQ(gbk.RootElement()->Value(), "\xE4\xB8\xAD\xE6\x96\x87");
 }
 
+TEST(DocumentLoad, CharacterBeforeTheRootIsPassedOverOnEveryLoadPath) {
+  // A character before the root element makes no node. From UTF-16 (or in a
+  // UTF-8 document from GBK) it becomes several bytes of text, which the
+  // document's loop takes one per turn while the input's position stays
+  // after the character: those turns are steps, not an input cut short.
+  auto wide = [](std::u16string_view text, bool bigEndian) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t u : text) {
+      const char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+      out += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+    }
+    return out;
+  };
+  const std::string le = xmltest::readBytes(dataPath("utf16le_text_before_root.xml"));
+  ASSERT_EQ(le, wide(u"\u4E2D<a>x</a>", false));
+  ASSERT_EQ(le.size(), 20u);
+  const std::string inputs[] = {
+      le,
+      xmltest::readBytes(dataPath("gbk_text_before_root.xml")),  // the same in GBK, which always loaded
+      wide(u"\u4E2D<a>x</a>", true),
+      wide(u"\u4E2D\u6587 \r\n\u4E2D<a>x</a>", false),  // several, with blanks between
+      wide(u"\u20AC\U0001F600<a>x</a>", false),        // one GBK has, one it lacks (read as "?")
+      "\xEF\xBB\xBF\xE4\xB8\xAD<a>x</a>",                // UTF-8 after its mark
+  };
+  for (const std::string& bytes : inputs) {
+    for (int path = 0; path < 3; ++path) {
+      SCOPED_TRACE(::testing::PrintToString(bytes) + " path " + std::to_string(path));
+      TXmlDocument doc;
+      doc.Utf8Mode = path == 1;
+      xmltest::TempFile file(bytes);
+      TStringStream stream(bytes);
+      EXPECT_NO_THROW(path == 2 ? doc.LoadFromFile(file.path()) : doc.LoadFromStream(stream));
+      ASSERT_EQ(doc.TopLevelNodes().ChildCount(), 1);
+      ASSERT_NE(doc.RootElement(), nullptr);
+      EXPECT_EQ(doc.RootElement()->Name(), "a");
+      EXPECT_EQ(doc.RootElement()->Value(), "x");
+    }
+  }
+}
+
+TEST(DocumentLoad, CharacterBeforeTheRootInTextsAndStrings) {
+  // Texts in the document's own form load the same way, read in place or
+  // byte by byte; a character of one byte or three.
+  for (const std::string& text : {std::string("\xD6\xD0<a>x</a>"), std::string("\xE4\xB8\xAD \xE4\xB8\xAD<a>x</a>")}) {
+    for (bool byteWise : {false, true}) {
+      SCOPED_TRACE(::testing::PrintToString(text) + (byteWise ? " byte-wise" : ""));
+      TXmlDocument doc;
+      if (byteWise) {
+        xmltest::ByteWiseStream stream(text);
+        doc.ParseStream(stream);
+      } else {
+        doc.ReadFromString(text);
+      }
+      ASSERT_EQ(doc.TopLevelNodes().ChildCount(), 1);
+      EXPECT_EQ(doc.RootElement()->Value(), "x");
+    }
+  }
+  // A string is taken byte for byte, without detection: UTF-16 bytes there
+  // fail at the zero byte of "<", which is what stops them.
+  TXmlDocument doc;
+  const XmlError e = caught([&] { doc.ReadFromString(xmltest::readBytes(dataPath("utf16le_text_before_root.xml"))); });
+  EXPECT_EQ(e.code(), XmlErrc::NulCharacter);
+  EXPECT_EQ(e.offset(), 5);
+}
+
 TEST(DocumentLoad, RootChecks) {
   struct Case {
     const char* text;
@@ -385,7 +450,15 @@ TEST(DocumentLoad, InputShortOfItsSizeEndsTheLoad) {
   }
   ShortStream stream("<r/>", 100000);
   TXmlDocument doc;
-  EXPECT_STREQ(caught([&] { doc.LoadFromStream(stream); }).what(), "Input ended at byte 4 before its size");
+  const XmlError e = caught([&] { doc.LoadFromStream(stream); });
+  EXPECT_STREQ(e.what(), "Input ended at byte 4 before its size");
+  EXPECT_EQ(e.offset(), 4);
+  // Parsed straight from the stream, the document's loop finds the same end.
+  ShortStream direct("<r/>\n  ", 100);
+  const XmlError d = caught([&] { doc.ParseStream(direct); });
+  EXPECT_STREQ(d.what(), "Input ended at byte 7 before its size");
+  EXPECT_EQ(d.offset(), 7);
+  EXPECT_EQ(d.line(), 2);
 }
 
 TEST(DocumentLoad, Utf16EndingInsideACharacter) {

@@ -1,6 +1,10 @@
 // Attribute lookups, names without case, descendants, paths and child lists.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <random>
+#include <thread>
+
 #include "XmlTestUtil.h"
 
 using namespace xml;
@@ -108,6 +112,101 @@ TEST(DomLookup, AttributeLinesByIndexFollowEveryChange) {
   EXPECT_EQ(sorted.AttributeName(1), "z");
   sorted.AttributeAdd("a", "1");
   expectLines(sorted, {"a=\"1\"", "m=\"1\"", "z=\"1\""});
+}
+
+TEST(DomLookup, AttributeListLookupsFollowMovesRebuildsAndOtherThreads) {
+  // The list behind a node's attributes against a plain vector, through every
+  // change it offers: lines added (in order for a sorted list), replaced,
+  // dropped, moved to another list's place, a list made anew where one was, a
+  // line replaced by another thread. Lookups by index go on from the line
+  // looked up last; after each change the lookups start there, so a change
+  // that fails to end that memory reads a wrong line.
+  using detail::AttributeLines;
+  auto compare = [](std::string_view a, std::string_view b) { return a.compare(b); };
+  std::mt19937 random(7);
+  auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  auto makeLine = [&] {
+    // Short and long lines: a length from 128 on takes two bytes before the line.
+    const int length = pick(3) == 0 ? 120 + pick(40) : pick(12);
+    return std::string(static_cast<size_t>(length), static_cast<char>('a' + pick(26)));
+  };
+  std::optional<AttributeLines> lists[2];
+  std::vector<std::string> models[2];
+  lists[0].emplace();
+  lists[1].emplace();
+  int seenList = -1;  // the lookup this thread made last
+  int seenIndex = 0;
+  auto lookup = [&](int k, int i) {
+    seenList = k;
+    seenIndex = i;
+    return std::string(lists[k]->Line(i));
+  };
+  auto add = [&](int k) {
+    const std::string line = makeLine();
+    lists[k]->Add(line, compare);
+    std::vector<std::string>& m = models[k];
+    if (!lists[k]->Sorted()) return m.push_back(line);
+    auto at = m.begin();
+    while (at != m.end() && compare(*at, line) < 0) ++at;
+    if (at == m.end() || compare(*at, line) != 0) m.insert(at, line);
+  };
+  for (int step = 0; step < 4000; ++step) {
+    SCOPED_TRACE(step);
+    const int k = pick(2);
+    AttributeLines& list = *lists[k];
+    std::vector<std::string>& model = models[k];
+    const auto count = static_cast<int>(model.size());
+    if (count > 0 && pick(2) == 0) {
+      const int i = pick(count);
+      ASSERT_EQ(lookup(k, i), model[static_cast<size_t>(i)]);
+    }
+    const int index = count == 0 ? 0 : pick(count);
+    switch (pick(7)) {
+      case 0:
+        if (!list.Exists()) list.Create(pick(2) == 0);
+        for (int n = 1 + pick(8); n > 0; --n) add(k);
+        break;
+      case 1:
+        if (count > 0) {
+          const std::string line = makeLine();
+          list.Replace(index, line);
+          model[static_cast<size_t>(index)] = line;
+        }
+        break;
+      case 2:
+        list.Reset();
+        model.clear();
+        break;
+      case 3:
+        *lists[1 - k] = std::move(list);
+        models[1 - k] = std::move(model);
+        model.clear();
+        break;
+      case 4: {
+        AttributeLines held(std::move(list));
+        lists[k].emplace(std::move(held));  // the same lines, made anew in the same place
+        break;
+      }
+      case 5:
+        lists[k].emplace();  // a new empty list where this one was
+        model.clear();
+        break;
+      case 6:
+        if (count > 0) {
+          const std::string line = makeLine();
+          std::thread([&] { list.Replace(index, line); }).join();
+          model[static_cast<size_t>(index)] = line;
+        }
+        break;
+    }
+    const auto now = static_cast<int>(model.size());
+    ASSERT_EQ(lists[k]->Count(), now);
+    if (seenList == k) {
+      for (int i = seenIndex; i < now; ++i) ASSERT_EQ(lookup(k, i), model[static_cast<size_t>(i)]) << i;
+    }
+    for (int i = 0; i < now; ++i) ASSERT_EQ(lookup(k, i), model[static_cast<size_t>(i)]) << i;
+    EXPECT_EQ(lists[k]->Line(now), "");
+  }
 }
 
 TEST(DomLookup, SortedAttributesRefuseReplacementInPlace) {

@@ -1,5 +1,6 @@
 #pragma once
 // Pieces of the node parser shared with the document and open to tests.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,7 @@
 namespace xml {
 class TStream;
 class TPushbackReader;
+class XmlError;
 }
 
 namespace xml::detail {
@@ -26,14 +28,32 @@ extern const MarkupRow kMarkupTable[12];
 inline constexpr int kMaxNesting = 1000;
 
 // One nesting level for the life of the object; raises the filer error
-// "Element nesting too deep" beyond kMaxNesting levels on this thread.
+// "Element nesting too deep" beyond kMaxNesting levels on this thread, at the
+// character the stream read last (the "<" of the markup that goes too deep).
 class DepthGuard {
  public:
-  DepthGuard();
+  explicit DepthGuard(TStream& stream);
   ~DepthGuard();
   DepthGuard(const DepthGuard&) = delete;
   DepthGuard& operator=(const DepthGuard&) = delete;
 };
+
+// Parses node as TXmlNode::ParseFromStream does, but leaves a failure's line
+// to the caller (AddLine). *markupStart receives where the node's "<" begins
+// in the input (-1 when no markup was found). Returns false when the input
+// ended before anything but blanks.
+bool ParseNode(TXmlNode& node, TStream& stream, int64_t* markupStart);
+
+// Places of a failure in the input read through stream; -1 when the stream
+// cannot tell. The next character's place (the input's length once it ended):
+int64_t OffsetOfNext(TStream& stream) noexcept;
+// Where the character read last begins:
+int64_t OffsetOfLast(TStream& stream) noexcept;
+// Gives a failure that has an offset and no line yet the line of its offset,
+// reading the input under stream again from its start (a codec's inner
+// stream, counted in the codec's units). The line stays unknown when the
+// input cannot be read again; the stream's position is kept.
+void AddLine(XmlError& error, TStream& stream) noexcept;
 
 // One character straight from the stream; false at the end. A NUL raises the
 // filer error "NUL character in xml".
