@@ -21,6 +21,7 @@
 #include "app/uProgressBar.h"
 #include "check/SqlText.h"
 #include "platform/codepage.h"
+#include "platform/fonts.h"
 
 TFmCheckEdit::TFmCheckEdit(const QString& programDir, QWidget* parent)
     : QWidget(parent), ProgramDir(programDir) {
@@ -39,9 +40,7 @@ void TFmCheckEdit::createComponents() {
   // and where it stays on a desktop without a window manager.
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
-  QFont f(QStringLiteral("宋体"));
-  f.setPixelSize(13);
-  setFont(f);
+  setFont(platform::songFont(13));
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);

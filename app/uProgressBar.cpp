@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "platform/fonts.h"
+
 namespace {
 
 // How long a new progress window waits for the window manager to put it on
@@ -63,9 +65,7 @@ void TGauge::paintEvent(QPaintEvent*) {
   p.setPen(Qt::gray);
   p.drawRect(r);
   if (!showText_) return;
-  QFont f(QStringLiteral("宋体"));
-  f.setPixelSize(16);
-  p.setFont(f);
+  p.setFont(platform::songFont(16));
   const QString text = QStringLiteral("%1%").arg(percentDone());
   // Blue text on the white part, white on the blue part, as the gauge draws it.
   p.setPen(Qt::blue);

@@ -15,6 +15,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/fonts.h"
+
 namespace cell {
 namespace {
 
@@ -28,10 +30,7 @@ QString displayText(QString text) {
 }
 
 QFont makeCellFont(float points) {
-  QFont font;
-  font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei"),
-                    QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Serif CJK SC")});
-  font.setPixelSize(std::max(1, static_cast<int>(std::lround(points * kUnitsPerPoint))));
+  QFont font = platform::songFont(static_cast<int>(std::lround(points * kUnitsPerPoint)));
   // Unhinted advances scale linearly, so a line broken for the screen breaks
   // the same way on paper.
   font.setHintingPreference(QFont::PreferNoHinting);

@@ -17,7 +17,7 @@ namespace cell {
 inline constexpr int kCellPaddingX = 10;
 inline constexpr int kCellPaddingY = 8;
 
-// The cell font ("宋体", falling back to an installed CJK face) at the given
+// The cell font (platform::songFont: "宋体" or its stand-in) at the given
 // size in points, scaled to layout units (made once per size).
 QFont cellFont(float points);
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "cell/CellText.h"
+#include "cell/OfficeText.h"
 
 namespace cell {
 
@@ -112,9 +113,15 @@ int Sheet::rowHeight(int row) const {
   return rows_[static_cast<std::size_t>(row)].height;
 }
 
-void Sheet::setRowHeight(int row, int height) {
+void Sheet::setRowHeight(int row, int height, RowHeight kind) {
   if (row < 0 || row >= rowCount() || height < 0) return;
-  rows_[static_cast<std::size_t>(row)].height = height;
+  Row& r = rows_[static_cast<std::size_t>(row)];
+  r.height = height;
+  r.fitted = kind == RowHeight::Fitted;
+}
+
+bool Sheet::heightFitted(int row) const {
+  return row >= 0 && row < rowCount() && rows_[static_cast<std::size_t>(row)].fitted;
 }
 
 int Sheet::columnWidth(int column) const {
@@ -271,22 +278,36 @@ int Sheet::spanWidth(int column, int row) const {
   return sum;
 }
 
-int Sheet::fitRowHeight(int row) const {
+// A cell inside a merge counts for its row only as the merge's first cell,
+// and only when the merge stays in this row.
+bool Sheet::countsForRow(int column, int row) const {
+  const std::optional<Range> m = mergeAt(column, row);
+  if (!m) return true;
+  const std::optional<Range> data = dataPart(*m);
+  return data && data->column1 == column && data->row1 == row && data->row2 == row;
+}
+
+int Sheet::fitRowHeight(int row, Faces faces) const {
   if (row < 1 || row >= rowCount()) return kDefaultRowHeight;
   double need = kDefaultRowHeight / 2.0;
   for (int col = 1; col < columnCount_; ++col) {
     const Cell* c = at(col, row);
-    if (c->text.isEmpty()) continue;
-    // A cell inside a merge counts only as the merge's first cell, and only
-    // when the merge stays in this row.
-    if (const std::optional<Range> m = mergeAt(col, row)) {
-      const std::optional<Range> data = dataPart(*m);
-      if (!data || data->column1 != col || data->row1 != row || data->row2 != row) continue;
-    }
-    need = std::max(need, textHeight(c->text, c->fontSize, c->style, spanWidth(col, row) - 2 * kCellPaddingX) +
-                              2 * kCellPaddingY);
+    if (c->text.isEmpty() || !countsForRow(col, row)) continue;
+    const double width = spanWidth(col, row) - 2 * kCellPaddingX;
+    const double text = faces == Faces::Office ? officeTextHeight(c->text, c->fontSize, c->style, width)
+                                               : textHeight(c->text, c->fontSize, c->style, width);
+    need = std::max(need, text + 2 * kCellPaddingY);
   }
   return static_cast<int>(std::ceil(need));
+}
+
+bool Sheet::wrapsText(int row) const {
+  if (row < 1 || row >= rowCount()) return false;
+  for (int col = 1; col < columnCount_; ++col) {
+    const Cell* c = at(col, row);
+    if (c->style == TextStyle::Wrap && !c->text.isEmpty() && countsForRow(col, row)) return true;
+  }
+  return false;
 }
 
 }  // namespace cell

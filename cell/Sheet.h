@@ -33,6 +33,13 @@ enum class TextStyle { Plain, Wrap };
 enum class LineStyle { Thin };
 // Lines a range loses: those between its cells, or the one along a side.
 enum class LineRemoval { Inner, LeftSide, RightSide };
+// A row's height: set as it is, or fitted to the row's texts (which a reader
+// of the exported workbook, drawing them in faces of its own, needs fitted
+// again).
+enum class RowHeight { Fixed, Fitted };
+// The faces a text is measured in: the program's own, or those an office
+// suite without 宋体 draws it in (OfficeText.h).
+enum class Faces { Program, Office };
 
 // A rectangle of cells, both corners inclusive.
 struct Range {
@@ -91,7 +98,9 @@ class Sheet {
 
   // kDefaultRowHeight for an unknown row.
   int rowHeight(int row) const;
-  void setRowHeight(int row, int height);
+  void setRowHeight(int row, int height, RowHeight kind = RowHeight::Fixed);
+  // Whether the row's height was set as fitted; false for an unknown row.
+  bool heightFitted(int row) const;
   // kDefaultColumnWidth for an unknown column.
   int columnWidth(int column) const;
   void setColumnWidth(int column, int width);
@@ -129,10 +138,13 @@ class Sheet {
   bool sideLabelVisible() const { return sideLabel_; }
   void setSideLabelVisible(bool visible) { sideLabel_ = visible; }
 
-  // Height that fits the texts of the row: wrapping cells break their text at
-  // their width (a merged cell at the width of its columns). At least
-  // kDefaultRowHeight / 2; kDefaultRowHeight for a row that is not a data row.
-  int fitRowHeight(int row) const;
+  // Height that fits the texts of the row, measured in the given faces:
+  // wrapping cells break their text at their width (a merged cell at the
+  // width of its columns). At least kDefaultRowHeight / 2; kDefaultRowHeight
+  // for a row that is not a data row.
+  int fitRowHeight(int row, Faces faces = Faces::Program) const;
+  // Whether a cell of the row that is not merged with other rows wraps a text.
+  bool wrapsText(int row) const;
 
   // Sum of the widths of data columns 1..columnCount()-1.
   int dataWidth() const;
@@ -151,10 +163,12 @@ class Sheet {
   };
   struct Row {
     int height = kDefaultRowHeight;
+    bool fitted = false;
     std::vector<Cell> cells;  // index = column; column 0 unused
   };
 
   Cell* at(int column, int row);
+  bool countsForRow(int column, int row) const;
   const Cell* at(int column, int row) const;
   void setLine(int column, int row, unsigned char bit, bool on);
   void setGrid(const Range& range);  // range ordered, from data column and row 1

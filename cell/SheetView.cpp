@@ -234,7 +234,7 @@ void SheetView::paintEvent(QPaintEvent*) {
   }
   if (lw > 0 && lh > 0) p.fillRect(QRect(0, 0, lw, lh), kLabelBackground);
 
-  if (!readOnly_ && sheet_.isCell(currentColumn_, currentRow_)) {
+  if ((!readOnly_ || cursorShown_) && sheet_.isCell(currentColumn_, currentRow_)) {
     p.setPen(QPen(kCurrentFrame, 2));
     p.drawRect(cellRect(currentColumn_, currentRow_).adjusted(1, 1, -1, -1));
   }
@@ -251,14 +251,11 @@ void SheetView::scrollContentsBy(int, int) {
 }
 
 void SheetView::mousePressEvent(QMouseEvent* event) {
-  if (readOnly_) {
-    event->ignore();
-    return;
-  }
   finishEdit(true);
   if (const auto cell = cellAt(event->position().toPoint())) {
     currentColumn_ = cell->first;
     currentRow_ = cell->second;
+    cursorShown_ = true;
     viewport()->update();
   }
 }
@@ -276,17 +273,13 @@ void SheetView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void SheetView::keyPressEvent(QKeyEvent* event) {
+  if (navigate(*event)) return;
   if (readOnly_) {
-    // Scrolling by keys stays; nothing edits.
+    // Nothing edits.
     QAbstractScrollArea::keyPressEvent(event);
     return;
   }
   switch (event->key()) {
-    case Qt::Key_Left: moveCurrent(-1, 0); return;
-    case Qt::Key_Right:
-    case Qt::Key_Tab: moveCurrent(1, 0); return;
-    case Qt::Key_Up: moveCurrent(0, -1); return;
-    case Qt::Key_Down: moveCurrent(0, 1); return;
     case Qt::Key_F2:
     case Qt::Key_Return:
     case Qt::Key_Enter: startEdit(sheet_.text(currentColumn_, currentRow_)); return;
@@ -317,6 +310,93 @@ bool SheetView::eventFilter(QObject* watched, QEvent* event) {
   return QAbstractScrollArea::eventFilter(watched, event);
 }
 
+bool SheetView::navigate(const QKeyEvent& event) {
+  const bool ctrl = event.modifiers() & Qt::ControlModifier;
+  const int lastColumn = std::max(sheet_.columnCount() - 1, 1);
+  const int lastRow = std::max(sheet_.rowCount() - 1, 1);
+  switch (event.key()) {
+    case Qt::Key_Left: moveCurrent(-1, 0); return true;
+    case Qt::Key_Right:
+    case Qt::Key_Tab: moveCurrent(1, 0); return true;
+    case Qt::Key_Up: moveCurrent(0, -1); return true;
+    case Qt::Key_Down: moveCurrent(0, 1); return true;
+    case Qt::Key_Home:
+      // Ctrl: the first cell that scrolls, as under frozen rows.
+      setCurrent(1, ctrl ? std::min(fixedCount() + 1, lastRow) : currentRow_);
+      return true;
+    case Qt::Key_End: setCurrent(lastColumn, ctrl ? lastRow : currentRow_); return true;
+    case Qt::Key_PageUp: movePage(-1); return true;
+    case Qt::Key_PageDown: movePage(1); return true;
+    default: return false;
+  }
+}
+
+void SheetView::setCurrent(int column, int row) {
+  const auto anchor = anchorOf(std::clamp(column, 1, std::max(sheet_.columnCount() - 1, 1)),
+                               std::clamp(row, 1, std::max(sheet_.rowCount() - 1, 1)));
+  currentColumn_ = anchor.first;
+  currentRow_ = anchor.second;
+  cursorShown_ = true;
+  scrollToCurrent();
+  viewport()->update();
+}
+
+void SheetView::scrollToCurrent() {
+  if (dirty_) relayout();
+  if (!sheet_.isCell(currentColumn_, currentRow_)) return;
+  Range area{currentColumn_, currentRow_, currentColumn_, currentRow_};
+  if (const std::optional<Range> m = sheet_.mergeAt(currentColumn_, currentRow_))
+    if (const std::optional<Range> data = sheet_.dataPart(*m)) area = *data;
+  // Brings [first, last) of the content into a view of the given size: the
+  // start when the span does not fit or lies before the view, else the end.
+  auto bring = [](QScrollBar* bar, double first, double last, int view) {
+    if (last - first > view || first < bar->value())
+      bar->setValue(static_cast<int>(std::floor(first)));
+    else if (last > bar->value() + view)
+      bar->setValue(static_cast<int>(std::ceil(last - view)));
+  };
+  // Fixed rows are always in sight; the others scroll.
+  if (area.row1 > fixedCount()) {
+    const auto top = static_cast<std::size_t>(area.row1 - fixedCount() - 1);
+    const auto past = static_cast<std::size_t>(area.row2 - fixedCount());
+    if (past < bodyY_.size()) {
+      const int view = std::max(viewport()->height() - labelHeight() - px(fixedHeight()), 0);
+      bring(verticalScrollBar(), bodyY_[top], bodyY_[past], view);
+    }
+  }
+  const int view = std::max(viewport()->width() - labelWidth(), 0);
+  bring(horizontalScrollBar(), columnX(area.column1), columnX(area.column2 + 1), view);
+}
+
+void SheetView::movePage(int pages) {
+  if (dirty_) relayout();
+  const int firstBody = fixedCount() + 1;
+  const int rows = static_cast<int>(bodyY_.size()) - 1;  // rows that scroll
+  if (rows < 1) return;
+  const double view = std::max(viewport()->height() - labelHeight() - px(fixedHeight()), 1);
+  auto y = [this](int i) { return bodyY_[static_cast<std::size_t>(i)]; };
+  // The row at the top of the view, and the one a screenful on: down, the
+  // first row the view does not show whole; up, the highest row from which
+  // the view shows whole every row down to the top one. At least one row.
+  // (The scroll bar holds whole pixels: a row's top rounded either way is its own.)
+  const auto at = std::upper_bound(bodyY_.begin(), bodyY_.end() - 1, verticalScrollBar()->value() + 0.5);
+  const int top = std::clamp(static_cast<int>(at - bodyY_.begin()) - 1, 0, rows - 1);
+  int next = top;
+  if (pages > 0) {
+    while (next < rows - 1 && y(next + 1) - y(top) <= view) ++next;
+    next = std::min(std::max(next, top + 1), rows - 1);
+  } else {
+    while (next > 0 && y(top) - y(next - 1) <= view) --next;
+    next = std::max(std::min(next, top - 1), 0);
+  }
+  // The current cell moves as many rows as the view; from a fixed row, as
+  // from the first row that scrolls.
+  const int from = std::max(currentRow_ - firstBody, 0);
+  const int row = firstBody + std::clamp(from + next - top, 0, rows - 1);
+  verticalScrollBar()->setValue(px(y(next)));
+  setCurrent(currentColumn_, row);
+}
+
 void SheetView::moveCurrent(int dColumn, int dRow) {
   const int column = std::clamp(currentColumn_ + dColumn, 1, std::max(sheet_.columnCount() - 1, 1));
   const int row = std::clamp(currentRow_ + dRow, 1, std::max(sheet_.rowCount() - 1, 1));
@@ -329,6 +409,8 @@ void SheetView::moveCurrent(int dColumn, int dRow) {
     currentColumn_ = anchor.first;
     currentRow_ = anchor.second;
   }
+  cursorShown_ = true;
+  scrollToCurrent();
   viewport()->update();
 }
 

@@ -2,6 +2,13 @@
 // cell::SheetView: the on-screen view of a sheet. Label row and column (when
 // shown) and the sheet's fixed rows stay put while the rest scrolls. Unless
 // read-only, a cell is edited by double click, F2, Return or by typing.
+//
+// The current cell moves as in a spreadsheet, read-only or not: arrow keys
+// (and Tab) by one cell, Home / End to the first / last column of its row,
+// Ctrl+Home to the first cell below the fixed rows, Ctrl+End to the last
+// column of the last row, PageUp / PageDown by a screenful of rows; a click
+// makes the cell under it current. The view scrolls to keep it in sight. A
+// read-only view frames the current cell once a key or a click has moved it.
 #include <QAbstractScrollArea>
 #include <QRect>
 
@@ -35,6 +42,8 @@ class SheetView : public QAbstractScrollArea {
   // nothing outside the cells.
   std::optional<std::pair<int, int>> cellAt(QPoint point);
   bool isEditing() const { return editor_ != nullptr; }
+  // (column, row) of the current cell: the first data cell of a merge.
+  std::pair<int, int> currentCell() const { return {currentColumn_, currentRow_}; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -57,6 +66,12 @@ class SheetView : public QAbstractScrollArea {
   void startEdit(const QString& initial);
   void finishEdit(bool keep);
   void moveCurrent(int dColumn, int dRow);
+  // Makes the cell (its merge's first cell) current and scrolls it into sight.
+  void setCurrent(int column, int row);
+  void scrollToCurrent();
+  // A screenful of rows down (pages > 0) or up.
+  void movePage(int pages);
+  bool navigate(const QKeyEvent& event);
 
   Sheet& sheet_;
   bool readOnly_ = false;
@@ -66,6 +81,7 @@ class SheetView : public QAbstractScrollArea {
   std::vector<double> bodyY_;    // content y of each row below the fixed rows, pixels
   int currentColumn_ = 1;
   int currentRow_ = 1;
+  bool cursorShown_ = false;  // read-only: a key or a click has moved the current cell
   QLineEdit* editor_ = nullptr;  // child of the viewport while editing
   int editColumn_ = 0;
   int editRow_ = 0;

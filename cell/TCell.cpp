@@ -35,6 +35,10 @@ cell::VAlign verticalOf(int code) {
   return cell::VAlign::Centre;
 }
 
+// Row height mode 1: the height is the row's fitted one (GetFitRowHeight);
+// 0: a height of its own.
+cell::RowHeight rowHeightOf(int mode) { return mode == 1 ? cell::RowHeight::Fitted : cell::RowHeight::Fixed; }
+
 // Text style 2 wraps; every other code leaves the text on its own lines.
 cell::TextStyle textStyleOf(int code) { return code == 2 ? cell::TextStyle::Wrap : cell::TextStyle::Plain; }
 
@@ -81,8 +85,8 @@ void TCell::SetRowCount(int count, int) {
 
 int TCell::GetRowCount(int) const { return sheet_->rowCount(); }
 
-void TCell::SetRowHeight(int, int height, int row, int) {
-  sheet_->setRowHeight(row, height);
+void TCell::SetRowHeight(int mode, int height, int row, int) {
+  sheet_->setRowHeight(row, height, rowHeightOf(mode));
   changed();
 }
 

@@ -7,7 +7,9 @@
 //
 // Codes (the control's own; TCell.cpp turns them into the sheet's named
 // values, and nothing past this facade sees a number):
-//   sizes (row height, column width): tenths of a millimetre; mode is ignored.
+//   sizes (row height, column width): tenths of a millimetre.
+//   SetRowHeight mode: 1 = the row's fitted height, 0 = a fixed one; the
+//     column width's mode is ignored.
 //   SetCellAlign: 32 = vertically centred, left; 34 = centred, right; 36 = centred, centred
 //     (bits: horizontal 1 left, 2 right, 4 centred; vertical 8 top, 16 bottom, 32 centred).
 //   SetCellTextStyle: 2 = wrap the text.  SetCellStyle: 7 = ordinary (no effect).

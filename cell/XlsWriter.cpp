@@ -73,6 +73,14 @@ constexpr std::uint8_t kChineseCharset = 0x86;
 constexpr int kBlackColour = 8;
 constexpr unsigned kPaperA4 = 9;
 constexpr std::uint8_t kPrintTitlesName = 0x07;  // the built-in name Print_Titles
+// ROW options with the default XF 15. A fixed row's height is marked as set
+// by hand. A row fitted to wrapped text is not, so a reader that sizes rows
+// itself may fit it again to the faces it draws in; as readers keep the
+// height they are given (LibreOffice 7.4 does, whatever the flags), that
+// height is the larger of the program's fit and the fit in the faces an
+// office suite without 宋体 draws in.
+constexpr std::uint32_t kRowFixed = 0x000F0140;
+constexpr std::uint32_t kRowFitted = 0x000F0100;
 const QString kFontName = QStringLiteral("宋体");
 // The workbook's default font sets the unit of column widths (the width of
 // its digits): one whose metrics spreadsheet programs everywhere agree on.
@@ -568,14 +576,17 @@ class WorkbookBuilder {
     for (int first = 0; first < rows; first += kRowsPerBlock) {
       const int last = std::min(first + kRowsPerBlock, rows);
       for (int r = first; r < last; ++r) {
+        const int row = sheetRow[static_cast<std::size_t>(r)];
+        const bool refit = sheet_.heightFitted(row) && sheet_.wrapsText(row);
         out.begin(kRow);
         out.u16(static_cast<unsigned>(r));
         out.u16(0);
         out.u16(static_cast<unsigned>(columns));
-        out.u16(rowTwips(sheet_.rowHeight(sheetRow[static_cast<std::size_t>(r)])));
+        out.u16(rowTwips(refit ? std::max(sheet_.rowHeight(row), sheet_.fitRowHeight(row, Faces::Office))
+                               : sheet_.rowHeight(row)));
         out.u16(0);
         out.u16(0);
-        out.u32(0x000F0140);  // height set by hand; default XF 15
+        out.u32(refit ? kRowFitted : kRowFixed);
         out.end();
       }
       for (; next < cells.size() && cells[next].row < last; ++next) {

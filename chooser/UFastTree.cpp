@@ -351,6 +351,16 @@ void TFastTreeView::DeleteIndexEntry(QTreeWidgetItem* node) {
   }
 }
 
+QItemSelectionModel::SelectionFlags TFastTreeView::selectionCommand(const QModelIndex& index,
+                                                                   const QEvent* event) const {
+  const QItemSelectionModel::SelectionFlags flags = QTreeWidget::selectionCommand(index, event);
+  if (!index.isValid()) return QItemSelectionModel::NoUpdate;
+  const bool selected = selectionModel() && selectionModel()->isSelected(index);
+  if (flags.testFlag(QItemSelectionModel::Deselect) || (flags.testFlag(QItemSelectionModel::Toggle) && selected))
+    return QItemSelectionModel::NoUpdate;
+  return flags;
+}
+
 void TFastTreeView::mousePressEvent(QMouseEvent* event) {
   pressed_ = true;
   QTreeWidget::mousePressEvent(event);

@@ -168,6 +168,11 @@ class TFastTreeView : public QTreeWidget {
   void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos);
 
  protected:
+  // As in the framework's tree view, the selection only ever moves to
+  // another node: a press beside the nodes, or a Ctrl+press (or Ctrl+Space)
+  // on the selected one, leaves it where it is.
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent* event = nullptr) const override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 

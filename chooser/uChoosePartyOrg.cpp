@@ -17,6 +17,7 @@
 
 #include "chooser/UFastTree.h"
 #include "platform/database.h"
+#include "platform/fonts.h"
 
 const QString TfrmChoosePartyOrg::kOrganisationSql =
     QStringLiteral("select D0107,D0127,D0101 from D01 where useful='0' ORDER BY D0107");
@@ -64,11 +65,8 @@ QIcon documentImage() {
   return QIcon(pm);
 }
 
-QFont songFont() {
-  QFont f(QStringLiteral("宋体"));
-  f.setPixelSize(12);
-  return f;
-}
+// "宋体", height -12.
+QFont songFont() { return platform::songFont(12); }
 
 }  // namespace
 

@@ -3,15 +3,21 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTranslator>
+#include <QTreeView>
 
 #include <climits>
 #include <memory>
+
+#include "platform/fonts.h"
 
 namespace platform {
 namespace {
@@ -73,6 +79,52 @@ void runAboveAll(QMessageBox::Icon icon, const QString& caption, const QString& 
   box.exec();
 }
 
+// The file list of a file dialog in Chinese whatever the process locale:
+// the file system model writes sizes and dates in the process locale, and
+// names a folder with a text that Qt's translation lacks.
+class ChineseFileList final : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || !files) return QIdentityProxyModel::data(index, role);
+    const QModelIndex source = mapToSource(index);
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    switch (index.column()) {
+      case 1:
+        if (!files->isDir(source)) return chinese.formattedDataSize(files->size(source));
+        break;
+      case 2:
+        if (files->isDir(source)) return QStringLiteral("文件夹");
+        break;
+      case 3: return chinese.toString(files->lastModified(source), QLocale::ShortFormat);
+      default: break;
+    }
+    return QIdentityProxyModel::data(index, role);
+  }
+};
+
+// Qt's own file dialog rather than the desktop's, which would speak the
+// process locale; its list in Chinese, the size, type and date columns as
+// wide as their texts (the dialog sizes them for English ones); each file
+// type shown by its description alone ("报表校核情况(.xls)", which names its
+// pattern already).
+void prepareFileDialog(QFileDialog& dlg, const QString& filter) {
+  dlg.setOption(QFileDialog::DontUseNativeDialog);
+  dlg.setOption(QFileDialog::HideNameFilterDetails);
+  dlg.setNameFilter(qtFileFilter(filter));
+  dlg.setProxyModel(new ChineseFileList(&dlg));  // the dialog's from now on
+  if (auto* details = dlg.findChild<QTreeView*>(QStringLiteral("treeView")))
+    for (int column = 1; column < details->header()->count(); ++column)
+      details->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+}
+
+std::optional<QString> run(QFileDialog& dlg) {
+  if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
+  return dlg.selectedFiles().first();
+}
+
 class QtDialogs final : public Dialogs {
  public:
   void informationBox(QWidget* owner, const QString& text, const QString& caption) override {
@@ -94,20 +146,19 @@ class QtDialogs final : public Dialogs {
   }
 
   std::optional<QString> openFileName(QWidget* owner, const FileDialogOptions& o) override {
-    const QString name = QFileDialog::getOpenFileName(owner, QString(), QString(),
-                                                      qtFileFilter(o.filter));
-    if (name.isEmpty()) return std::nullopt;
-    return name;
+    QFileDialog dlg(owner);
+    prepareFileDialog(dlg, o.filter);
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    return run(dlg);
   }
 
   std::optional<QString> saveFileName(QWidget* owner, const FileDialogOptions& o) override {
     QFileDialog dlg(owner);
+    prepareFileDialog(dlg, o.filter);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
-    dlg.setNameFilter(qtFileFilter(o.filter));
     dlg.setDefaultSuffix(o.defaultExtension);
     dlg.setOption(QFileDialog::DontConfirmOverwrite, !o.confirmOverwrite);
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
-    return dlg.selectedFiles().first();
+    return run(dlg);
   }
 
   void showFailure(const QString& message) override {
@@ -133,8 +184,11 @@ ScopedDialogs::~ScopedDialogs() { g_installed = previous_; }
 
 bool prepareChineseDesktop(QCoreApplication& application) {
   // Added to what the font database already substitutes, so that without the
-  // Ming font the face falls back as before.
-  QFont::insertSubstitution(QStringLiteral("宋体"), QString::fromUtf8(kSongSubstitute));
+  // stand-ins the face falls back as before.
+  QFont::insertSubstitutions(QString::fromUtf8(kSongFace), songFamilies().mid(1));
+  // Texts that Qt takes from the default locale (file types' descriptions
+  // among them) in Chinese too.
+  QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
   auto qtTexts = std::make_unique<QTranslator>();
   if (!qtTexts->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

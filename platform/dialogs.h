@@ -12,13 +12,11 @@ class QWidget;
 
 namespace platform {
 
-// The Ming font that stands in for the Song face the windows ask for.
-inline constexpr const char* kSongSubstitute = "AR PL UMing CN";
-
 // Makes the desktop speak the program's language: Qt's own texts (standard
 // dialogs and buttons) come from its Simplified Chinese translation in Qt's
-// translations folder, and the Song face "宋体" resolves to kSongSubstitute
-// where that font is installed (else to the face it fell back to before).
+// translations folder, the default locale is Chinese (China), and a font that
+// asks for "宋体" alone gets the faces of songFamilies() (fonts.h) in their
+// order. The file dialogs are Qt's own, in Chinese whatever the process locale.
 // Call once the application object exists. False when Qt's translation is
 // missing; Qt's English texts then stay.
 bool prepareChineseDesktop(QCoreApplication& application);

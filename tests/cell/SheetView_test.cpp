@@ -130,3 +130,147 @@ TEST_F(ViewTest, RendersChineseText) {
   const QString artifacts = qEnvironmentVariable("RC_ARTIFACT_DIR");
   if (!artifacts.isEmpty() && QDir().mkpath(artifacts)) shot.save(artifacts + QStringLiteral("/cell_view.png"));
 }
+
+namespace {
+
+void press(QWidget* w, int key, Qt::KeyboardModifiers modifiers) {
+  QKeyEvent event(QEvent::KeyPress, key, modifiers);
+  QApplication::sendEvent(w, &event);
+}
+
+// A register of 3,000 problems, read-only as the main window shows it.
+class ViewKeys : public testing::Test {
+ protected:
+  void SetUp() override {
+    celltest::fillRegister(cell_, celltest::numberedProblems(3000));
+    cell_.setWorkbookReadonly(true);
+    cell_.resize(1000, 500);
+    cell_.show();
+    QApplication::processEvents();
+    last_ = cell_.GetRowCount(0) - 1;
+  }
+  cell::SheetView& view() { return viewOf(cell_); }
+  std::pair<int, int> current() { return view().currentCell(); }
+  // The current cell lies wholly inside the viewport, and below the fixed
+  // title and header rows unless it is one of them.
+  bool inSight() {
+    const auto [column, row] = current();
+    const QRect r = view().cellRect(column, row);
+    const int top = row <= 2 ? 0 : view().cellRect(1, 2).bottom();
+    return view().viewport()->rect().contains(r) && r.top() >= top;
+  }
+  TCell cell_;
+  int last_ = 0;
+};
+
+}  // namespace
+
+// The keys move the current cell as in a spreadsheet, scroll it into sight,
+// and nothing becomes editable.
+TEST_F(ViewKeys, MoveTheCurrentCellAsInASpreadsheet) {
+  cell::SheetView& v = view();
+  QScrollBar* bar = v.verticalScrollBar();
+  ASSERT_GT(bar->maximum(), 0);
+  const int signature = last_;  // merged over the data columns, anchored in column 1
+  const struct {
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    std::pair<int, int> to;
+  } steps[] = {
+      {Qt::Key_End, Qt::ControlModifier, {1, signature}},  // the last row's merge
+      {Qt::Key_Up, Qt::NoModifier, {1, signature - 1}},
+      {Qt::Key_End, Qt::NoModifier, {4, signature - 1}},
+      {Qt::Key_Left, Qt::NoModifier, {3, signature - 1}},
+      {Qt::Key_Home, Qt::NoModifier, {1, signature - 1}},
+      {Qt::Key_Left, Qt::NoModifier, {1, signature - 1}},  // stays at the first column
+      {Qt::Key_Home, Qt::ControlModifier, {1, 3}},          // the first problem, under the fixed rows
+      {Qt::Key_Right, Qt::NoModifier, {2, 3}},
+      {Qt::Key_Down, Qt::NoModifier, {2, 4}},
+      {Qt::Key_Up, Qt::NoModifier, {2, 3}},
+      {Qt::Key_Up, Qt::NoModifier, {2, 2}},  // into the fixed header row
+      {Qt::Key_Up, Qt::NoModifier, {1, 1}},  // the title, merged from column 1
+      {Qt::Key_Up, Qt::NoModifier, {1, 1}},
+  };
+  for (const auto& s : steps) {
+    press(&v, s.key, s.modifiers);
+    EXPECT_EQ(current(), s.to) << "key " << std::hex << s.key << " modifiers " << s.modifiers.toInt();
+    EXPECT_TRUE(inSight()) << "key " << std::hex << s.key;
+    if (s.modifiers == Qt::ControlModifier) {
+      EXPECT_EQ(bar->value(), s.key == Qt::Key_End ? bar->maximum() : 0);
+    }
+  }
+  EXPECT_FALSE(v.isEditing());
+  EXPECT_EQ(v.viewport()->findChild<QLineEdit*>(), nullptr);
+}
+
+// PageDown moves a screenful of rows on and scrolls by a screenful; PageUp
+// comes back; neither passes the ends.
+TEST_F(ViewKeys, PagesMoveByAScreenfulOfRows) {
+  cell::SheetView& v = view();
+  QScrollBar* bar = v.verticalScrollBar();
+  press(&v, Qt::Key_Home, Qt::ControlModifier);
+  const int shown = v.cellAt(QPoint(10, v.viewport()->height() - 1))->second - 3;  // whole rows under the header
+  press(&v, Qt::Key_PageDown, Qt::NoModifier);
+  const int row = current().second;
+  EXPECT_EQ(row - 3, shown);
+  EXPECT_NEAR(v.cellRect(1, row).top(), v.cellRect(1, 2).bottom(), 1) << "the first row not shown before is at the top";
+  EXPECT_TRUE(inSight());
+  press(&v, Qt::Key_PageDown, Qt::NoModifier);
+  EXPECT_EQ(current().second, row + shown);
+  press(&v, Qt::Key_PageUp, Qt::NoModifier);
+  EXPECT_EQ(current().second, row);
+  press(&v, Qt::Key_PageUp, Qt::NoModifier);
+  EXPECT_EQ(current().second, 3);
+  EXPECT_EQ(bar->value(), 0);
+  press(&v, Qt::Key_PageUp, Qt::NoModifier);
+  EXPECT_EQ(current().second, 3);
+
+  // From the fixed header row as from the first problem row.
+  press(&v, Qt::Key_Up, Qt::NoModifier);
+  ASSERT_EQ(current().second, 2);
+  press(&v, Qt::Key_PageDown, Qt::NoModifier);
+  EXPECT_EQ(current().second, row);
+  EXPECT_TRUE(inSight());
+
+  press(&v, Qt::Key_End, Qt::ControlModifier);
+  press(&v, Qt::Key_PageDown, Qt::NoModifier);
+  EXPECT_EQ(current().second, last_);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  EXPECT_TRUE(inSight());
+}
+
+// Keys that edit an editable sheet do nothing to a read-only one, wherever
+// the current cell is.
+TEST_F(ViewKeys, ReadOnlyStaysReadOnly) {
+  cell::SheetView& v = view();
+  const QString before = cell_.sheet().text(2, 4);
+  press(&v, Qt::Key_Home, Qt::ControlModifier);
+  press(&v, Qt::Key_Down, Qt::NoModifier);
+  press(&v, Qt::Key_Right, Qt::NoModifier);
+  ASSERT_EQ(current(), std::make_pair(2, 4));
+  for (int key : {int(Qt::Key_F2), int(Qt::Key_Return), int(Qt::Key_Delete)}) press(&v, key, Qt::NoModifier);
+  type(&v, QStringLiteral("改"));
+  EXPECT_FALSE(v.isEditing());
+  EXPECT_EQ(cell_.sheet().text(2, 4), before);
+}
+
+// A read-only register shows no current cell until a key (or a click) moves
+// it; then its frame is drawn where it is.
+TEST_F(ViewKeys, TheCurrentCellIsFramedOnceMoved) {
+  cell::SheetView& v = view();
+  auto framed = [&](const QRect& r) {
+    const QImage shot = v.viewport()->grab().toImage();
+    int blue = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x) {
+        const QColor c = shot.pixelColor(x, y);
+        blue += c.blue() > 150 && c.red() < 100;
+      }
+    return blue > r.width();
+  };
+  EXPECT_FALSE(framed(v.viewport()->rect())) << "the register as it opens";
+  press(&v, Qt::Key_Home, Qt::ControlModifier);
+  press(&v, Qt::Key_Right, Qt::NoModifier);
+  EXPECT_TRUE(framed(v.cellRect(2, 3)));
+  EXPECT_FALSE(framed(v.cellRect(1, 4)));
+}

@@ -1,6 +1,6 @@
 // The exported workbook's layout as independent readers see it: registers
 // longer than a worksheet, the print setup, the string table's index, the
-// compound file; printed by LibreOffice where it is installed.
+// compound file, row heights; printed by LibreOffice where it is installed.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -12,10 +12,12 @@
 
 #include <cmath>
 
+#include "cell/CellText.h"
 #include "cell/Sheet.h"
 #include "cell/TCell.h"
 #include "cell/XlsWriter.h"
 #include "tests/cell/Register.h"
+#include "tests/support/PdfRows.h"
 #include "tests/support/Tools.h"
 #include "tests/support/XlsDump.h"
 
@@ -53,6 +55,50 @@ std::map<int, QJsonArray> printTitles(const QJsonObject& dump) {
     if (n.value(QStringLiteral("name")).toString() == QStringLiteral("Print_Titles") &&
         n.value(QStringLiteral("builtin")).toBool())
       out[n.value(QStringLiteral("scope")).toInt()] = n.value(QStringLiteral("area")).toArray();
+  }
+  return out;
+}
+
+// The register's description column: width of its text, and the height of
+// one line of a problem row's text, both as the program lays them out.
+double descriptionWidth(const TCell& c) { return c.sheet().columnWidth(2) - 2 * cell::kCellPaddingX; }
+double lineHeight() { return cell::textHeight(QStringLiteral("中"), cell::Sheet::kDefaultFontSize, cell::TextStyle::Plain, 1e6); }
+
+int linesOf(const QString& text, double width) {
+  const double h = cell::textHeight(text, cell::Sheet::kDefaultFontSize, cell::TextStyle::Wrap, width);
+  return static_cast<int>(std::lround(h / lineHeight()));
+}
+
+// A pattern repeated to the longest text that the program wraps into exactly
+// the given number of lines, and that text with one character more (the
+// shortest that takes one more line).
+std::pair<QString, QString> atLines(const QString& pattern, int lines, double width) {
+  QString text;
+  for (qsizetype i = 0;; ++i) {
+    const QString longer = text + pattern.at(i % pattern.size());
+    if (linesOf(longer, width) > lines) return {text, longer};
+    text = longer;
+  }
+}
+
+// Problems whose descriptions wrap into 1 to 6 lines in the program's face,
+// on either side of each line's end: Chinese alone, the demo's mix of names
+// and formulas, Latin letters and digits (far wider in a sans face than in
+// the Song face), and lines of their own.
+std::vector<Problem> wrappedProblems(double width) {
+  const QString patterns[] = {QStringLiteral("党员人数与合计不符请核实"),
+                              QStringLiteral("东川开发人民路二合作社党支部 若A19>0, 则 (B19+C19+D19)/A19 = 50.15%；"),
+                              QStringLiteral("A19 1234567890 B19+C19+D19 ")};
+  std::vector<Problem> out;
+  for (int lines = 1; lines <= 6; ++lines) {
+    for (const QString& pattern : patterns) {
+      const auto [longest, over] = atLines(pattern, lines, width);
+      out.push_back({QStringLiteral("第%1表").arg(lines), longest, QStringLiteral("逻辑")});
+      out.push_back({QStringLiteral("第%1表").arg(lines + 1), over, QStringLiteral("逻辑")});
+    }
+    QStringList own;
+    for (int i = 1; i <= lines; ++i) own << QStringLiteral("第%1行").arg(i);
+    out.push_back({QStringLiteral("第%1表").arg(lines), own.join(u'\n'), QStringLiteral("逻辑")});
   }
   return out;
 }
@@ -295,6 +341,62 @@ TEST_F(WorkbookLayout, StringIndexFollowsTheStringTableInASoundCompoundFile) {
   const QJsonObject ole = dump.value(QStringLiteral("ole")).toObject();
   EXPECT_EQ(ole.value(QStringLiteral("streams")).toArray(), QJsonArray{QStringLiteral("Workbook")});
   EXPECT_EQ(static_cast<qint64>(ole.value(QStringLiteral("workbookSize")).toDouble()) % 512, 0);
+}
+
+// Rows fitted to wrapped text are left for a reader to fit again, and are
+// at least as tall as in the program, taller where a suite's sans face needs
+// more lines; the title, header and signature rows keep their heights, set
+// by hand.
+TEST_F(WorkbookLayout, RowsFittedToWrappedTextAreWrittenForTheReadersFaces) {
+  TCell c;
+  problem_register::layOut(c);
+  const std::vector<Problem> problems = wrappedProblems(descriptionWidth(c));
+  celltest::fillRegister(c, problems);
+  const QJsonObject sheet = sheetOf(xlsdump::read(exported(c, QStringLiteral("rows.xls"))), 0);
+  const QJsonArray heights = sheet.value(QStringLiteral("heights")).toArray();
+  const QJsonArray byHand = sheet.value(QStringLiteral("setByHand")).toArray();
+  const int rows = c.GetRowCount(0) - 1;
+  ASSERT_EQ(heights.size(), rows);
+  ASSERT_EQ(byHand.size(), rows);
+  auto twips = [](int tenthsMm) { return static_cast<int>(std::lround(tenthsMm * 1440.0 / 254.0)); };
+  const int signature = rows - 1;  // worksheet rows count from the title's, 0
+  for (int r : {0, 1, signature}) {
+    EXPECT_TRUE(byHand.at(r).toBool()) << "row " << r;
+    EXPECT_EQ(heights.at(r).toInt(), twips(c.sheet().rowHeight(r + 1))) << "row " << r;
+  }
+  int taller = 0;
+  for (int r = 2; r < signature; ++r) {
+    EXPECT_FALSE(byHand.at(r).toBool()) << "row " << r;
+    EXPECT_GE(heights.at(r).toInt(), twips(c.sheet().rowHeight(r + 1))) << "row " << r;
+    taller += heights.at(r).toInt() > twips(c.sheet().rowHeight(r + 1));
+  }
+  EXPECT_GT(taller, 0) << "the Latin rows need more lines in a sans face";
+}
+
+// LibreOffice draws 宋体 in faces of its own; the problem rows still hold
+// their texts of 1 to 6 lines, each between its own rules.
+TEST_F(WorkbookLayout, LibreofficeKeepsEveryWrappedTextInItsRow) {
+  if (tools::office().isEmpty()) GTEST_SKIP() << "LibreOffice is not installed";
+  if (const QString why = pdfrows::unavailable(); !why.isEmpty()) GTEST_SKIP() << why.toStdString();
+  TCell c;
+  problem_register::layOut(c);
+  const std::vector<Problem> problems = wrappedProblems(descriptionWidth(c));
+  celltest::fillRegister(c, problems);
+  const QString file = exported(c, QStringLiteral("wrapped.xls"));
+  tools::officeConvert(file, QStringLiteral("pdf"), dir_.path(), dir_.filePath(QStringLiteral("lo")));
+  const QString pdf = dir_.filePath(QStringLiteral("wrapped.pdf"));
+  tools::keepArtifact(pdf, QStringLiteral("wrapped_register_office.pdf"));
+  const std::vector<pdfrows::Page> pages = pdfrows::read(pdf, dir_.filePath(QStringLiteral("pages")));
+  ASSERT_FALSE(pages.empty());
+
+  QStringList rows;
+  for (const Problem& p : problems) rows << p.table + p.description + p.category;
+  rows << celltest::kSignature;
+  QString header;
+  for (const QString& h : kHeaders) header += h;
+  const QStringList faults = pdfrows::overflows(pages, header, rows);
+  EXPECT_TRUE(faults.isEmpty()) << faults.size() << " faults, the first:\n"
+                                << faults.mid(0, 10).join(u'\n').toStdString();
 }
 
 // LibreOffice prints the workbook as the print command prints the register:

@@ -141,6 +141,44 @@ TEST_F(Chooser, PressesOffTheItemChangeNothing) {
   EXPECT_TRUE(afterPresses.isEmpty());
 }
 
+// A press beside the nodes, a right press there, or a Ctrl+click on the
+// selected node leaves the tree with its selection; a Ctrl+click inverts the
+// tick as a plain click does. OK then closes the dialog with the ticked node.
+TEST_F(Chooser, PressesBesideTheNodesOrWithCtrlKeepTheSelection) {
+  struct Seen {
+    QTreeWidgetItem* selected;
+    QStringList checked;
+  };
+  std::vector<Seen> seen;
+  const bool ok = execute([&] {
+    click("001.002");
+    const QRect last = tree().visualItemRect(node("002"));
+    const QPoint below(last.left() + 5, last.bottom() + 40);
+    ASSERT_LT(below.y(), tree().viewport()->height()) << "empty space under the nodes";
+    ASSERT_EQ(tree().itemAt(below), nullptr);
+    const std::function<void()> presses[] = {
+        [&] { pressAt(tree(), below); },
+        [&] { pressAt(tree(), below, Qt::RightButton); },
+        [&] { pressAt(tree(), below, Qt::LeftButton, Qt::ControlModifier); },
+        [&] { press(tree(), node("001.002"), Qt::LeftButton, Spot::Label, Qt::ControlModifier); },
+        [&] { press(tree(), node("001.002"), Qt::LeftButton, Spot::Label, Qt::ControlModifier); },
+    };
+    for (const auto& p : presses) {
+      p();
+      seen.push_back({tree().Selected(), checkedCodes(tree())});
+    }
+    clickOk();
+  });
+  const QStringList ticked{"001.002"};
+  ASSERT_EQ(seen.size(), 5u);
+  for (std::size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i].selected, node("001.002")) << "press " << i;
+  for (std::size_t i : {0u, 1u, 2u, 4u}) EXPECT_EQ(seen[i].checked, ticked) << "press " << i;
+  EXPECT_TRUE(seen[3].checked.isEmpty()) << "the first Ctrl+click unticks";
+  EXPECT_TRUE(ok);
+  EXPECT_FALSE(openAtEnd);
+  EXPECT_EQ(dialog.CodeList(), ticked);
+}
+
 // Both mouse-downs of a double click reach the handler: the tick is inverted
 // twice, and the control opens or closes the node as on any double click.
 TEST_F(Chooser, DoubleClickLeavesTheTickAndOpensOrClosesTheNode) {

@@ -28,17 +28,23 @@ inline QPoint spotOf(TFastTreeView& tree, QTreeWidgetItem* node, Spot spot) {
   return {};
 }
 
-inline void sendMouse(TFastTreeView& tree, QEvent::Type type, const QPoint& p, Qt::MouseButton button) {
+inline void sendMouse(TFastTreeView& tree, QEvent::Type type, const QPoint& p, Qt::MouseButton button,
+                      Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
   const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
-  QMouseEvent e(type, p, tree.viewport()->mapToGlobal(p), button, held, Qt::NoModifier);
+  QMouseEvent e(type, p, tree.viewport()->mapToGlobal(p), button, held, modifiers);
   QApplication::sendEvent(tree.viewport(), &e);
 }
 
+// A press and its release at a point of the viewport.
+inline void pressAt(TFastTreeView& tree, const QPoint& p, Qt::MouseButton button = Qt::LeftButton,
+                    Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  sendMouse(tree, QEvent::MouseButtonPress, p, button, modifiers);
+  sendMouse(tree, QEvent::MouseButtonRelease, p, button, modifiers);
+}
+
 inline void press(TFastTreeView& tree, QTreeWidgetItem* node, Qt::MouseButton button = Qt::LeftButton,
-                  Spot spot = Spot::Label) {
-  const QPoint p = spotOf(tree, node, spot);
-  sendMouse(tree, QEvent::MouseButtonPress, p, button);
-  sendMouse(tree, QEvent::MouseButtonRelease, p, button);
+                  Spot spot = Spot::Label, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  pressAt(tree, spotOf(tree, node, spot), button, modifiers);
 }
 
 // A left double click on a node's label as Qt delivers it to a widget: the

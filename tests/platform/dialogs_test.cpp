@@ -1,5 +1,8 @@
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,19 +13,28 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeView>
+#include <QHeaderView>
 
 #include <gtest/gtest.h>
 
+#include "platform/fonts.h"
+
+#include <algorithm>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "tests/support/QStringPrint.h"
 #include "tests/support/ScriptedDialogs.h"
 
 TEST(Dialogs, FilterBecomesQtForm) {
@@ -223,4 +235,110 @@ TEST(Dialogs, QtsOwnTextsAreChineseAndTheSongFaceIsAMingFont) {
   platform::dialogs().plainMessage(QStringLiteral("m"));
   platform::dialogs().informationBox(nullptr, QStringLiteral("m"), QStringLiteral("提示"));
   EXPECT_EQ(okButtons, (QStringList{"确定", "确定"}));
+}
+
+namespace {
+
+// Whether the text holds a Chinese character.
+bool chinese(const QString& text) {
+  return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; });
+}
+
+// Runs one test of this binary again in a process of its own whose locale is
+// C.UTF-8, and fails here with its output when it fails there. True in that
+// process, where the test itself is to run.
+bool inCProcess(const char* test) {
+  if (qEnvironmentVariable("RC_C_PROCESS") == QLatin1String("1")) return true;
+  QProcess child;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+  env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+  env.insert(QStringLiteral("LANGUAGE"), QString());
+  env.insert(QStringLiteral("RC_C_PROCESS"), QStringLiteral("1"));
+  child.setProcessEnvironment(env);
+  child.setProcessChannelMode(QProcess::MergedChannels);
+  child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + QString::fromLatin1(test)});
+  const bool finished = child.waitForFinished(120000);
+  EXPECT_TRUE(finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0)
+      << child.readAll().toStdString();
+  return false;
+}
+
+}  // namespace
+
+// Started in a process whose locale is C.UTF-8, the program's save dialog is
+// Chinese throughout: its texts, the file list's types and dates (in the
+// Chinese form, wide enough to read), and the file type once, by its name.
+TEST(Dialogs, SaveDialogIsChineseInACProcess) {
+  if (!inCProcess("Dialogs.SaveDialogIsChineseInACProcess")) return;
+  ASSERT_EQ(QLocale::system().language(), QLocale::C);
+  ASSERT_TRUE(platform::prepareChineseDesktop(*QCoreApplication::instance()));
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+  QFile file(dir.filePath(QStringLiteral("register.xls")));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("x");
+  ASSERT_TRUE(file.flush());  // the write would touch the time again
+  const QDateTime modified(QDate(2016, 12, 31), QTime(9, 5));
+  ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+  file.close();
+
+  QStringList texts, narrow, fileTypes;
+  std::map<QString, std::pair<QString, QString>> rows;  // name -> type, date
+  int step = 0;
+  QElapsedTimer running;
+  running.start();
+  QTimer poll;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* save = visibleWindow<QFileDialog>();
+    if (!save) return;
+    auto* details = save->findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (!details || running.elapsed() > 20000) {
+      ADD_FAILURE() << "no list of details, or it never filled";
+      save->reject();
+      return;
+    }
+    if (step == 0) {
+      save->setDirectory(dir.path());
+      save->setViewMode(QFileDialog::Detail);
+      step = 1;
+      return;
+    }
+    const QAbstractItemModel* list = details->model();
+    const QModelIndex root = details->rootIndex();
+    if (list->rowCount(root) < 2 || list->index(0, 2, root).data().toString().isEmpty() ||
+        list->index(1, 2, root).data().toString().isEmpty())
+      return;  // still reading
+    for (int row = 0; row < list->rowCount(root); ++row)
+      rows[list->index(row, 0, root).data().toString()] = {list->index(row, 2, root).data().toString(),
+                                                          list->index(row, 3, root).data().toString()};
+    QApplication::processEvents();
+    for (int column = 0; column < list->columnCount(root); ++column) {
+      texts << list->headerData(column, Qt::Horizontal).toString();
+      const QAbstractItemView* view = details;  // the width its texts need: public through the base
+      if (details->header()->sectionSize(column) < view->sizeHintForColumn(column)) narrow << texts.back();
+    }
+    for (const QLabel* l : save->findChildren<QLabel*>())
+      if (l->isVisible()) texts << l->text();
+    for (const QAbstractButton* b : save->findChildren<QAbstractButton*>())
+      if (b->isVisible()) texts << (b->text().isEmpty() ? b->toolTip() : b->text());
+    auto* combo = save->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    for (int i = 0; combo && i < combo->count(); ++i) fileTypes << combo->itemText(i);
+    texts << save->windowTitle();
+    save->reject();
+  });
+  poll.start();
+  EXPECT_EQ(platform::dialogs().saveFileName(
+                nullptr, {QStringLiteral("报表校核情况(.xls)|*.xls"), QStringLiteral("sav"), true}),
+            std::nullopt);
+
+  EXPECT_EQ(fileTypes, QStringList{QStringLiteral("报表校核情况(.xls)")});
+  ASSERT_EQ(rows.size(), 2u) << "the folder and the workbook";
+  EXPECT_EQ(rows[QStringLiteral("folder")].first, QStringLiteral("文件夹"));
+  EXPECT_TRUE(chinese(rows[QStringLiteral("register.xls")].first)) << rows[QStringLiteral("register.xls")].first.toStdString();
+  EXPECT_EQ(rows[QStringLiteral("register.xls")].second, QStringLiteral("2016/12/31 09:05"));
+  EXPECT_TRUE(narrow.isEmpty()) << "columns too narrow for their texts: " << narrow.join(u'|').toStdString();
+  ASSERT_GT(texts.size(), 10);
+  for (const QString& t : texts) EXPECT_TRUE(chinese(t)) << t.toStdString();
 }

@@ -2,6 +2,8 @@
 // Outside programs the tests read our output with: poppler's PDF tools and
 // LibreOffice headless. Each helper gives an empty result where the program
 // is missing or fails, so a test can skip or fail on that.
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
@@ -44,6 +46,15 @@ inline QString office() {
 inline void officeConvert(const QString& file, const QString& filter, const QString& outDir, const QString& profileDir) {
   run(office(), {QStringLiteral("--headless"), QStringLiteral("-env:UserInstallation=file://") + profileDir,
                  QStringLiteral("--convert-to"), filter, QStringLiteral("--outdir"), outDir, file});
+}
+
+// Keeps a copy of a file in RC_ARTIFACT_DIR under the given name, for a look
+// after the run; nothing when the variable is not set.
+inline void keepArtifact(const QString& file, const QString& name) {
+  const QString dir = qEnvironmentVariable("RC_ARTIFACT_DIR");
+  if (dir.isEmpty() || !QDir().mkpath(dir)) return;
+  QFile::remove(dir + u'/' + name);
+  QFile::copy(file, dir + u'/' + name);
 }
 
 }  // namespace tools

@@ -53,6 +53,9 @@ def cells_and_formats(path):
             "merges": [list(m) for m in sh.merged_cells],  # row lo, row hi (past), col lo, col hi (past)
             "widths": {str(c): info.width for c, info in sh.colinfo_map.items()},
             "heights": [sh.rowinfo_map[r].height if r in sh.rowinfo_map else -1 for r in range(sh.nrows)],
+            # whether the height is marked as set by hand, not fitted to the row's texts
+            "setByHand": [bool(sh.rowinfo_map[r].height_mismatch) if r in sh.rowinfo_map else None
+                          for r in range(sh.nrows)],
         })
     names = []
     for n in book.name_obj_list:

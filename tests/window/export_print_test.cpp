@@ -9,6 +9,7 @@
 #include "app/ProblemRegister.h"
 #include "app/TPicture.h"
 #include "app/Texts.h"
+#include "tests/support/PdfRows.h"
 #include "tests/support/Tools.h"
 #include "tests/support/XlsDump.h"
 #include "tests/window/WindowFixture.h"
@@ -144,13 +145,21 @@ TEST_F(ExportTest, WorkbookReadsBackWithTheSameTextsInTheSameCells) {
   expectRegister(readBack(file));
 }
 
-// The register of a check over the demo data, exported by the command and
-// read back whole: every text of every row, in its cell.
+// The register of a check over the demo data with the demo rule files beside
+// the program (2,814 problems), exported by the command.
 class DemoExportTest : public WindowTest {
  protected:
   DemoExportTest() : WindowTest(TestDatabase::Content::Demo) {}
+  void prepare() override {
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("2016XML")));
+    for (int n = 11; n <= 14; ++n) {
+      const QString name = QStringLiteral("/2016XML/checkRuler_%1.xml").arg(n);
+      ASSERT_TRUE(QFile::copy(QStringLiteral(RC_DEMO_DIR) + name, dir.path() + name));
+    }
+  }
 };
 
+// Read whole: every text of every row, in its cell.
 TEST_F(DemoExportTest, EveryTextOfTheDemoRegisterReadsBackInItsCell) {
   if (const QString why = xlsdump::unavailable(); !why.isEmpty()) GTEST_SKIP() << why.toStdString();
   window->picture("imgJH")->click();
@@ -170,6 +179,32 @@ TEST_F(DemoExportTest, EveryTextOfTheDemoRegisterReadsBackInItsCell) {
       texts += sheet().text(c, r).isEmpty() ? 0 : 1;
     }
   EXPECT_GT(texts, 3 * (sheet().rowCount() - 4));
+}
+
+// Rendered by an office suite, which draws 宋体 in a face of its own: every
+// problem row still holds its whole text between its rules.
+TEST_F(DemoExportTest, EveryRowHoldsItsTextInAnOfficeSuite) {
+  if (tools::office().isEmpty()) GTEST_SKIP() << "LibreOffice is not installed";
+  if (const QString why = pdfrows::unavailable(); !why.isEmpty()) GTEST_SKIP() << why.toStdString();
+  window->picture("imgJH")->click();
+  ASSERT_TRUE(dialogs.calls.empty());
+  ASSERT_EQ(sheet().rowCount(), 2814 + 4) << "the demo's problems, title, header, signature";
+  const QString file = dir.filePath(QStringLiteral("demo.xls"));
+  dialogs.fileAnswers.push_back(file);
+  window->picture("imgExport")->click();
+  ASSERT_EQ(dialogs.texts(DialogCall::Information), std::vector<QString>{texts::kExportDone});
+
+  tools::officeConvert(file, QStringLiteral("pdf"), dir.path(), dir.filePath(QStringLiteral("lo")));
+  const QString pdf = dir.filePath(QStringLiteral("demo.pdf"));
+  tools::keepArtifact(pdf, QStringLiteral("demo_register_office.pdf"));
+  const std::vector<pdfrows::Page> pages = pdfrows::read(pdf, dir.filePath(QStringLiteral("pages")));
+  ASSERT_GT(pages.size(), 10u);
+  auto cellsOf = [&](int r) { return sheet().text(1, r) + sheet().text(2, r) + sheet().text(3, r) + sheet().text(4, r); };
+  QStringList rows;
+  for (int r = 3; r < sheet().rowCount(); ++r) rows << cellsOf(r);
+  const QStringList faults = pdfrows::overflows(pages, cellsOf(2), rows);
+  EXPECT_TRUE(faults.isEmpty()) << faults.size() << " faults, the first:\n"
+                                << faults.mid(0, 10).join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(ExportTest, WorkbookOpensInLibreofficeWherePresent) {
