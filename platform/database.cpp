@@ -7,11 +7,20 @@
 #include <QSqlRecord>
 #include <QSqlResult>
 
+#include <dirent.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sql.h>
 #include <sqlext.h>
+#include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace platform::db {
 namespace {
@@ -56,6 +65,109 @@ DbError connectionError(const QSqlDatabase& db) {
 
 QSqlDatabase database(const Connection& c) { return QSqlDatabase::database(c.name(), false); }
 
+// An ODBC handle, freed when it goes.
+class OdbcHandle {
+ public:
+  OdbcHandle(SQLSMALLINT type, SQLHANDLE parent) : type_(type) {
+    if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle_))) handle_ = SQL_NULL_HANDLE;
+  }
+  ~OdbcHandle() {
+    if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(type_, handle_);
+  }
+  OdbcHandle(const OdbcHandle&) = delete;
+  OdbcHandle& operator=(const OdbcHandle&) = delete;
+  SQLHANDLE get() const { return handle_; }
+
+ private:
+  SQLSMALLINT type_;
+  SQLHANDLE handle_ = SQL_NULL_HANDLE;
+};
+
+// How long the second attempt of connectFailure waits: the driver's shortest.
+constexpr int kDiagnosticLoginTimeoutSeconds = 2;
+
+// Qt's ODBC driver frees the connection handle when connecting fails, and
+// with it the driver's diagnostic record: Qt keeps the text, not the SQLSTATE.
+// So a failed connect is made once more straight through ODBC, with a short
+// login timeout, and the driver's record of that attempt (its text, SQLSTATE
+// and native code) is what is raised. Should that attempt connect after all,
+// Qt's text is raised without a state.
+DbError connectFailure(const QString& connectionString, const QSqlError& qtError) {
+  const DbError fallback(errorText(qtError), QString(),
+                         qtError.nativeErrorCode().section(QLatin1Char(';'), 0, 0).toInt());
+  const OdbcHandle env(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+  if (env.get() == SQL_NULL_HANDLE ||
+      !SQL_SUCCEEDED(SQLSetEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION,
+                                   reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0)))
+    return fallback;
+  const OdbcHandle dbc(SQL_HANDLE_DBC, env.get());
+  if (dbc.get() == SQL_NULL_HANDLE) return fallback;
+  const auto timeout = static_cast<std::intptr_t>(kDiagnosticLoginTimeoutSeconds);
+  SQLSetConnectAttr(dbc.get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeout), 0);
+  static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
+  std::u16string wide = connectionString.toStdU16String();
+  const SQLRETURN r = SQLDriverConnectW(dbc.get(), nullptr,
+                                        reinterpret_cast<SQLWCHAR*>(wide.data()), SQL_NTS,
+                                        nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+  if (SQL_SUCCEEDED(r)) {
+    SQLDisconnect(dbc.get());
+    return fallback;
+  }
+  SQLWCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
+  SQLINTEGER native = 0;
+  std::vector<SQLWCHAR> text(1024);
+  SQLSMALLINT length = 0;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!SQL_SUCCEEDED(SQLGetDiagRecW(SQL_HANDLE_DBC, dbc.get(), 1, state, &native, text.data(),
+                                      static_cast<SQLSMALLINT>(text.size()), &length)))
+      return fallback;
+    if (length < static_cast<SQLSMALLINT>(text.size())) break;
+    text.resize(static_cast<size_t>(length) + 1);  // truncated: once more with room for all
+  }
+  const auto fromWide = [](const SQLWCHAR* p, qsizetype n) {
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(p), n);
+  };
+  QString message = fromWide(text.data(), std::min<qsizetype>(length, text.size() - 1)).trimmed();
+  if (message.isEmpty()) message = fallback.message();
+  return DbError(message, fromWide(state, SQL_SQLSTATE_SIZE), static_cast<int>(native));
+}
+
+// The TCP sockets this process holds, by descriptor.
+std::vector<int> tcpSockets() {
+  std::vector<int> sockets;
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir("/proc/self/fd"), &::closedir);
+  if (!dir) return sockets;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    char* end = nullptr;
+    const long fd = std::strtol(entry->d_name, &end, 10);
+    if (end == entry->d_name || *end != '\0') continue;
+    int type = 0;
+    socklen_t typeLength = sizeof type;
+    sockaddr_storage address{};
+    socklen_t addressLength = sizeof address;
+    if (::getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_TYPE, &type, &typeLength) == 0 &&
+        type == SOCK_STREAM &&
+        ::getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&address),
+                      &addressLength) == 0 &&
+        (address.ss_family == AF_INET || address.ss_family == AF_INET6))
+      sockets.push_back(static_cast<int>(fd));
+  }
+  return sockets;
+}
+
+// The keepalives and the bound on unacknowledged data of database.h, on one
+// session's socket. A setting the system refuses stays at its default.
+void keepAlive(int fd) {
+  const int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &kKeepaliveIdleSeconds, sizeof kKeepaliveIdleSeconds);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &kKeepaliveIntervalSeconds,
+               sizeof kKeepaliveIntervalSeconds);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kKeepaliveProbes, sizeof kKeepaliveProbes);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &kUnacknowledgedMilliseconds,
+               sizeof kUnacknowledgedMilliseconds);
+}
+
 // Tells the connection's done-observer when a statement has finished, on
 // every way out.
 class StatementDone {
@@ -79,8 +191,11 @@ DbError::DbError(const QString& message, const QString& sqlState, int nativeCode
       nativeCode_(nativeCode) {}
 
 bool DbError::isConnectionLostState(const QString& s) {
-  return s.startsWith(QLatin1String("08")) || s == QLatin1String("57P01") ||
-         s == QLatin1String("57P02") || s == QLatin1String("57P03");
+  static const QStringList ended = {QStringLiteral("57P01"), QStringLiteral("57P02"),
+                                    QStringLiteral("57P03"), QStringLiteral("57P04"),
+                                    QStringLiteral("57P05"), QStringLiteral("25P03"),
+                                    QStringLiteral("25P04")};
+  return s.startsWith(QLatin1String("08")) || ended.contains(s);
 }
 
 Connection::Connection() {
@@ -104,8 +219,15 @@ void Connection::open(const QString& connectionString, const QStringList& sessio
   if (!db.isValid()) throw DbError(QStringLiteral("The ODBC driver of Qt SQL is not available"));
   if (db.isOpen()) db.close();
   db.setDatabaseName(connectionString);
-  // The driver frees its handle when connecting fails: no SQLSTATE to read.
-  if (!db.open()) throw makeError(db.lastError(), QVariant(), SQL_HANDLE_DBC);
+  // The driver hands the login timeout to the server connect, which then
+  // gives up on a server that accepts and never answers.
+  db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(kLoginTimeoutSeconds));
+  const std::vector<int> before = tcpSockets();
+  if (!db.open()) throw connectFailure(connectionString, db.lastError());
+  // The driver offers no setting for keepalive times, nor its socket: the
+  // session's socket is the TCP socket that connecting added.
+  for (int fd : tcpSockets())
+    if (std::find(before.begin(), before.end(), fd) == before.end()) keepAlive(fd);
   for (const QString& sql : sessionSetup) {
     std::optional<DbError> refused;
     {
