@@ -83,26 +83,22 @@ class OdbcHandle {
   SQLHANDLE handle_ = SQL_NULL_HANDLE;
 };
 
-// How long the second attempt of connectFailure waits: the driver's shortest.
-constexpr int kDiagnosticLoginTimeoutSeconds = 2;
-
 // Qt's ODBC driver frees the connection handle when connecting fails, and
 // with it the driver's diagnostic record: Qt keeps the text, not the SQLSTATE.
-// So a failed connect is made once more straight through ODBC, with a short
-// login timeout, and the driver's record of that attempt (its text, SQLSTATE
-// and native code) is what is raised. Should that attempt connect after all,
-// Qt's text is raised without a state.
-DbError connectFailure(const QString& connectionString, const QSqlError& qtError) {
-  const DbError fallback(errorText(qtError), QString(),
-                         qtError.nativeErrorCode().section(QLatin1Char(';'), 0, 0).toInt());
+// So each connect is first made straight through ODBC, with the same string
+// and login timeout. A refused connect is reported from that attempt's record
+// (its text, SQLSTATE and native code), so a server sees one failed login for
+// it, not two; an accepted one is closed again at once and Qt's session is
+// opened. Empty when it connected, or when ODBC gave no handle to try with.
+std::optional<DbError> refusedConnect(const QString& connectionString) {
   const OdbcHandle env(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
   if (env.get() == SQL_NULL_HANDLE ||
       !SQL_SUCCEEDED(SQLSetEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION,
                                    reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0)))
-    return fallback;
+    return std::nullopt;
   const OdbcHandle dbc(SQL_HANDLE_DBC, env.get());
-  if (dbc.get() == SQL_NULL_HANDLE) return fallback;
-  const auto timeout = static_cast<std::intptr_t>(kDiagnosticLoginTimeoutSeconds);
+  if (dbc.get() == SQL_NULL_HANDLE) return std::nullopt;
+  const auto timeout = static_cast<std::intptr_t>(kLoginTimeoutSeconds);
   SQLSetConnectAttr(dbc.get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeout), 0);
   static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
   std::u16string wide = connectionString.toStdU16String();
@@ -111,7 +107,7 @@ DbError connectFailure(const QString& connectionString, const QSqlError& qtError
                                         nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
   if (SQL_SUCCEEDED(r)) {
     SQLDisconnect(dbc.get());
-    return fallback;
+    return std::nullopt;
   }
   SQLWCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
   SQLINTEGER native = 0;
@@ -120,7 +116,7 @@ DbError connectFailure(const QString& connectionString, const QSqlError& qtError
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (!SQL_SUCCEEDED(SQLGetDiagRecW(SQL_HANDLE_DBC, dbc.get(), 1, state, &native, text.data(),
                                       static_cast<SQLSMALLINT>(text.size()), &length)))
-      return fallback;
+      return DbError(QStringLiteral("The ODBC driver refused the connection and gave no reason"));
     if (length < static_cast<SQLSMALLINT>(text.size())) break;
     text.resize(static_cast<size_t>(length) + 1);  // truncated: once more with room for all
   }
@@ -128,7 +124,7 @@ DbError connectFailure(const QString& connectionString, const QSqlError& qtError
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(p), n);
   };
   QString message = fromWide(text.data(), std::min<qsizetype>(length, text.size() - 1)).trimmed();
-  if (message.isEmpty()) message = fallback.message();
+  if (message.isEmpty()) message = QStringLiteral("The ODBC driver refused the connection");
   return DbError(message, fromWide(state, SQL_SQLSTATE_SIZE), static_cast<int>(native));
 }
 
@@ -222,8 +218,13 @@ void Connection::open(const QString& connectionString, const QStringList& sessio
   // The driver hands the login timeout to the server connect, which then
   // gives up on a server that accepts and never answers.
   db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(kLoginTimeoutSeconds));
+  if (std::optional<DbError> refused = refusedConnect(connectionString)) throw *refused;
   const std::vector<int> before = tcpSockets();
-  if (!db.open()) throw connectFailure(connectionString, db.lastError());
+  // Refused after all (the server changed its mind in between): Qt's text.
+  if (!db.open()) {
+    const QSqlError e = db.lastError();
+    throw DbError(errorText(e), QString(), e.nativeErrorCode().section(QLatin1Char(';'), 0, 0).toInt());
+  }
   // The driver offers no setting for keepalive times, nor its socket: the
   // session's socket is the TCP socket that connecting added.
   for (int fd : tcpSockets())

@@ -62,8 +62,10 @@ class Connection {
   // Hands the ODBC connection string to the driver manager unchanged, with
   // the login timeout as a connection attribute, sets the session's
   // keepalives, then sends each statement of sessionSetup on the new session.
-  // A failed connect raises the driver's text with its SQLSTATE; a refused
-  // setup statement closes the connection again and raises its DbError.
+  // A failed connect raises the driver's text with its SQLSTATE (the connect
+  // is tried once straight through ODBC first, since Qt keeps no SQLSTATE of
+  // a failed connect); a refused setup statement closes the connection again
+  // and raises its DbError.
   void open(const QString& connectionString, const QStringList& sessionSetup = QStringList());
   void close();
   bool isOpen() const;

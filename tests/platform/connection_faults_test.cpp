@@ -2,6 +2,7 @@
 // fail say why, sessions that the server ends by its timeouts count as lost,
 // and the session's socket carries the keepalives. A server that never
 // answers a connect or a reopen: see the start-up and check command tests.
+#include <QFile>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -107,6 +108,23 @@ TEST(ConnectionFaults, FailedConnectsGiveTheDriversTextAndSqlState) {
     }
     EXPECT_FALSE(connection.isOpen());
   }
+}
+
+// A wrong password is tried once per connect: a server that locks a login
+// after a number of failures counts one for each start-up, not two.
+TEST(ConnectionFaults, AWrongPasswordIsOneFailedLoginOnTheServer) {
+  TestDatabase db;
+  const QString user = db.name() + QStringLiteral("_nobody");
+  DatabaseSettings s = db.settings();
+  s.LogId = user;
+  s.Password = QStringLiteral("not the password");
+  Connection connection;
+  EXPECT_THROW(connection.open(BuildConnectionString(s)), DbError);
+  // The server writes its refusal to its log before it answers the client.
+  QFile log(qEnvironmentVariable("RC_TEST_PGDIR") + QStringLiteral("/server.log"));
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly)) << log.fileName().toStdString();
+  const QByteArray refusal = "password authentication failed for user \"" + user.toUtf8() + '"';
+  EXPECT_EQ(log.readAll().count(refusal), 1);
 }
 
 // The server ends a session that sat idle, or idle inside a transaction, past
