@@ -38,8 +38,9 @@ TEST(Progress, PumpPassesOnEveryWholePerCentOrMessageAndOtherwiseEvery15ms) {
   // The passes are counted rather than their gaps measured: a pass is noted
   // when its event is delivered, which a loaded machine may delay by some
   // milliseconds after the pump let the loop run, so one gap can look short
-  // while the pump kept its 15 ms.
+  // while the pump kept its 15 ms; and the count allows one such late pass
+  // at each end of the 150 ms.
   EXPECT_GE(during, 2u);
-  EXPECT_LE(during, 150u / 15u + 1u);
+  EXPECT_LE(during, 150u / 15u + 2u);
   EXPECT_GT(pumps, 100 * static_cast<int>(during));
 }
