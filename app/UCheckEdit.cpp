@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include <cstdio>
 #include <exception>
 #include <utility>
 
@@ -189,8 +190,22 @@ void TFmCheckEdit::FormCreate() {
     progress.pump();
     QThread::msleep(100);
   } catch (...) {
-    DbConnected = false;  // the entry reports it
+    DbConnected = false;  // the entry reports it, with the reason kept here
+    StartupFailure = failureReason(std::current_exception());
   }
+}
+
+QString TFmCheckEdit::failureReason(std::exception_ptr failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const platform::db::DbError& e) {
+    if (e.sqlState().isEmpty()) return e.message();
+    return e.message() + QStringLiteral("\nSQLSTATE ") + e.sqlState();
+  } catch (const std::exception& e) {
+    return QString::fromUtf8(e.what());
+  } catch (...) {
+  }
+  return QStringLiteral("Unknown failure");
 }
 
 void TFmCheckEdit::ReadDatabaseSettings(QString& Provider, QString& Driver, QString& ServerName,
@@ -271,7 +286,14 @@ int ProgramMain(const QString& programDir) {
   }
   TFmCheckEdit main(programDir);
   if (!main.dbConnected()) {
-    platform::dialogs().startupMessage(texts::kDatabaseNotStarted, texts::kHint);
+    // The box keeps its one sentence; why it came is in its details and on
+    // standard error, for whoever sets up the database.
+    QString report = texts::kDatabaseNotStarted;
+    if (!main.startupFailure().isEmpty()) report += QLatin1Char('\n') + main.startupFailure();
+    std::fprintf(stderr, "%s\n", report.toUtf8().constData());
+    std::fflush(stderr);
+    platform::dialogs().startupMessage(texts::kDatabaseNotStarted, texts::kHint,
+                                       main.startupFailure());
     return 0;
   }
   main.showMaximized();

@@ -100,6 +100,9 @@ class TFmCheckEdit : public QWidget {
   // ---- state, for the commands' collaborators and for tests
   const QString& programDir() const { return ProgramDir; }
   bool dbConnected() const { return DbConnected; }
+  // Why the start-up connection failed: the driver's text and its SQLSTATE;
+  // empty after a successful start-up.
+  const QString& startupFailure() const { return StartupFailure; }
   platform::db::Connection& connection() { return conMain; }
   TCell& cell() { return *Cell1; }
   TPicture* picture(const char* name) const;  // "imgCheckUnit", "imgJH", ... "Image4"
@@ -121,6 +124,9 @@ class TFmCheckEdit : public QWidget {
   // The text shown for a failure: a lost connection says so before the
   // driver's text; any other failure shows its own message.
   static QString failureMessage(std::exception_ptr failure);
+  // A failed connect as the start-up reports it: the driver's text, then its
+  // SQLSTATE on a line of its own.
+  static QString failureReason(std::exception_ptr failure);
   // Reopens a lost connection (lost during an earlier command, or ended by
   // the server since), once, before a command that needs the database starts.
   // False, after one message, when the database cannot be reached; the next
@@ -129,6 +135,7 @@ class TFmCheckEdit : public QWidget {
 
   QString ProgramDir;
   bool DbConnected = false;
+  QString StartupFailure;
   bool shown_ = false;
 
   platform::db::Connection conMain;

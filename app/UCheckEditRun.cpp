@@ -32,7 +32,9 @@ void TFmCheckEdit::PrepareCheckTables() {
                                  &LastImportSql);
     } catch (...) {
       if (conMain.lost()) throw;
-      platform::dialogs().plainMessage(LastImportSql);
+      // The last rule statement sent, when there was one: a file that failed
+      // before any statement of any file was sent has nothing to show there.
+      if (!LastImportSql.isEmpty()) platform::dialogs().plainMessage(LastImportSql);
       ShowErrorMessage(this, texts::kImportFailed, texts::kHint);
     }
   });

@@ -4,7 +4,8 @@
 #   cluster.sh start DIR PORT              initdb DIR if needed, start the server on
 #                                          127.0.0.1:PORT, make the templates rc_empty
 #                                          and rc_demo if they are missing
-#   cluster.sh stop DIR                    stop the server and remove DIR
+#   cluster.sh stop DIR                    stop the server and remove DIR, only when
+#                                          start made DIR (it holds start's marker)
 #   cluster.sh createdb DIR PORT NAME [SIZE]
 #                                          (re)make database NAME (case kept) with the
 #                                          compatibility layer and schema, and demo data
@@ -19,6 +20,9 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 SUPERUSER=ADMIN
 PASSWORD=reportcheck
 DEMO_TEMPLATE_SIZE=${RC_DEMO_TEMPLATE_SIZE:-300}
+# start leaves this file in the folder it makes (or claims while the folder is
+# empty); stop removes no folder without it.
+MARKER=.made-by-cluster.sh
 
 die() { echo "cluster.sh: $*" >&2; exit 1; }
 
@@ -37,6 +41,27 @@ as_server_user() {
   else
     "$@"
   fi
+}
+
+has_marker() { [[ -f "$1/$MARKER" && ! -L "$1/$MARKER" ]]; }
+
+# A cluster folder of an earlier version of this script, from before the
+# marker: its data folder and the settings that start appends.
+made_before_marker() {
+  [[ -f "$1/data/PG_VERSION" ]] && grep -qx '# throwaway stand-in report database' "$1/data/postgresql.conf" 2>/dev/null
+}
+
+# Marks DIR as start's own, so that stop may remove it later: a folder this run
+# made, an empty one, or one that start made before. Any other folder is
+# refused untouched, since stop would delete it with everything in it.
+# created: 1 when this run made DIR.
+claim() {
+  local dir=$1 created=$2
+  has_marker "$dir" && return 0
+  if [[ $created -eq 0 && -n "$(ls -A -- "$dir")" ]] && ! made_before_marker "$dir"; then
+    die "$dir is not empty and was not made by cluster.sh start; give a new or empty folder"
+  fi
+  printf 'Made by db/cluster.sh start; "db/cluster.sh stop" deletes this folder.\n' >"$dir/$MARKER"
 }
 
 # When root runs the server as postgres, postgres must own DIR and be able to
@@ -107,9 +132,10 @@ cmd_start() {
   [[ $# -eq 2 ]] || die "usage: cluster.sh start DIR PORT"
   local dir=$1 port=$2 bin created=0
   bin=$(pg_bin)
-  [[ -d "$dir" ]] || { mkdir -p "$dir"; created=1; }
-  dir=$(cd "$dir" && pwd)
+  [[ -d "$dir" ]] || { mkdir -p -- "$dir"; created=1; }
+  dir=$(cd -- "$dir" && pwd -P)
   make_reachable "$dir" "$created"
+  claim "$dir" "$created"
   local data="$dir/data"
 
   if [[ ! -f "$data/PG_VERSION" ]]; then
@@ -148,11 +174,13 @@ EOF
 cmd_stop() {
   [[ $# -eq 1 ]] || die "usage: cluster.sh stop DIR"
   local dir=$1 bin
-  [[ -d "$dir" ]] || return 0
-  dir=$(cd "$dir" && pwd)
-  # Only ever remove what start made.
-  if [[ -e "$dir/data" && ! -f "$dir/data/PG_VERSION" ]]; then
-    die "$dir does not look like a cluster made by cluster.sh; not removing it"
+  [[ -e "$dir" ]] || return 0
+  [[ -d "$dir" ]] || die "$dir is not a folder; not touching it"
+  dir=$(cd -- "$dir" && pwd -P)
+  # Only ever remove what start made: any other folder (a scratch folder, the
+  # checkout, a home folder, /) is left exactly as it is.
+  if [[ "$dir" == / ]] || ! has_marker "$dir"; then
+    die "$dir was not made by cluster.sh start (no $MARKER in it); not stopping or removing anything in it"
   fi
   if [[ -f "$dir/data/PG_VERSION" ]]; then
     bin=$(pg_bin)
@@ -160,7 +188,7 @@ cmd_stop() {
       as_server_user "$bin/pg_ctl" -D "$dir/data" -m fast -w -t 60 stop >/dev/null
     fi
   fi
-  rm -rf "$dir"
+  rm -rf -- "$dir"
 }
 
 cmd_createdb() {

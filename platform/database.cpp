@@ -8,12 +8,20 @@
 #include <QSqlRecord>
 #include <QSqlResult>
 
+#include <dirent.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sql.h>
 #include <sqlext.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace platform::db {
 namespace {
@@ -65,19 +73,32 @@ SQLHSTMT statementHandle(const QSqlQuery& q) {
   return *static_cast<const SQLHANDLE*>(handle.constData());
 }
 
-// The failure of a call made on the handle itself: the first diagnostic
-// record's message, SQLSTATE and native code.
-DbError handleError(SQLSMALLINT handleType, SQLHANDLE h) {
+// The first diagnostic record on an ODBC handle as a DbError (its whole
+// text, SQLSTATE and native code); empty when the handle holds none.
+std::optional<DbError> diagnostic(SQLSMALLINT handleType, SQLHANDLE h) {
   static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters are UTF-16 here");
   SQLWCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
-  SQLWCHAR message[SQL_MAX_MESSAGE_LENGTH] = {};
   SQLINTEGER native = 0;
+  std::vector<SQLWCHAR> text(1024);
   SQLSMALLINT length = 0;
-  if (!SQL_SUCCEEDED(SQLGetDiagRecW(handleType, h, 1, state, &native, message, SQL_MAX_MESSAGE_LENGTH, &length)))
-    return DbError(QStringLiteral("The ODBC driver failed without a diagnostic"));
-  const qsizetype size = std::clamp<qsizetype>(length, 0, SQL_MAX_MESSAGE_LENGTH - 1);
-  return DbError(QString::fromUtf16(reinterpret_cast<const char16_t*>(message), size).trimmed(),
-                 QString::fromUtf16(reinterpret_cast<const char16_t*>(state)), static_cast<int>(native));
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!SQL_SUCCEEDED(SQLGetDiagRecW(handleType, h, 1, state, &native, text.data(),
+                                      static_cast<SQLSMALLINT>(text.size()), &length)))
+      return std::nullopt;
+    if (length < static_cast<SQLSMALLINT>(text.size())) break;
+    text.resize(static_cast<size_t>(length) + 1);  // truncated: once more with room for all
+  }
+  const auto fromWide = [](const SQLWCHAR* p, qsizetype n) {
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(p), n);
+  };
+  return DbError(fromWide(text.data(), std::clamp<qsizetype>(length, 0, text.size() - 1)).trimmed(),
+                 fromWide(state, SQL_SQLSTATE_SIZE), static_cast<int>(native));
+}
+
+// The failure of a call made on a statement handle itself.
+DbError handleError(SQLHSTMT h) {
+  if (std::optional<DbError> e = diagnostic(SQL_HANDLE_STMT, h)) return *e;
+  return DbError(QStringLiteral("The ODBC driver failed without a diagnostic"));
 }
 
 // Whether Qt reads every column of rec as the driver's text of the value:
@@ -128,7 +149,7 @@ size_t readTextRows(SQLHSTMT h, const std::vector<SQLUSMALLINT>& columns, std::v
   for (;;) {
     SQLRETURN r = SQLFetch(h);
     if (r == SQL_NO_DATA) return rows;
-    if (!SQL_SUCCEEDED(r)) throw handleError(SQL_HANDLE_STMT, h);
+    if (!SQL_SUCCEEDED(r)) throw handleError(h);
     const size_t row = cells.size();
     cells.resize(row + width);
     for (size_t field : order) {
@@ -138,7 +159,7 @@ size_t readTextRows(SQLHSTMT h, const std::vector<SQLUSMALLINT>& columns, std::v
         SQLLEN indicator = 0;
         r = SQLGetData(h, columns[field], SQL_C_WCHAR, buffer.data(), kChunk * kUnit, &indicator);
         if (r == SQL_NO_DATA) break;  // the last piece was read
-        if (!SQL_SUCCEEDED(r)) throw handleError(SQL_HANDLE_STMT, h);
+        if (!SQL_SUCCEEDED(r)) throw handleError(h);
         if (indicator == SQL_NULL_DATA) break;
         const bool whole = indicator != SQL_NO_TOTAL && indicator / kUnit < kChunk;
         // A piece fills the buffer up to its terminator; a driver may stop
@@ -160,6 +181,94 @@ size_t readTextRows(SQLHSTMT h, const std::vector<SQLUSMALLINT>& columns, std::v
     }
     ++rows;
   }
+}
+
+// An ODBC handle, freed when it goes.
+class OdbcHandle {
+ public:
+  OdbcHandle(SQLSMALLINT type, SQLHANDLE parent) : type_(type) {
+    if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle_))) handle_ = SQL_NULL_HANDLE;
+  }
+  ~OdbcHandle() {
+    if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(type_, handle_);
+  }
+  OdbcHandle(const OdbcHandle&) = delete;
+  OdbcHandle& operator=(const OdbcHandle&) = delete;
+  SQLHANDLE get() const { return handle_; }
+
+ private:
+  SQLSMALLINT type_;
+  SQLHANDLE handle_ = SQL_NULL_HANDLE;
+};
+
+// Qt's ODBC driver frees the connection handle when connecting fails, and
+// with it the driver's diagnostic record: Qt keeps the text, not the SQLSTATE.
+// So each connect is first made straight through ODBC, with the same string
+// and login timeout. A refused connect is reported from that attempt's record
+// (its text, SQLSTATE and native code), so a server sees one failed login for
+// it, not two; an accepted one is closed again at once and Qt's session is
+// opened. Empty when it connected, or when ODBC gave no handle to try with.
+std::optional<DbError> refusedConnect(const QString& connectionString) {
+  const OdbcHandle env(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+  if (env.get() == SQL_NULL_HANDLE ||
+      !SQL_SUCCEEDED(SQLSetEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION,
+                                   reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0)))
+    return std::nullopt;
+  const OdbcHandle dbc(SQL_HANDLE_DBC, env.get());
+  if (dbc.get() == SQL_NULL_HANDLE) return std::nullopt;
+  const auto timeout = static_cast<std::intptr_t>(kLoginTimeoutSeconds);
+  SQLSetConnectAttr(dbc.get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeout), 0);
+  static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
+  std::u16string wide = connectionString.toStdU16String();
+  const SQLRETURN r = SQLDriverConnectW(dbc.get(), nullptr,
+                                        reinterpret_cast<SQLWCHAR*>(wide.data()), SQL_NTS,
+                                        nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+  if (SQL_SUCCEEDED(r)) {
+    SQLDisconnect(dbc.get());
+    return std::nullopt;
+  }
+  std::optional<DbError> refused = diagnostic(SQL_HANDLE_DBC, dbc.get());
+  if (!refused) return DbError(QStringLiteral("The ODBC driver refused the connection and gave no reason"));
+  if (refused->message().isEmpty())
+    return DbError(QStringLiteral("The ODBC driver refused the connection"), refused->sqlState(),
+                   refused->nativeCode());
+  return refused;
+}
+
+// The TCP sockets this process holds, by descriptor.
+std::vector<int> tcpSockets() {
+  std::vector<int> sockets;
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir("/proc/self/fd"), &::closedir);
+  if (!dir) return sockets;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    char* end = nullptr;
+    const long fd = std::strtol(entry->d_name, &end, 10);
+    if (end == entry->d_name || *end != '\0') continue;
+    int type = 0;
+    socklen_t typeLength = sizeof type;
+    sockaddr_storage address{};
+    socklen_t addressLength = sizeof address;
+    if (::getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_TYPE, &type, &typeLength) == 0 &&
+        type == SOCK_STREAM &&
+        ::getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&address),
+                      &addressLength) == 0 &&
+        (address.ss_family == AF_INET || address.ss_family == AF_INET6))
+      sockets.push_back(static_cast<int>(fd));
+  }
+  return sockets;
+}
+
+// The keepalives and the bound on unacknowledged data of database.h, on one
+// session's socket. A setting the system refuses stays at its default.
+void keepAlive(int fd) {
+  const int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &kKeepaliveIdleSeconds, sizeof kKeepaliveIdleSeconds);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &kKeepaliveIntervalSeconds,
+               sizeof kKeepaliveIntervalSeconds);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kKeepaliveProbes, sizeof kKeepaliveProbes);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &kUnacknowledgedMilliseconds,
+               sizeof kUnacknowledgedMilliseconds);
 }
 
 // Tells the connection's done-observer when a statement has finished, on
@@ -185,8 +294,11 @@ DbError::DbError(const QString& message, const QString& sqlState, int nativeCode
       nativeCode_(nativeCode) {}
 
 bool DbError::isConnectionLostState(const QString& s) {
-  return s.startsWith(QLatin1String("08")) || s == QLatin1String("57P01") ||
-         s == QLatin1String("57P02") || s == QLatin1String("57P03");
+  static const QStringList ended = {QStringLiteral("57P01"), QStringLiteral("57P02"),
+                                    QStringLiteral("57P03"), QStringLiteral("57P04"),
+                                    QStringLiteral("57P05"), QStringLiteral("25P03"),
+                                    QStringLiteral("25P04")};
+  return s.startsWith(QLatin1String("08")) || ended.contains(s);
 }
 
 Connection::Connection() {
@@ -210,8 +322,20 @@ void Connection::open(const QString& connectionString, const QStringList& sessio
   if (!db.isValid()) throw DbError(QStringLiteral("The ODBC driver of Qt SQL is not available"));
   if (db.isOpen()) db.close();
   db.setDatabaseName(connectionString);
-  // The driver frees its handle when connecting fails: no SQLSTATE to read.
-  if (!db.open()) throw makeError(db.lastError(), QVariant(), SQL_HANDLE_DBC);
+  // The driver hands the login timeout to the server connect, which then
+  // gives up on a server that accepts and never answers.
+  db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(kLoginTimeoutSeconds));
+  if (std::optional<DbError> refused = refusedConnect(connectionString)) throw *refused;
+  const std::vector<int> before = tcpSockets();
+  // Refused after all (the server changed its mind in between): Qt's text.
+  if (!db.open()) {
+    const QSqlError e = db.lastError();
+    throw DbError(errorText(e), QString(), e.nativeErrorCode().section(QLatin1Char(';'), 0, 0).toInt());
+  }
+  // The driver offers no setting for keepalive times, nor its socket: the
+  // session's socket is the TCP socket that connecting added.
+  for (int fd : tcpSockets())
+    if (std::find(before.begin(), before.end(), fd) == before.end()) keepAlive(fd);
   for (const QString& sql : sessionSetup) {
     std::optional<DbError> refused;
     {

@@ -19,6 +19,19 @@
 
 namespace platform::db {
 
+// Bounds on waiting for a server that does not answer. A connect (the first
+// one and every reopen) gives up after kLoginTimeoutSeconds. An open session
+// has TCP keepalives: a network that silently drops the connection is noticed
+// after about kKeepaliveIdleSeconds + kKeepaliveProbes * kKeepaliveIntervalSeconds,
+// and a statement sent into it is given up after kUnacknowledgedMilliseconds
+// without an acknowledgement. A server that is still working on a statement
+// answers the probes, so a long statement is never cut short.
+inline constexpr int kLoginTimeoutSeconds = 10;
+inline constexpr int kKeepaliveIdleSeconds = 20;
+inline constexpr int kKeepaliveIntervalSeconds = 10;
+inline constexpr int kKeepaliveProbes = 4;
+inline constexpr int kUnacknowledgedMilliseconds = 60000;
+
 class DbError : public std::runtime_error {
  public:
   explicit DbError(const QString& message, const QString& sqlState = QString(), int nativeCode = 0);
@@ -28,8 +41,10 @@ class DbError : public std::runtime_error {
   // The driver's own error number; 0 when it gave none.
   int nativeCode() const { return nativeCode_; }
   // The statement failed because the session is gone: SQLSTATE class 08
-  // (the driver's "connection lost", 08S01, among them) or the server's
-  // shutdown and termination codes 57P01, 57P02 and 57P03.
+  // (the driver's "connection lost", 08S01, among them), the server's
+  // shutdown and termination codes 57P01 to 57P05 (57P05: the session sat
+  // idle past idle_session_timeout) and its timeouts that end a session,
+  // 25P03 (idle in a transaction) and 25P04 (a transaction ran too long).
   bool connectionLost() const { return isConnectionLostState(sqlState_); }
   static bool isConnectionLostState(const QString& sqlState);
 
@@ -46,9 +61,13 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  // Hands the ODBC connection string to the driver manager unchanged, then
-  // sends each statement of sessionSetup on the new session. A refused setup
-  // statement closes the connection again and raises its DbError.
+  // Hands the ODBC connection string to the driver manager unchanged, with
+  // the login timeout as a connection attribute, sets the session's
+  // keepalives, then sends each statement of sessionSetup on the new session.
+  // A failed connect raises the driver's text with its SQLSTATE (the connect
+  // is tried once straight through ODBC first, since Qt keeps no SQLSTATE of
+  // a failed connect); a refused setup statement closes the connection again
+  // and raises its DbError.
   void open(const QString& connectionString, const QStringList& sessionSetup = QStringList());
   void close();
   bool isOpen() const;

@@ -136,9 +136,12 @@ class QtDialogs final : public Dialogs {
                 QApplication::activeWindow(), false);
   }
 
-  void startupMessage(const QString& text, const QString& caption) override {
+  void startupMessage(const QString& text, const QString& caption, const QString& details) override {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, nullptr);
     fitOnScreen(box);
+    if (!details.isEmpty())
+      box.setDetailedText(box.detailedText().isEmpty() ? details
+                                                       : box.detailedText() + QStringLiteral("\n\n") + details);
     box.exec();
   }
 

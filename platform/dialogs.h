@@ -38,8 +38,10 @@ class Dialogs {
   virtual void informationBox(QWidget* owner, const QString& text, const QString& caption) = 0;
   // Plain message dialog: OK button, no icon, the application title as caption.
   virtual void plainMessage(const QString& text) = 0;
-  // Start-up message: OK button, no icon, no owner window.
-  virtual void startupMessage(const QString& text, const QString& caption) = 0;
+  // Start-up message: OK button, no icon, no owner window; details, when
+  // given, behind the box's details button.
+  virtual void startupMessage(const QString& text, const QString& caption,
+                              const QString& details = QString()) = 0;
   // Open and save dialogs; nullopt when the user cancels.
   virtual std::optional<QString> openFileName(QWidget* owner, const FileDialogOptions& options) = 0;
   virtual std::optional<QString> saveFileName(QWidget* owner, const FileDialogOptions& options) = 0;

@@ -78,7 +78,8 @@ class TXmlDocument {
   void AssignIfGiven(const TXmlDocument* source);
 
   // Loads a file opened for reading under a shared lock. Raises the stream
-  // error "Cannot open file" (document untouched; a directory too), parse
+  // error "Cannot open file" (document untouched; also, without waiting, for
+  // anything but a regular file: a directory, FIFO, socket or device), parse
   // errors (filer kind), a failed read ("Cannot read file", filer kind), input
   // that ends before the file's size (filer kind) and codec errors (stream
   // kind); the nodes read before a failure stay. A failure found in the

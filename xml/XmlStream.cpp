@@ -96,21 +96,29 @@ std::string TStringStream::DataText() {
 
 TFileStream::TFileStream(const std::string& path, Mode mode) : path_(path) {
   const bool create = mode == Mode::Create;
-  fd_ = ::open(path.c_str(), create ? (O_WRONLY | O_CREAT | O_CLOEXEC) : (O_RDONLY | O_CLOEXEC), 0644);
+  // Opened for reading without blocking: opening a FIFO (a named pipe) the
+  // usual way waits for a writer, which may never come. The type is checked
+  // once the file is open, so that it is the type of what was opened.
+  const int flags = create ? (O_WRONLY | O_CREAT | O_CLOEXEC) : (O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  fd_ = ::open(path.c_str(), flags, 0644);
   const XmlErrc code = create ? XmlErrc::FileCreate : XmlErrc::FileOpen;
   if (fd_ < 0) raise(code, path, std::strerror(errno));
   struct stat st {};
   int err = 0;
+  const char* notAFile = nullptr;
   if (::fstat(fd_, &st) != 0)
     err = errno;
   else if (S_ISDIR(st.st_mode))
     err = EISDIR;  // reads would fail while its size looks huge
-  else if (::flock(fd_, (create ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0 || (create && ::ftruncate(fd_, 0) != 0))
+  else if (!create && !S_ISREG(st.st_mode))
+    notAFile = "Not a regular file";  // a FIFO, socket or device: no end, or no size, to read to
+  else if ((!create && ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0) ||
+           ::flock(fd_, (create ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0 || (create && ::ftruncate(fd_, 0) != 0))
     err = errno;
-  if (err != 0) {
+  if (err != 0 || notAFile) {
     ::close(fd_);
     fd_ = -1;
-    raise(code, path, std::strerror(err));
+    raise(code, path, notAFile ? notAFile : std::strerror(err));
   }
 }
 

@@ -82,8 +82,9 @@ class TStringStream : public TMemoryStream {
 
 // A file. OpenRead allows other readers and takes a shared advisory lock
 // (flock), so it fails while another process holds the file locked for
-// writing; Linux cannot deny writers that take no lock. A directory is
-// refused. Create truncates an existing file under an exclusive lock.
+// writing; Linux cannot deny writers that take no lock. It refuses, without
+// waiting, anything but a regular file (a directory, FIFO, socket or device).
+// Create truncates an existing file under an exclusive lock.
 class TFileStream : public TStream {
  public:
   enum class Mode { OpenRead, Create };

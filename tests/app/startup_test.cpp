@@ -1,16 +1,20 @@
 // Start-up against the real test cluster: connection, progress, failure report.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/TPicture.h"
 #include "app/Texts.h"
 #include "app/UCheckEdit.h"
 #include "app/uProgressBar.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TcpProxy.h"
 #include "tests/support/TestDatabase.h"
 
 namespace {
@@ -73,29 +77,58 @@ TEST(Startup, ProgramMainShowsTheMaximisedMainWindowAndEndsWhenItCloses) {
   EXPECT_TRUE(dialogs.calls.empty());
 }
 
-TEST(Startup, FailedConnectionGivesOnlyTheStartupMessage) {
+// Each failed start-up shows the one start-up sentence, with no owner and no
+// main window; the reason, the driver's text and its SQLSTATE, is in the
+// box's details and on standard error.
+TEST(Startup, FailedConnectionGivesTheStartupMessageWithItsReason) {
   TestDatabase db;
-  const std::vector<std::pair<const char*, DatabaseSettings>> cases = [&] {
-    DatabaseSettings wrongPassword = db.settings();
-    wrongPassword.Password = QStringLiteral("not the password");
-    DatabaseSettings stopped = db.settings();
-    stopped.Port = QStringLiteral("1");  // nothing listens there
-    return std::vector<std::pair<const char*, DatabaseSettings>>{{"wrong password", wrongPassword},
-                                                                 {"server not running", stopped}};
-  }();
-  for (const auto& [what, s] : cases) {
+  TcpProxy silent(0);  // accepts and never answers
+  const auto with = [&](const std::function<void(DatabaseSettings&)>& change) {
+    DatabaseSettings s = db.settings();
+    change(s);
+    return s;
+  };
+  const struct {
+    const char* what;
+    DatabaseSettings settings;
+    QStringList reason;  // each in the details and on standard error
+  } cases[] = {
+      {"wrong password", with([](DatabaseSettings& s) { s.Password = "not the password"; }),
+       {"password authentication failed", "SQLSTATE 08001"}},
+      {"missing database", with([](DatabaseSettings& s) { s.Database = "no_such_database"; }),
+       {"\"no_such_database\" does not exist", "SQLSTATE 08001"}},
+      {"refused port", with([](DatabaseSettings& s) { s.Port = "1"; }),
+       {"Connection refused", "SQLSTATE 08001"}},
+      {"unknown driver", with([](DatabaseSettings& s) { s.Driver = "{No Such Driver}"; }),
+       {"No Such Driver", "SQLSTATE "}},
+      {"server that never answers",
+       with([&](DatabaseSettings& s) { s.Port = QString::number(silent.port()); }),
+       {"timeout expired", "SQLSTATE 08001"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     QTemporaryDir dir;
-    TestDatabase::writeStatisticsIni(dir.path(), s);
+    TestDatabase::writeStatisticsIni(dir.path(), c.settings);
     ScriptedDialogs dialogs;
-    EXPECT_EQ(ProgramMain(dir.path()), 0) << what;
-    ASSERT_EQ(dialogs.calls.size(), 1u) << what;
+    QElapsedTimer clock;
+    clock.start();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ProgramMain(dir.path()), 0);
+    const QString stderrText = QString::fromStdString(testing::internal::GetCapturedStderr());
+    EXPECT_LT(clock.elapsed(), 15000);  // bounded by the login timeout
+    ASSERT_EQ(dialogs.calls.size(), 1u);
     const DialogCall& call = dialogs.calls.front();
     EXPECT_EQ(call.kind, DialogCall::Startup);
     EXPECT_EQ(call.text, texts::kDatabaseNotStarted);
     EXPECT_EQ(call.caption, texts::kHint);
     EXPECT_EQ(call.owner, nullptr);
-    EXPECT_FALSE(anyVisible("TFmCheckEdit")) << what;
-    EXPECT_FALSE(anyVisible("TFmProgressBar")) << what;
+    for (const QString& part : c.reason) {
+      EXPECT_TRUE(call.details.contains(part)) << call.details.toStdString();
+      EXPECT_TRUE(stderrText.contains(part)) << stderrText.toStdString();
+    }
+    EXPECT_TRUE(stderrText.contains(texts::kDatabaseNotStarted)) << stderrText.toStdString();
+    EXPECT_FALSE(anyVisible("TFmCheckEdit"));
+    EXPECT_FALSE(anyVisible("TFmProgressBar"));
   }
 }
 

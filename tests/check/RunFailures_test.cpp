@@ -3,9 +3,12 @@
 // the next command; any other failure of the run names the step it met.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +25,7 @@
 #include "tests/support/MainWindowTest.h"
 #include "tests/support/QStringPrint.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TcpProxy.h"
 
 namespace {
 
@@ -155,6 +159,36 @@ TEST_F(RunFailure, SessionEndedWhileIdleIsReopenedBeforeTheNextCheck) {
   EXPECT_EQ(storedRows(), 0);
 }
 
+// The server itself ends a session that sat idle past its role's
+// idle_session_timeout (SQLSTATE 57P05): the check that follows reopens it
+// and runs without a word.
+TEST_F(RunFailure, SessionEndedByTheIdleTimeoutIsReopenedBeforeTheNextCheck) {
+  const QString role = db.name() + QStringLiteral("_idle");
+  db.adminExec(QStringLiteral("CREATE ROLE %1 LOGIN SUPERUSER PASSWORD 'pw'").arg(role));
+  db.adminExec(QStringLiteral("ALTER ROLE %1 SET idle_session_timeout = '1s'").arg(role));
+  {
+    QTemporaryDir idleDir;
+    DatabaseSettings s = db.settings();
+    s.LogId = role;
+    s.Password = QStringLiteral("pw");
+    TestDatabase::writeStatisticsIni(idleDir.path(), s);
+    TFmCheckEdit idle(idleDir.path());
+    ASSERT_TRUE(idle.dbConnected());
+    idle.show();
+    for (int check = 0; check < 2; ++check) {
+      SCOPED_TRACE(check);
+      QThread::msleep(2500);  // the server ends the session meanwhile
+      dialogs.calls.clear();
+      idle.picture("imgJH")->click();
+      EXPECT_TRUE(dialogs.calls.empty()) << dialogs.calls.front().text.toStdString();
+      EXPECT_FALSE(idle.connection().lost());
+      EXPECT_EQ(storedRows(), 0);  // the check made its tables and found nothing
+    }
+  }
+  db.exec(QStringLiteral("DROP OWNED BY %1").arg(role));
+  db.adminExec(QStringLiteral("DROP ROLE %1").arg(role));
+}
+
 TEST_F(RunFailure, UnreachableDatabaseGivesOneMessageAndTheNextCheckTriesAgain) {
   db.adminExec("ALTER DATABASE " + db.name() + " ALLOW_CONNECTIONS false");
   db.terminateSession(window->connection());
@@ -165,6 +199,33 @@ TEST_F(RunFailure, UnreachableDatabaseGivesOneMessageAndTheNextCheckTriesAgain) 
   db.adminExec("ALTER DATABASE " + db.name() + " ALLOW_CONNECTIONS true");
   EXPECT_EQ(checkFailure(), QString());
   EXPECT_EQ(storedRows(), 0);
+}
+
+// The session is gone and the server, when the next check reopens it,
+// accepts and never answers: the check gives up within the login timeout
+// with the one reconnect message, and the window stays usable.
+TEST_F(RunFailure, ServerThatHangsAtTheReopenGivesOneMessageWithinTheBound) {
+  TcpProxy proxy(TestDatabase::port());
+  QTemporaryDir proxiedDir;
+  DatabaseSettings s = db.settings();
+  s.Port = QString::number(proxy.port());
+  TestDatabase::writeStatisticsIni(proxiedDir.path(), s);
+  TFmCheckEdit proxied(proxiedDir.path());
+  ASSERT_TRUE(proxied.dbConnected());
+  proxied.show();
+  db.terminateSession(proxied.connection());
+  proxy.silence();
+  dialogs.calls.clear();
+  QElapsedTimer clock;
+  clock.start();
+  proxied.picture("imgJH")->click();
+  EXPECT_LT(clock.elapsed(), 15000);
+  ASSERT_EQ(dialogs.calls.size(), 1u);
+  EXPECT_EQ(dialogs.calls.front().kind, DialogCall::Failure);
+  EXPECT_TRUE(dialogs.calls.front().text.startsWith(texts::kReconnectFailed + "\n"))
+      << dialogs.calls.front().text.toStdString();
+  EXPECT_TRUE(proxied.picture("imgJH")->isEnabled());
+  EXPECT_EQ(storedRows(), -1);  // no statement of the check was sent
 }
 
 TEST_F(RunFailure, SingleFileImportReopensALostSessionAndALossInItsRunEndsIt) {

@@ -16,6 +16,7 @@
 #include "tests/import/ImportTestUtil.h"
 #include "tests/support/MainWindowTest.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "tests/support/WatchedFifo.h"
 
 namespace {
 
@@ -106,16 +107,16 @@ TEST_F(ImportCommand, FailingFilesAreReportedAndTheNextFileStillImported) {
   const QString last = window->lastImportSql();
   EXPECT_TRUE(last.startsWith("insert into TMP_FORMULA (") && last.endsWith("')\n")) << last.toStdString();
   EXPECT_TRUE(last.contains("'BAD_"));
-  ASSERT_EQ(dialogs.calls.size(), 4u);
-  // File 11 failed before any statement: the box is empty.
-  EXPECT_EQ(dialogs.calls[0].kind, DialogCall::Plain);
-  EXPECT_EQ(dialogs.calls[0].text, "");
-  EXPECT_EQ(dialogs.calls[1].kind, DialogCall::Information);
-  EXPECT_EQ(dialogs.calls[1].text, "导入失败，请重新导入！");
-  EXPECT_EQ(dialogs.calls[1].caption, "提示");
-  EXPECT_EQ(dialogs.calls[2].kind, DialogCall::Plain);
-  EXPECT_EQ(dialogs.calls[2].text, last);
-  EXPECT_EQ(dialogs.calls[3].text, "导入失败，请重新导入！");
+  ASSERT_EQ(dialogs.calls.size(), 3u);
+  // File 11 failed before any statement was ever sent: no empty box, only
+  // the failure.
+  EXPECT_EQ(dialogs.calls[0].kind, DialogCall::Information);
+  EXPECT_EQ(dialogs.calls[0].text, "导入失败，请重新导入！");
+  EXPECT_EQ(dialogs.calls[0].caption, "提示");
+  EXPECT_EQ(dialogs.calls[1].kind, DialogCall::Plain);
+  EXPECT_EQ(dialogs.calls[1].text, last);
+  EXPECT_EQ(dialogs.calls[2].kind, DialogCall::Information);
+  EXPECT_EQ(dialogs.calls[2].text, "导入失败，请重新导入！");
 
   // File 13 came in whole, and the check ran to the end.
   EXPECT_EQ(count("SELECT COUNT(*) FROM TMP_FORMULA WHERE S_FID LIKE 'F13%'"), 21);
@@ -130,7 +131,44 @@ TEST_F(ImportCommand, FailingFilesAreReportedAndTheNextFileStillImported) {
   dialogs.calls.clear();
   window->picture("imgJH")->click();
   ASSERT_EQ(dialogs.calls.size(), 4u);
+  EXPECT_EQ(dialogs.calls[0].kind, DialogCall::Plain);
   EXPECT_EQ(dialogs.calls[0].text, last);
+  EXPECT_EQ(dialogs.calls[1].text, "导入失败，请重新导入！");
+}
+
+// A FIFO (a named pipe) is no rule file: chosen for the single-file import it
+// is refused at once with the format message and no check follows; beside
+// the program it is skipped as a missing file is. Each within the watchdog's
+// bound, which would otherwise end a wait for a writer.
+TEST_F(ImportCommand, FifoIsRefusedAsTheChosenFileAndSkippedAsARuleFile) {
+  window->picture("imgJH")->click();  // the working tables stand
+  ASSERT_TRUE(dialogs.calls.empty());
+
+  const QString chosen = dir.filePath("pipe.xml");
+  {
+    WatchedFifo fifo(chosen);
+    dialogs.calls.clear();
+    dialogs.fileAnswers = {chosen};
+    StatementLog log(window->connection());
+    window->btnReadXMLClick();
+    EXPECT_FALSE(fifo.fired()) << "the import waited on the FIFO";
+    ASSERT_EQ(dialogs.calls.size(), 2u);
+    EXPECT_EQ(dialogs.calls[1].kind, DialogCall::Information);
+    EXPECT_EQ(dialogs.calls[1].text, "导入文件格式不对，无法导入");
+    EXPECT_FALSE(checkRan(log));
+  }
+
+  copyDemoRule(11);
+  {
+    WatchedFifo fifo(ruleFile(12));
+    dialogs.calls.clear();
+    window->picture("imgJH")->click();
+    EXPECT_FALSE(fifo.fired()) << "the check waited on the FIFO";
+    EXPECT_TRUE(dialogs.calls.empty()) << dialogs.calls.front().text.toStdString();
+  }
+  EXPECT_EQ(count("SELECT COUNT(*) FROM TMP_FORMULA WHERE S_FID LIKE 'F1101\\_%'"), 1);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM TMP_FORMULA WHERE S_FID LIKE 'F12%'"), 0);
+  EXPECT_EQ(registerRows(), count("SELECT COUNT(*) FROM TMP_CONTENT"));
 }
 
 TEST_F(ImportCommand, SingleFileJoinsTheTablesAsTheyStandAndChecks) {

@@ -37,7 +37,13 @@ TEST(Database, ConnectionLostStates) {
       {"57P01", true},   // administrator shutdown, terminated session
       {"57P02", true},   // crash shutdown
       {"57P03", true},   // cannot connect now
+      {"57P04", true},   // database dropped
+      {"57P05", true},   // idle_session_timeout
+      {"25P03", true},   // idle_in_transaction_session_timeout
+      {"25P04", true},   // transaction_timeout
       {"57014", false},  // statement cancelled: the session lives on
+      {"25P02", false},  // statement in a failed transaction: the session lives on
+      {"57P0", false},   {"57P06", false},
       {"42P01", false},  {"22001", false}, {"HY000", false}, {"", false},
   };
   for (const auto& c : cases) {

@@ -58,6 +58,31 @@ TEST(Dialogs, ScopedDoubleIsInForceForItsLifetimeOnly) {
   EXPECT_EQ(&platform::dialogs(), real);
 }
 
+// The start-up box of a failed connection, on the real Qt dialogs: the one
+// sentence with its caption, no icon, no owner, only OK; the reason behind
+// the details button.
+TEST(Dialogs, StartupMessageCarriesTheReasonInItsDetails) {
+  const QString reason = QStringLiteral("connection to server failed: timeout expired\nSQLSTATE 08001");
+  for (const QString& details : {reason, QString()}) {
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      seen = true;
+      EXPECT_EQ(box->windowTitle(), QStringLiteral("提示"));
+      EXPECT_EQ(box->text(), QStringLiteral("由于数据库未启动，程序无法使用！"));
+      EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+      EXPECT_EQ(box->parentWidget(), nullptr);
+      EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+      EXPECT_EQ(box->detailedText(), details);
+      box->button(QMessageBox::Ok)->click();
+    });
+    platform::dialogs().startupMessage(QStringLiteral("由于数据库未启动，程序无法使用！"),
+                                       QStringLiteral("提示"), details);
+    EXPECT_TRUE(seen);
+  }
+}
+
 // A message far longer than the screen holds keeps its OK button on screen,
 // with the whole text still at hand in the box's details; this for each box
 // the program shows, on the real Qt dialogs.

@@ -4,26 +4,27 @@ ScriptedDialogs::ScriptedDialogs() = default;
 ScriptedDialogs::~ScriptedDialogs() = default;
 
 void ScriptedDialogs::informationBox(QWidget* owner, const QString& text, const QString& caption) {
-  calls.push_back({DialogCall::Information, text, caption, owner, {}});
+  calls.push_back({DialogCall::Information, text, caption, owner, {}, {}});
 }
 
 void ScriptedDialogs::plainMessage(const QString& text) {
-  calls.push_back({DialogCall::Plain, text, QString(), nullptr, {}});
+  calls.push_back({DialogCall::Plain, text, QString(), nullptr, {}, {}});
 }
 
-void ScriptedDialogs::startupMessage(const QString& text, const QString& caption) {
-  calls.push_back({DialogCall::Startup, text, caption, nullptr, {}});
+void ScriptedDialogs::startupMessage(const QString& text, const QString& caption,
+                                     const QString& details) {
+  calls.push_back({DialogCall::Startup, text, caption, nullptr, {}, details});
 }
 
 std::optional<QString> ScriptedDialogs::openFileName(QWidget* owner,
                                                      const platform::FileDialogOptions& o) {
-  calls.push_back({DialogCall::Open, QString(), QString(), owner, o});
+  calls.push_back({DialogCall::Open, QString(), QString(), owner, o, {}});
   return nextFileAnswer();
 }
 
 std::optional<QString> ScriptedDialogs::saveFileName(QWidget* owner,
                                                      const platform::FileDialogOptions& o) {
-  calls.push_back({DialogCall::Save, QString(), QString(), owner, o});
+  calls.push_back({DialogCall::Save, QString(), QString(), owner, o, {}});
   return nextFileAnswer();
 }
 
@@ -37,7 +38,7 @@ std::optional<QString> ScriptedDialogs::nextFileAnswer() {
 }
 
 void ScriptedDialogs::showFailure(const QString& message) {
-  calls.push_back({DialogCall::Failure, message, QString(), nullptr, {}});
+  calls.push_back({DialogCall::Failure, message, QString(), nullptr, {}, {}});
 }
 
 std::vector<QString> ScriptedDialogs::texts(DialogCall::Kind kind) const {

@@ -16,6 +16,7 @@ struct DialogCall {
   QString caption;
   QWidget* owner = nullptr;
   platform::FileDialogOptions options;  // for Open and Save
+  QString details;                      // for Startup
 };
 
 class ScriptedDialogs final : public platform::Dialogs {
@@ -25,7 +26,7 @@ class ScriptedDialogs final : public platform::Dialogs {
 
   void informationBox(QWidget* owner, const QString& text, const QString& caption) override;
   void plainMessage(const QString& text) override;
-  void startupMessage(const QString& text, const QString& caption) override;
+  void startupMessage(const QString& text, const QString& caption, const QString& details) override;
   std::optional<QString> openFileName(QWidget* owner, const platform::FileDialogOptions& o) override;
   std::optional<QString> saveFileName(QWidget* owner, const platform::FileDialogOptions& o) override;
   void showFailure(const QString& message) override;

@@ -7,10 +7,14 @@
 #include <linux/seccomp.h>
 #include <sys/file.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstddef>
+#include <cstdio>
 
 #include <filesystem>
 
@@ -356,6 +360,41 @@ TEST(DocumentLoad, DirectoryIsRefusedAtOpen) {
   const XmlError e = caught([&] { doc.LoadFromFile(dir); });
   EXPECT_NE(std::string(e.what()).find("Is a directory"), std::string::npos) << e.what();
   EXPECT_EQ(doc.RootElement()->Name(), "keep");
+}
+
+// What is no regular file is refused at once, and the document keeps its
+// tree: a FIFO without a writer (opening it the usual way waits for one for
+// ever), a link to it, a Unix socket, and devices that never end or are empty.
+TEST(DocumentLoad, FifoSocketAndDeviceAreRefusedAtOpenWithoutWaiting) {
+  xmltest::TempFile file("<r/>");
+  const std::filesystem::path dir = std::filesystem::path(file.path()).parent_path();
+  const std::string fifo = (dir / "fifo.xml").string();
+  const std::string link = (dir / "link.xml").string();
+  const std::string socketPath = (dir / "socket.xml").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  std::filesystem::create_symlink(fifo, link);
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  // A socket cannot even be opened: the system says so.
+  const std::pair<std::string, const char*> cases[] = {
+      {fifo, "Not a regular file"},        {link, "Not a regular file"},
+      {socketPath, "No such device"},      {"/dev/zero", "Not a regular file"},
+      {"/dev/null", "Not a regular file"}};
+  for (const auto& [path, reason] : cases) {
+    SCOPED_TRACE(path);
+    TXmlDocument doc("keep");
+    const int result = inChild(
+        [&] { return raisesCode([&] { doc.LoadFromFile(path); }, XmlErrc::FileOpen); }, kNoSpin);
+    EXPECT_EQ(result, 0) << "-1: the load waited or ran on";
+    if (result != 0) continue;
+    const XmlError e = caught([&] { doc.LoadFromFile(path); });
+    EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
+    EXPECT_EQ(doc.RootElement()->Name(), "keep");
+  }
+  ::close(listener);
 }
 
 TEST(DocumentLoad, ReadErrorEndsTheLoad) {
