@@ -8,7 +8,7 @@
 void TFmCheckEdit::Datetocell(const std::function<void()>& pump) {
   qry2.close();
   qry2.setSql(check::kSelectProblems);
-  qry2.open();
+  qry2.open(check::kRegisterFields);
   problem_register::fill(*Cell1, check::rowsOf(qry2), pump);
   // qry2 stays open.
 }

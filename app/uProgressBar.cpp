@@ -42,8 +42,11 @@ void TGauge::setMaxValue(int v) {
 }
 
 void TGauge::setProgress(int v) {
+  const int shown = percentDone();
   progress_ = clamp(v);
-  update();
+  // The gauge draws the whole percentage only: most steps of a long run leave
+  // it as it is, and those need no painting.
+  if (percentDone() != shown) update();
 }
 
 int TGauge::percentDone() const {
@@ -164,7 +167,9 @@ ProgressWindow::ProgressWindow(QWidget* owner) : window_(std::make_unique<TFmPro
 
 ProgressWindow::~ProgressWindow() = default;
 
-// Each change is painted at once: the caller may block right after it.
+// Each change the user can see is painted at once: the caller may block
+// right after it. A step that leaves the whole percentage as it was changes
+// nothing on screen and paints nothing.
 void ProgressWindow::setMessage(const QString& text) {
   window_->LabInfo->setText(text);
   window_->LabInfo->repaint();
@@ -178,8 +183,9 @@ void ProgressWindow::setMaximum(int maximum) {
   window_->Gauge1->repaint();
 }
 void ProgressWindow::setProgress(int value) {
+  const int shown = window_->Gauge1->percentDone();
   window_->Gauge1->setProgress(value);
-  window_->Gauge1->repaint();
+  if (window_->Gauge1->percentDone() != shown) window_->Gauge1->repaint();
 }
 int ProgressWindow::progress() const { return window_->Gauge1->progress(); }
 

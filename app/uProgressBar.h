@@ -24,7 +24,7 @@ class TGauge : public QWidget {
   explicit TGauge(QWidget* parent = nullptr);
   void setMinValue(int v);
   void setMaxValue(int v);
-  void setProgress(int v);  // held within minValue..maxValue
+  void setProgress(int v);  // held within minValue..maxValue; repaints only a new percentage
   int minValue() const { return min_; }
   int maxValue() const { return max_; }
   int progress() const { return progress_; }

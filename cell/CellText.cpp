@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -90,12 +91,17 @@ class FontMetrics {
   // (no kerning, no ligature). CJK characters are taken to pair plainly.
   bool plainPair(char16_t a, char16_t b) {
     if (a >= kCjkStart || b >= kCjkStart) return true;
+    // Pairs of ASCII characters (digits and Latin letters in CJK texts) are
+    // the common ones: kept in a table rather than looked up by hash.
+    if (a < 128 && b < 128) {
+      signed char& known = asciiPairs_[static_cast<size_t>(a) * 128 + b];
+      if (known < 0) known = measurePair(a, b) ? 1 : 0;
+      return known == 1;
+    }
     const auto key = (static_cast<std::uint32_t>(a) << 16) | b;
     const auto it = pairs_.find(key);
     if (it != pairs_.end()) return it->second;
-    const QChar both[] = {QChar(a), QChar(b)};
-    const double pair = metrics_.horizontalAdvance(QString(both, 2));
-    const bool plain = std::abs(pair - glyph(a).advance - glyph(b).advance) < 1e-6;
+    const bool plain = measurePair(a, b);
     pairs_.emplace(key, plain);
     return plain;
   }
@@ -107,6 +113,13 @@ class FontMetrics {
   double lineHeight_ = 0;
   std::vector<Glyph> glyphs_;  // by UTF-16 code unit
   std::unordered_map<std::uint32_t, bool> pairs_;
+  std::vector<signed char> asciiPairs_ = std::vector<signed char>(128 * 128, -1);  // -1 not measured yet
+
+  bool measurePair(char16_t a, char16_t b) {
+    const QChar both[] = {QChar(a), QChar(b)};
+    const double pair = metrics_.horizontalAdvance(QString(both, 2));
+    return std::abs(pair - glyph(a).advance - glyph(b).advance) < 1e-6;
+  }
 };
 
 FontMetrics& metricsFor(float points) {
@@ -125,15 +138,23 @@ FontMetrics& metricsFor(float points) {
 // could decide.
 std::optional<int> lineCount(FontMetrics& m, const QString& text, TextStyle style, double width) {
   const qsizetype n = text.size();
+  double advances = 0;
+  double reach = 0;  // the farthest any character's ink passes its advance
   for (qsizetype i = 0; i < n; ++i) {
-    if (m.glyph(text.at(i).unicode()).kind != Glyph::Kind::Simple) return std::nullopt;
+    const Glyph& g = m.glyph(text.at(i).unicode());
+    if (g.kind != Glyph::Kind::Simple) return std::nullopt;
     if (i > 0 && !m.plainPair(text.at(i - 1).unicode(), text.at(i).unicode())) return std::nullopt;
+    advances += g.advance;
+    reach = std::max(reach, g.overhang);
   }
   if (style == TextStyle::Plain) return 1;
 
   const double lineWidth = std::max(width, 1.0);
   // Advances are whole 64ths of a unit; this leaves room for any rounding.
   const double slack = 0.0625 + static_cast<double>(n) / 256;
+  // A text whose whole width fits, whatever piece ends it, takes one line:
+  // the search for break opportunities below would find no break either.
+  if (advances + reach <= lineWidth - slack) return 1;
   QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
   int lines = 1;
   double used = 0;
@@ -168,8 +189,9 @@ std::optional<int> lineCount(FontMetrics& m, const QString& text, TextStyle styl
 
 }  // namespace
 
-double textHeight(const QString& text, float points, TextStyle style, double width) {
-  if (text.isEmpty()) return 0;
+namespace {
+
+double measure(const QString& text, float points, TextStyle style, double width) {
   FontMetrics& m = metricsFor(points);
   if (m.lineHeight() > 0) {
     if (const std::optional<int> lines = lineCount(m, text, style, width)) {
@@ -180,6 +202,26 @@ double textHeight(const QString& text, float points, TextStyle style, double wid
     }
   }
   return CellText(text, m.font(), style, width).height();
+}
+
+}  // namespace
+
+double textHeight(const QString& text, float points, TextStyle style, double width) {
+  if (text.isEmpty()) return 0;
+  // The last text measured at each size, style and width, with its height: a
+  // column of a sorted register repeats the text of the row above it row after
+  // row, and such a text is measured once.
+  struct Last {
+    QString text;
+    double height = 0;
+  };
+  static std::map<std::tuple<int, TextStyle, double>, Last> last;
+  Last& l = last[{static_cast<int>(std::lround(points * 20)), style, width}];
+  if (l.text.isNull() || l.text != text) {
+    l.height = measure(text, points, style, width);
+    l.text = text;
+  }
+  return l.height;
 }
 
 QFont cellFont(float points) { return metricsFor(points).font(); }

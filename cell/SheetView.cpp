@@ -45,6 +45,9 @@ void SheetView::setReadOnly(bool readOnly) {
 }
 
 void SheetView::sheetChanged() {
+  // Since the last layout a change has already asked for the relayout and the
+  // repaint of the whole viewport: a fill of many cells asks once.
+  if (dirty_ && relayoutQueued_) return;
   dirty_ = true;
   if (!relayoutQueued_) {
     relayoutQueued_ = true;

@@ -284,14 +284,15 @@ QString percentText(const QString& ratio) {
   return QString::number(value * 100.0, 'f', 2) + QLatin1Char('%');
 }
 
-QString problemText(const Rule& r, const platform::db::Query& qry) {
-  const QString name = qry.fieldByName(QStringLiteral("d0101"));
+// The problem text of the query's current row; name and ratio are the
+// positions of the fields d0101 and the rule's result column (-1 for none).
+QString problemText(const Rule& r, const platform::db::Query& qry, int name, int ratio) {
   switch (r.kind) {
     case Kind::Presence:
     case Kind::Equality:
-      return name + r.ruleText;
+      return qry.value(name) + r.ruleText;
     case Kind::Ratio:
-      return name + r.ruleText + percentText(qry.fieldByName(r.resultColumn));
+      return qry.value(name) + r.ruleText + percentText(qry.value(ratio));
   }
   return QString();
 }
@@ -331,8 +332,14 @@ void runBuiltinRules(platform::db::Query& qry, const QStringList& orgCodes, cons
       qry.close();
       qry.setSql(statement(r, filter));
       qry.open();
+      // The fields are found by name once, on the first row.
+      int name = -1, ratio = -1;
+      if (!qry.eof()) {
+        name = qry.fieldIndex(QStringLiteral("d0101"));
+        if (r.kind == Kind::Ratio) ratio = qry.fieldIndex(r.resultColumn);
+      }
       for (; !qry.eof(); qry.next()) {
-        store(r.templateId, r.label, problemText(r, qry), r.category, QString());
+        store(r.templateId, r.label, problemText(r, qry, name, ratio), r.category, QString());
         progress.pump();
       }
     });

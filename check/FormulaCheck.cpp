@@ -108,18 +108,22 @@ void runFormulaChecks(platform::db::Query& qry, const QStringList& orgCodes,
   runStep(texts::kWhereFormulaChecks, [&] {
     qry.close();
     qry.setSql(formulaStatement(orgCodes));
-    qry.open();
+    // Of the statement's ten columns the rows need six; the others are not read.
+    const QStringList fields = {QStringLiteral("I_CHECKTYPE"), QStringLiteral("D0101"),
+                                QStringLiteral("S_FDESCRIBE"), QStringLiteral("S_FTMID"),
+                                QStringLiteral("I_LEFT"),      QStringLiteral("I_RIGHT")};
+    qry.open(fields);
     // One step per breach, then the built-in rules' steps: the gauge ends
     // exactly at its maximum.
     progress.setMaximum(kCheckProgressStart + qry.recordCount() + builtinRuleProgressSteps());
+    FormulaBreach b;
     while (!qry.eof()) {
-      FormulaBreach b;
-      b.checkType = qry.fieldByName(QStringLiteral("I_CHECKTYPE"));
-      b.orgName = qry.fieldByName(QStringLiteral("D0101"));
-      b.describe = qry.fieldByName(QStringLiteral("S_FDESCRIBE"));
-      b.templateId = qry.fieldByName(QStringLiteral("S_FTMID"));
-      b.left = qry.fieldByName(QStringLiteral("I_LEFT"));
-      b.right = qry.fieldByName(QStringLiteral("I_RIGHT"));
+      b.checkType = qry.value(0);
+      b.orgName = qry.value(1);
+      b.describe = qry.value(2);
+      b.templateId = qry.value(3);
+      b.left = qry.value(4);
+      b.right = qry.value(5);
       storeBreach(b, store);
       qry.next();
       progress.step();

@@ -16,18 +16,24 @@ const QString kCreateContentSql = QStringLiteral(
     "VARCHAR(1000),CONTENTTYPE VARCHAR(1000),CONTENTREVERT VARCHAR(500),PRIMARY KEY(id))");
 const QString kSelectProblems =
     QStringLiteral("select * from TMP_CONTENT order by rptid,CONTENTTYPE,CONTENTSCR");
+const QStringList kRegisterFields = {QStringLiteral("RPTSCR"), QStringLiteral("CONTENTSCR"),
+                                     QStringLiteral("CONTENTTYPE")};
 
 namespace {
 
 const QString kInsertHead = QStringLiteral(
     "insert into TMP_CONTENT (id,RPTID,RPTSCR,CONTENTSCR,CONTENTTYPE,CONTENTREVERT) values ");
 
-// One row's values in parentheses, each a quoted literal.
-QString rowValues(const QString& id, const QString& rptId, const QString& label, const QString& text,
-                  const QString& category, const QString& reply) {
-  return QLatin1Char('(') + quoteLiteral(id) + QLatin1Char(',') + quoteLiteral(rptId) + QLatin1Char(',') +
-         quoteLiteral(label) + QLatin1Char(',') + quoteLiteral(text) + QLatin1Char(',') +
-         quoteLiteral(category) + QLatin1Char(',') + quoteLiteral(reply) + QLatin1Char(')');
+// Appends one row's values in parentheses, each a quoted literal.
+void appendRowValues(QString& out, const QString& id, const QString& rptId, const QString& label,
+                     const QString& text, const QString& category, const QString& reply) {
+  out += QLatin1Char('(');
+  appendQuoted(out, id);
+  for (const QString* v : {&rptId, &label, &text, &category, &reply}) {
+    out += QLatin1Char(',');
+    appendQuoted(out, *v);
+  }
+  out += QLatin1Char(')');
 }
 
 void send(platform::db::Query& qry, const QString& sql) {
@@ -50,7 +56,9 @@ void sendRow(platform::db::Query& qry, const QString& sql, const RefusedRow& ref
 
 QString problemInsertStatement(const QString& id, const QString& rptId, const QString& label,
                                const QString& text, const QString& category, const QString& reply) {
-  return kInsertHead + rowValues(id, rptId, label, text, category, reply);
+  QString sql = kInsertHead;
+  appendRowValues(sql, id, rptId, label, text, category, reply);
+  return sql;
 }
 
 void storeProblem(platform::db::Query& qry, const QString& rptId, const QString& label,
@@ -62,32 +70,31 @@ void storeProblem(platform::db::Query& qry, const QString& rptId, const QString&
 
 ProblemBatch::ProblemBatch(platform::db::Query& qry, RefusedRow refused, int rowsPerBatch)
     : qry_(qry), refused_(std::move(refused)), rowsPerBatch_(rowsPerBatch < 1 ? 1 : rowsPerBatch) {
-  rows_.reserve(static_cast<size_t>(rowsPerBatch_));
+  rowStarts_.reserve(static_cast<size_t>(rowsPerBatch_));
 }
 
 void ProblemBatch::add(const QString& rptId, const QString& label, const QString& text,
                        const QString& category, const QString& reply) {
-  rows_.push_back(rowValues(platform::newGuidText(), rptId, label, text, category, reply));
-  if (static_cast<int>(rows_.size()) >= rowsPerBatch_) flush();
+  if (rowStarts_.empty())
+    sql_ = kInsertHead;
+  else
+    sql_ += QLatin1Char(',');
+  rowStarts_.push_back(sql_.size());
+  appendRowValues(sql_, platform::newGuidText(), rptId, label, text, category, reply);
+  if (static_cast<int>(rowStarts_.size()) >= rowsPerBatch_) flush();
 }
 
 void ProblemBatch::flush() {
-  if (rows_.empty()) return;
-  std::vector<QString> rows;
-  rows.swap(rows_);
-  rows_.reserve(static_cast<size_t>(rowsPerBatch_));
-  if (rows.size() == 1) {  // a batch of one row is that row's own INSERT
-    sendRow(qry_, kInsertHead + rows.front(), refused_);
+  if (rowStarts_.empty()) return;
+  // Taken out first: a lost connection drops the batch, and the next row
+  // starts a new one.
+  const QString sql = std::exchange(sql_, QString());
+  std::vector<qsizetype> starts;
+  starts.swap(rowStarts_);
+  rowStarts_.reserve(static_cast<size_t>(rowsPerBatch_));
+  if (starts.size() == 1) {  // a batch of one row is that row's own INSERT
+    sendRow(qry_, sql, refused_);
     return;
-  }
-  qsizetype length = kInsertHead.size();
-  for (const QString& r : rows) length += r.size() + 1;
-  QString sql;
-  sql.reserve(length);
-  sql += kInsertHead;
-  for (size_t i = 0; i < rows.size(); ++i) {
-    if (i > 0) sql += QLatin1Char(',');
-    sql += rows[i];
   }
   try {
     send(qry_, sql);
@@ -97,15 +104,24 @@ void ProblemBatch::flush() {
   }
   // The statement took effect wholly or not at all: row by row now, so that
   // only the rows the database refuses stay out, each with its own message.
-  for (const QString& r : rows) sendRow(qry_, kInsertHead + r, refused_);
+  for (size_t i = 0; i < starts.size(); ++i) {
+    const qsizetype end = i + 1 < starts.size() ? starts[i + 1] - 1 : sql.size();  // before the ","
+    sendRow(qry_, kInsertHead + sql.mid(starts[i], end - starts[i]), refused_);
+  }
 }
 
 RowSource rowsOf(platform::db::Query& query) {
-  return [&query](ProblemRow& row) {
+  // The fields are found by name once, on the first row.
+  return [&query, table = -1, description = -1, category = -1](ProblemRow& row) mutable {
     if (query.eof()) return false;
-    row.table = query.fieldByName(QStringLiteral("RPTSCR"));
-    row.description = query.fieldByName(QStringLiteral("CONTENTSCR"));
-    row.category = query.fieldByName(QStringLiteral("CONTENTTYPE"));
+    if (table < 0) {
+      table = query.fieldIndex(QStringLiteral("RPTSCR"));
+      description = query.fieldIndex(QStringLiteral("CONTENTSCR"));
+      category = query.fieldIndex(QStringLiteral("CONTENTTYPE"));
+    }
+    row.table = query.value(table);
+    row.description = query.value(description);
+    row.category = query.value(category);
     query.next();
     return true;
   };

@@ -4,6 +4,7 @@
 // storing problem rows one at a time or a check run's rows in multi-row
 // INSERTs, and reading them back in register order.
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -58,13 +59,14 @@ class ProblemBatch {
   // refused with its own INSERT. A lost connection is not retried: it raises
   // DbError, and the rows of the batch are dropped.
   void flush();
-  int waiting() const { return static_cast<int>(rows_.size()); }
+  int waiting() const { return static_cast<int>(rowStarts_.size()); }
 
  private:
   platform::db::Query& qry_;
   RefusedRow refused_;
   int rowsPerBatch_;
-  std::vector<QString> rows_;  // the parenthesised values of each row
+  QString sql_;                      // the batch's INSERT as it grows, row by row
+  std::vector<qsizetype> rowStarts_;  // where each row's parenthesised values begin in it
 };
 
 // One problem row as the register shows it.
@@ -76,6 +78,11 @@ struct ProblemRow {
 
 // Hands out the next problem into row; false when there are no more.
 using RowSource = std::function<bool(ProblemRow&)>;
+
+// The fields of kSelectProblems that the register shows (RPTSCR, CONTENTSCR,
+// CONTENTTYPE): a query opened with only these (Query::open(kRegisterFields))
+// does not read the identifiers and the other columns of every row.
+extern const QStringList kRegisterFields;
 
 // Walks an open query of kSelectProblems from its current row, reading RPTSCR,
 // CONTENTSCR and CONTENTTYPE by name (NULL reads as ""). The query must

@@ -1,5 +1,8 @@
 #include "check/ProblemTexts.h"
 
+#include <iterator>
+#include <vector>
+
 namespace check {
 namespace {
 
@@ -107,8 +110,14 @@ int readInteger(const QString& text) {
 
 QString checkTypeCaption(const QString& checkType) {
   const int type = readInteger(checkType);
-  for (const Category& c : kCategories)
-    if (c.checkType == type) return QString::fromUtf16(c.text);
+  // Made once: a check run asks for a caption per problem row.
+  static const std::vector<QString> captions = [] {
+    std::vector<QString> texts;
+    for (const Category& c : kCategories) texts.push_back(QString::fromUtf16(c.text));
+    return texts;
+  }();
+  for (size_t i = 0; i < std::size(kCategories); ++i)
+    if (kCategories[i].checkType == type) return captions[i];
   return QString();
 }
 
@@ -175,11 +184,19 @@ QString renderCellRef(const QString& checkType, const QString& ref) {
 
 QString tableLabel(const QString& templateId) {
   if (templateId.isEmpty()) return QString();
+  // The label of the last id asked for: a check run's rows come grouped by
+  // template and ask for the same label row after row.
+  thread_local QString lastId;
+  thread_local QString lastLabel;
+  if (templateId == lastId) return lastLabel;
   QString text = templateId == QLatin1String("18001800")
                      ? QStringLiteral("1800")
                      : removeAll(templateId, QStringLiteral("1800"));
   text = removeAll(text, QStringLiteral("00"));
-  return QStringLiteral("第") + QString::number(readInteger(text)) + QStringLiteral("表");
+  QString label = QStringLiteral("第") + QString::number(readInteger(text)) + QStringLiteral("表");
+  lastId = templateId;
+  lastLabel = label;
+  return label;
 }
 
 }  // namespace check

@@ -14,6 +14,8 @@ extern const QString kStandardStringsSql;
 
 // The value in single quotes, each single quote inside doubled.
 QString quoteLiteral(const QString& value);
+// Appends quoteLiteral(value) to out without a text of its own in between.
+void appendQuoted(QString& out, QStringView value);
 
 // The quoted code list for two or more chosen codes: each code quoted and
 // followed by ",", then '1' ("'A','B','1'" for A and B).

@@ -3,6 +3,7 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSqlResult>
@@ -65,6 +66,123 @@ DbError connectionError(const QSqlDatabase& db) {
 
 QSqlDatabase database(const Connection& c) { return QSqlDatabase::database(c.name(), false); }
 
+// The statement handle Qt holds for q, or nothing.
+SQLHSTMT statementHandle(const QSqlQuery& q) {
+  const QVariant handle = q.result() ? q.result()->handle() : QVariant();
+  if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHANDLE)) return nullptr;
+  return *static_cast<const SQLHANDLE*>(handle.constData());
+}
+
+// The first diagnostic record on an ODBC handle as a DbError (its whole
+// text, SQLSTATE and native code); empty when the handle holds none.
+std::optional<DbError> diagnostic(SQLSMALLINT handleType, SQLHANDLE h) {
+  static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters are UTF-16 here");
+  SQLWCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
+  SQLINTEGER native = 0;
+  std::vector<SQLWCHAR> text(1024);
+  SQLSMALLINT length = 0;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!SQL_SUCCEEDED(SQLGetDiagRecW(handleType, h, 1, state, &native, text.data(),
+                                      static_cast<SQLSMALLINT>(text.size()), &length)))
+      return std::nullopt;
+    if (length < static_cast<SQLSMALLINT>(text.size())) break;
+    text.resize(static_cast<size_t>(length) + 1);  // truncated: once more with room for all
+  }
+  const auto fromWide = [](const SQLWCHAR* p, qsizetype n) {
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(p), n);
+  };
+  return DbError(fromWide(text.data(), std::clamp<qsizetype>(length, 0, text.size() - 1)).trimmed(),
+                 fromWide(state, SQL_SQLSTATE_SIZE), static_cast<int>(native));
+}
+
+// The failure of a call made on a statement handle itself.
+DbError handleError(SQLHSTMT h) {
+  if (std::optional<DbError> e = diagnostic(SQL_HANDLE_STMT, h)) return *e;
+  return DbError(QStringLiteral("The ODBC driver failed without a diagnostic"));
+}
+
+// Whether Qt reads every column of rec as the driver's text of the value:
+// texts, and under QSql::HighPrecision decimals and floating-point numbers;
+// integers it reads as numbers and writes in decimal, which is the driver's
+// text too. Other types (dates, times, bytes) get Qt's own forms.
+bool driverTextIsQtText(const QSqlRecord& rec) {
+  for (int i = 0; i < rec.count(); ++i) {
+    switch (rec.field(i).metaType().id()) {
+      case QMetaType::QString:
+      case QMetaType::Short:
+      case QMetaType::UShort:
+      case QMetaType::Int:
+      case QMetaType::UInt:
+      case QMetaType::LongLong:
+      case QMetaType::ULongLong:
+      case QMetaType::Float:
+      case QMetaType::Double:
+        break;
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
+// Reads the rest of the result on h, every field of columns (1-based result
+// columns, one per field of a row, in the order of the row) as the driver's
+// UTF-16 text (NULL as a null text), row after row into cells. A value longer
+// than the buffer comes in pieces. Nothing goes through QVariant or Qt's
+// per-field length probing, which cost several times the driver's own work
+// per field; and a value equal to the one above it in its column shares that
+// one's text (sorted results repeat their leading columns), so it costs no
+// allocation. Returns the rows read; raises the handle's failure as DbError.
+size_t readTextRows(SQLHSTMT h, const std::vector<SQLUSMALLINT>& columns, std::vector<QString>& cells) {
+  constexpr SQLLEN kChunk = 4096;  // characters, one of them for the terminator
+  constexpr SQLLEN kUnit = sizeof(SQLWCHAR);
+  std::vector<SQLWCHAR> buffer(static_cast<size_t>(kChunk));
+  const size_t width = columns.size();
+  // A driver need not serve columns out of order: they are read left to right.
+  std::vector<size_t> order(width);
+  for (size_t i = 0; i < width; ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&columns](size_t a, size_t b) { return columns[a] < columns[b]; });
+  // The driver knows how many rows it holds; a hint only.
+  if (SQLLEN expected = 0; SQL_SUCCEEDED(SQLRowCount(h, &expected)) && expected > 0 && expected < (1 << 24))
+    cells.reserve(cells.size() + static_cast<size_t>(expected) * width);
+  size_t rows = 0;
+  for (;;) {
+    SQLRETURN r = SQLFetch(h);
+    if (r == SQL_NO_DATA) return rows;
+    if (!SQL_SUCCEEDED(r)) throw handleError(h);
+    const size_t row = cells.size();
+    cells.resize(row + width);
+    for (size_t field : order) {
+      const QString* above = rows > 0 ? &cells[row - width + field] : nullptr;
+      QString& value = cells[row + field];
+      for (bool firstPiece = true;; firstPiece = false) {
+        SQLLEN indicator = 0;
+        r = SQLGetData(h, columns[field], SQL_C_WCHAR, buffer.data(), kChunk * kUnit, &indicator);
+        if (r == SQL_NO_DATA) break;  // the last piece was read
+        if (!SQL_SUCCEEDED(r)) throw handleError(h);
+        if (indicator == SQL_NULL_DATA) break;
+        const bool whole = indicator != SQL_NO_TOTAL && indicator / kUnit < kChunk;
+        // A piece fills the buffer up to its terminator; a driver may stop
+        // short of it rather than split a character.
+        const SQLLEN characters =
+            whole ? indicator / kUnit
+                  : std::find(buffer.begin(), buffer.begin() + (kChunk - 1), SQLWCHAR(0)) - buffer.begin();
+        if (!whole && characters == 0)
+          throw DbError(QStringLiteral("The ODBC driver sent an empty piece of a long value"));
+        const QStringView piece(reinterpret_cast<const char16_t*>(buffer.data()), characters);
+        if (whole && firstPiece && above && !above->isNull() && *above == piece)
+          value = *above;
+        else if (characters > 0)
+          value.append(piece);
+        else if (value.isNull())
+          value = QStringLiteral("");  // an empty text, not a NULL, as Qt's value path gives it
+        if (whole) break;
+      }
+    }
+    ++rows;
+  }
+}
+
 // An ODBC handle, freed when it goes.
 class OdbcHandle {
  public:
@@ -109,23 +227,12 @@ std::optional<DbError> refusedConnect(const QString& connectionString) {
     SQLDisconnect(dbc.get());
     return std::nullopt;
   }
-  SQLWCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
-  SQLINTEGER native = 0;
-  std::vector<SQLWCHAR> text(1024);
-  SQLSMALLINT length = 0;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    if (!SQL_SUCCEEDED(SQLGetDiagRecW(SQL_HANDLE_DBC, dbc.get(), 1, state, &native, text.data(),
-                                      static_cast<SQLSMALLINT>(text.size()), &length)))
-      return DbError(QStringLiteral("The ODBC driver refused the connection and gave no reason"));
-    if (length < static_cast<SQLSMALLINT>(text.size())) break;
-    text.resize(static_cast<size_t>(length) + 1);  // truncated: once more with room for all
-  }
-  const auto fromWide = [](const SQLWCHAR* p, qsizetype n) {
-    return QString::fromUtf16(reinterpret_cast<const char16_t*>(p), n);
-  };
-  QString message = fromWide(text.data(), std::min<qsizetype>(length, text.size() - 1)).trimmed();
-  if (message.isEmpty()) message = QStringLiteral("The ODBC driver refused the connection");
-  return DbError(message, fromWide(state, SQL_SQLSTATE_SIZE), static_cast<int>(native));
+  std::optional<DbError> refused = diagnostic(SQL_HANDLE_DBC, dbc.get());
+  if (!refused) return DbError(QStringLiteral("The ODBC driver refused the connection and gave no reason"));
+  if (refused->message().isEmpty())
+    return DbError(QStringLiteral("The ODBC driver refused the connection"), refused->sqlState(),
+                   refused->nativeCode());
+  return refused;
 }
 
 // The TCP sockets this process holds, by descriptor.
@@ -269,11 +376,12 @@ Query::~Query() = default;
 void Query::close() {
   open_ = false;
   columns_.clear();
-  rows_.clear();
+  cells_.clear();
+  rowCount_ = 0;
   current_ = 0;
 }
 
-void Query::open() {
+void Query::open(const QStringList& fields) {
   close();
   connection_.notify(sql_);
   const StatementDone done(connection_, sql_);
@@ -283,17 +391,38 @@ void Query::open() {
   q.setNumericalPrecisionPolicy(QSql::HighPrecision);
   if (!q.exec(sql_)) connection_.raise(statementError(q));
   const QSqlRecord rec = q.record();
-  for (int i = 0; i < rec.count(); ++i) columns_ << rec.fieldName(i);
-  while (q.next()) {
-    std::vector<QString> row;
-    row.reserve(columns_.size());
-    for (int i = 0; i < columns_.size(); ++i) {
-      const QVariant v = q.value(i);
-      row.push_back(v.isNull() ? QString() : v.toString());
+  // The result columns that are read, in the order of the row's fields.
+  std::vector<int> picked;
+  if (fields.isEmpty()) {
+    for (int i = 0; i < rec.count(); ++i) picked.push_back(i);
+  } else {
+    for (const QString& name : fields) {
+      int at = -1;
+      for (int i = 0; i < rec.count() && at < 0; ++i)
+        if (rec.fieldName(i).compare(name, Qt::CaseInsensitive) == 0) at = i;
+      if (at < 0) throw DbError(QStringLiteral("Field '%1' not found").arg(name));
+      picked.push_back(at);
     }
-    rows_.push_back(std::move(row));
   }
-  if (q.lastError().isValid()) connection_.raise(statementError(q));
+  for (int i : picked) columns_ << rec.fieldName(i);
+  if (SQLHSTMT h = statementHandle(q); h && !picked.empty() && driverTextIsQtText(rec)) {
+    std::vector<SQLUSMALLINT> columns;
+    for (int i : picked) columns.push_back(static_cast<SQLUSMALLINT>(i + 1));
+    try {
+      rowCount_ = readTextRows(h, columns, cells_);
+    } catch (const DbError& e) {
+      connection_.raise(e);
+    }
+  } else {
+    while (q.next()) {
+      for (int i : picked) {
+        const QVariant v = q.value(i);
+        cells_.push_back(v.isNull() ? QString() : v.toString());
+      }
+      ++rowCount_;
+    }
+    if (q.lastError().isValid()) connection_.raise(statementError(q));
+  }
   open_ = true;
 }
 
@@ -305,27 +434,27 @@ void Query::execSql() {
   if (!q.exec(sql_)) connection_.raise(statementError(q));
 }
 
-bool Query::eof() const { return !open_ || current_ >= rows_.size(); }
+bool Query::eof() const { return !open_ || current_ >= rowCount_; }
 
 void Query::next() {
   if (!eof()) ++current_;
 }
 
-int Query::recordCount() const { return open_ ? static_cast<int>(rows_.size()) : 0; }
+int Query::recordCount() const { return open_ ? static_cast<int>(rowCount_) : 0; }
 
-QString Query::fieldByName(const QString& name) const {
-  int col = -1;
-  for (int i = 0; i < columns_.size() && col < 0; ++i)
-    if (columns_[i].compare(name, Qt::CaseInsensitive) == 0) col = i;
-  if (col < 0) throw DbError(QStringLiteral("Field '%1' not found").arg(name));
-  return value(col);
+int Query::fieldIndex(const QString& name) const {
+  for (int i = 0; i < columns_.size(); ++i)
+    if (columns_[i].compare(name, Qt::CaseInsensitive) == 0) return i;
+  throw DbError(QStringLiteral("Field '%1' not found").arg(name));
 }
+
+QString Query::fieldByName(const QString& name) const { return value(fieldIndex(name)); }
 
 QString Query::value(int index) const {
   if (index < 0 || index >= columns_.size())
     throw DbError(QStringLiteral("Field index %1 out of range").arg(index));
   if (eof()) throw DbError(QStringLiteral("No current record"));
-  return rows_[current_][index];
+  return cells_[current_ * static_cast<size_t>(columns_.size()) + static_cast<size_t>(index)];
 }
 
 Transaction::Transaction(Connection& connection) : connection_(connection) {

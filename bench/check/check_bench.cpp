@@ -23,9 +23,12 @@
 //   literal  psql replaying the statements one row at a time as the check
 //            was first written: every multi-row INSERT split into its
 //            single-row INSERTs, no ANALYZE, no SET
-// (psql's start-up time taken off), the peak resident memory, and the longest
-// gap between two passes of the event loop during the check, beside the same
-// gap less the longest single statement inside it.
+// (psql's start-up time taken off); then the client's share of each phase
+// (program less psql's own time for the same statements), beside the
+// program's CPU time and its time inside its statements in that phase; the
+// peak resident memory, and the longest gap between two passes of the event
+// loop during the check, beside the same gap less the longest single
+// statement inside it.
 #include <QApplication>
 #include <QDir>
 #include <QRegularExpression>
@@ -35,8 +38,10 @@
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
+#include <time.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -175,6 +180,7 @@ QStringList literalStatements(const QStringList& statements) {
 struct Interval {
   double from = 0, to = 0;
   QString sql;
+  double cpuFrom = 0;  // the program's CPU time when the statement was sent
 };
 
 struct Gap {
@@ -283,10 +289,21 @@ QStringList asWritten(const QStringList& statements) {
 
 double msSince(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e6; }
 
+// The CPU time the program has used, user and system: its own work, whatever
+// the server and the machine's other load do meanwhile.
+double cpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
 // The figures of one repetition.
 struct Figures {
   double prepare = 0, run = 0;
+  double prepareCpu = 0, runCpu = 0;
   double kindMs[Kinds] = {};
+  double kindCpuMs[Kinds] = {};
+  double kindInMs[Kinds] = {};  // from sending each statement to its last row read
   int kindCount[Kinds] = {};
   Psql own[2], literal[2];  // prepare, run
   Gap longestGap, longestNetGap;
@@ -299,21 +316,26 @@ Figures measure(TFmCheckEdit& w, const QString& database, const QString& dir) {
   QElapsedTimer clock;
   clock.start();
   std::vector<Interval> statements;
-  c.setStatementObserver([&](const QString& sql) { statements.push_back({msSince(clock), 0, sql}); });
+  c.setStatementObserver([&](const QString& sql) { statements.push_back({msSince(clock), 0, sql, cpuMs()}); });
   c.setStatementDoneObserver([&](const QString&) {
     if (!statements.empty()) statements.back().to = msSince(clock);
   });
   LoopPasses passes(clock);
 
   const double prepareStart = msSince(clock);
+  const double prepareCpuStart = cpuMs();
   w.PrepareCheckTables();
   const double prepareEnd = msSince(clock);
   f.prepare = prepareEnd - prepareStart;
+  f.prepareCpu = cpuMs() - prepareCpuStart;
   const size_t prepareCount = statements.size();
   const double runStart = msSince(clock);
+  const double runCpuStart = cpuMs();
   w.RunChecks();
   const double runEnd = msSince(clock);
+  const double runCpuEnd = cpuMs();
   f.run = runEnd - runStart;
+  f.runCpu = runCpuEnd - runCpuStart;
   c.setStatementObserver(nullptr);
   c.setStatementDoneObserver(nullptr);
 
@@ -325,6 +347,8 @@ Figures measure(TFmCheckEdit& w, const QString& database, const QString& dir) {
     const Kind k = kindOf(statements[i].sql);
     const double next = i + 1 < statements.size() ? statements[i + 1].from : runEnd;
     f.kindMs[k] += next - statements[i].from;
+    f.kindInMs[k] += statements[i].to - statements[i].from;
+    f.kindCpuMs[k] += (i + 1 < statements.size() ? statements[i + 1].cpuFrom : runCpuEnd) - statements[i].cpuFrom;
     ++f.kindCount[k];
   }
   std::vector<Gap> gaps = loopGaps(passes.at, prepareStart, prepareEnd, statements);
@@ -412,15 +436,34 @@ int main(int argc, char** argv) {
     const double p = best(prog), o = best(own), l = best(lit);
     std::printf("%-8s %11.1f %11.1f %11.1f %9.2f %9.2f\n", phases[ph], p, o, l, p / o, p / l);
   }
-  std::printf("run, by statement kind: program (statement to next statement), psql own, psql literal "
-              "(statement times):\n");
+  // The client's share: what the program spends beyond the server's work on
+  // the same statements (psql's replay of them). The run's rows are worked
+  // between its statements, so a row's text and the register's cells count
+  // to the statement before them. The program's CPU time beside it is the
+  // same share measured without the server: it hardly moves with the load.
+  std::printf("client's share by phase: program ms (run: statement to next statement), psql own ms "
+              "(statement times), client ms = program - own and its share of the program, program CPU ms, "
+              "program in its statements ms (sent to last row read), psql literal ms\n");
+  const auto clientLine = [](const char* name, long long count, double p, double o, double cpu, double in,
+                             double l) {
+    std::printf("  %-34s %7lld stmts %10.1f %10.1f %10.1f %6.1f%% %10.1f %10.1f %10.1f\n", name, count, p, o,
+                p - o, p > 0 ? 100.0 * (p - o) / p : 0.0, cpu, in, l);
+  };
+  clientLine("preparation", static_cast<long long>(first.prepareStatements),
+             best([](const Figures& f) { return f.prepare; }), best([](const Figures& f) { return f.own[0].ms; }),
+             best([](const Figures& f) { return f.prepareCpu; }), std::nan(""),
+             best([](const Figures& f) { return f.literal[0].ms; }));
   for (int k = 0; k < Kinds; ++k) {
     if (first.kindCount[k] == 0 && first.literal[1].kindMs[k] == 0) continue;
-    std::printf("  %-34s %7d stmts %10.1f ms %10.1f ms %10.1f ms\n", kKindNames[k], first.kindCount[k],
-                best([k](const Figures& f) { return f.kindMs[k]; }),
-                best([k](const Figures& f) { return f.own[1].kindMs[k]; }),
-                best([k](const Figures& f) { return f.literal[1].kindMs[k]; }));
+    clientLine(kKindNames[k], first.kindCount[k], best([k](const Figures& f) { return f.kindMs[k]; }),
+               best([k](const Figures& f) { return f.own[1].kindMs[k]; }),
+               best([k](const Figures& f) { return f.kindCpuMs[k]; }),
+               best([k](const Figures& f) { return f.kindInMs[k]; }),
+               best([k](const Figures& f) { return f.literal[1].kindMs[k]; }));
   }
+  clientLine("run (wall)", static_cast<long long>(first.runStatements), best([](const Figures& f) { return f.run; }),
+             best([](const Figures& f) { return f.own[1].ms; }), best([](const Figures& f) { return f.runCpu; }),
+             std::nan(""), best([](const Figures& f) { return f.literal[1].ms; }));
   Gap worst, worstNet;
   for (const Figures& f : runs) {
     if (f.longestGap.length > worst.length) worst = f.longestGap;

@@ -1,3 +1,5 @@
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
@@ -82,4 +84,40 @@ TEST(Progress, ObserverSeesTheWindowAtEveryPump) {
   }
   ProgressWindow::setObserver(nullptr);
   EXPECT_EQ(seen, (std::vector<std::pair<QString, int>>{{"m", 3}, {"m", 10}}));
+}
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+// A run steps the gauge once per row; only the steps that change the whole
+// percentage it shows may cost a paint, and those must paint at once.
+TEST(Progress, StepsPaintTheGaugeOnlyWhenItsPercentageChanges) {
+  ProgressWindow p(nullptr);
+  p.setMaximum(1000);
+  p.setProgress(0);
+  PaintCounter counter(p.window().Gauge1);
+  struct Case {
+    int to;
+    bool paints;
+  } cases[] = {{1, false}, {9, false}, {10, true}, {19, false}, {20, true}, {1000, true}, {1000, false}};
+  for (const Case& c : cases) {
+    const int before = counter.paints;
+    p.setProgress(c.to);
+    EXPECT_EQ(counter.paints > before, c.paints) << "to " << c.to;
+    EXPECT_EQ(p.progress(), c.to);
+  }
+  // Nothing left over for the event loop either.
+  const int before = counter.paints;
+  QCoreApplication::processEvents();
+  EXPECT_EQ(counter.paints, before);
 }

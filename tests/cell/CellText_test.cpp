@@ -66,3 +66,27 @@ TEST(CellText, EveryPrefixWrapsAsTheLayoutWrapsIt) {
     }
   }
 }
+
+// A text measured again right after itself, or after other texts, sizes,
+// styles and widths, still measures as its own layout: repeats are measured
+// once, and nothing of one measurement leaks into another.
+TEST(CellText, RepeatedTextsMeasureAsTheirLayout) {
+  const QString longText = QString::fromUtf16(kTexts[5]);
+  const QString shortText = QString::fromUtf16(kTexts[2]);
+  const struct {
+    QString text;
+    float points;
+    TextStyle style;
+    double width;
+  } calls[] = {
+      {longText, 10.0f, TextStyle::Wrap, 1130}, {longText, 10.0f, TextStyle::Wrap, 1130},
+      {longText, 10.0f, TextStyle::Wrap, 330},  {longText, 10.0f, TextStyle::Plain, 330},
+      {longText, 12.0f, TextStyle::Wrap, 330},  {shortText, 12.0f, TextStyle::Wrap, 330},
+      {longText, 12.0f, TextStyle::Wrap, 330},  {longText + QStringLiteral("。"), 12.0f, TextStyle::Wrap, 330},
+      {longText, 12.0f, TextStyle::Wrap, 330},  {QString(), 12.0f, TextStyle::Wrap, 330},
+      {longText, 12.0f, TextStyle::Wrap, 330},
+  };
+  for (const auto& c : calls)
+    EXPECT_EQ(cell::textHeight(c.text, c.points, c.style, c.width), CellText(c.text, c.points, c.style, c.width).height())
+        << c.text.size() << " characters at " << c.points << " pt, width " << c.width;
+}

@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 
+#include <functional>
+
 #include "cell/Sheet.h"
 #include "cell/SheetView.h"
 #include "cell/TCell.h"
@@ -273,4 +275,47 @@ TEST_F(ViewKeys, TheCurrentCellIsFramedOnceMoved) {
   press(&v, Qt::Key_Right, Qt::NoModifier);
   EXPECT_TRUE(framed(v.cellRect(2, 3)));
   EXPECT_FALSE(framed(v.cellRect(1, 4)));
+}
+
+namespace {
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+}  // namespace
+
+// A fill of many cells asks for its repaint once; every change still ends in
+// a repaint, also one made right after something laid the view out.
+TEST_F(ViewTest, EveryChangeIsPaintedAndNothingElse) {
+  cell::SheetView& v = viewOf(cell_);
+  PaintCounter counter(v.viewport());
+  const auto paintsAfter = [&](const std::function<void()>& change) {
+    const int before = counter.paints;
+    change();
+    QApplication::processEvents();
+    return counter.paints - before;
+  };
+  EXPECT_EQ(paintsAfter([] {}), 0);
+  EXPECT_GE(paintsAfter([&] {
+              for (int i = 0; i < 200; ++i) cell_.SetCellText(2, 3 + i % 20, 0, QString::number(i));
+            }),
+            1);
+  EXPECT_GE(paintsAfter([&] {
+              cell_.SetCellText(2, 3, 0, QStringLiteral("甲"));
+              v.cellRect(2, 3);  // lays the view out at once
+              cell_.SetCellText(2, 4, 0, QStringLiteral("乙"));
+            }),
+            1);
+  EXPECT_GE(paintsAfter([&] { cell_.SetRowHeight(0, 200, 5, 0); }), 1);
+  EXPECT_EQ(paintsAfter([] {}), 0);
 }
