@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "app/uProgressBar.h"
+#include "tests/support/PaintCounter.h"
 
 TEST(Progress, GaugeShowsWholePercentAndHoldsValuesInRange) {
   TGauge g;
@@ -85,19 +86,6 @@ TEST(Progress, ObserverSeesTheWindowAtEveryPump) {
   ProgressWindow::setObserver(nullptr);
   EXPECT_EQ(seen, (std::vector<std::pair<QString, int>>{{"m", 3}, {"m", 10}}));
 }
-
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
- public:
-  explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
-  int paints = 0;
-
- protected:
-  bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::Paint) ++paints;
-    return false;
-  }
-};
 
 // A run steps the gauge once per row; only the steps that change the whole
 // percentage it shows may cost a paint, and those must paint at once.

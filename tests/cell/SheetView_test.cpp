@@ -14,6 +14,7 @@
 #include "cell/SheetView.h"
 #include "cell/TCell.h"
 #include "tests/cell/Register.h"
+#include "tests/support/PaintCounter.h"
 
 namespace {
 
@@ -276,23 +277,6 @@ TEST_F(ViewKeys, TheCurrentCellIsFramedOnceMoved) {
   EXPECT_TRUE(framed(v.cellRect(2, 3)));
   EXPECT_FALSE(framed(v.cellRect(1, 4)));
 }
-
-namespace {
-
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
- public:
-  explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
-  int paints = 0;
-
- protected:
-  bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::Paint) ++paints;
-    return false;
-  }
-};
-
-}  // namespace
 
 // A fill of many cells asks for its repaint once; every change still ends in
 // a repaint, also one made right after something laid the view out.
