@@ -152,11 +152,15 @@ bool TfrmChoosePartyOrg::eventFilter(QObject* watched, QEvent* e) {
 void TfrmChoosePartyOrg::centreOnScreen() {
   const QScreen* s = screen();
   if (!s) return;
-  // The window's own margins: the widget's frame geometry may still hold the
-  // frame as it was before the window manager framed the window.
+  // The margins come from the window itself: the widget's own frame size may
+  // still be the one from before the window manager framed it, and move()
+  // places the frame by that size. So the client area is placed, inside the
+  // frame that is centred.
   const QWindow* handle = windowHandle();
-  const QSize frame = size().grownBy(handle ? handle->frameMargins() : QMargins());
-  move(s->geometry().center() - QPoint(frame.width() / 2, frame.height() / 2));  // the frame's corner
+  const QMargins margins = handle ? handle->frameMargins() : QMargins();
+  const QSize frame = size().grownBy(margins);
+  const QPoint corner = s->geometry().center() - QPoint(frame.width() / 2, frame.height() / 2);
+  setGeometry(QRect(corner + QPoint(margins.left(), margins.top()), size()));
 }
 
 void TfrmChoosePartyOrg::FormCreate() {
