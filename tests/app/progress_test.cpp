@@ -1,5 +1,4 @@
 #include <QCoreApplication>
-#include <QEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
