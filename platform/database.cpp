@@ -1,13 +1,5 @@
 #include "platform/database.h"
 
-#include <QSqlDatabase>
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlField>
-#include <QSqlQuery>
-#include <QSqlRecord>
-#include <QSqlResult>
-
 #include <dirent.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -16,171 +8,24 @@
 #include <sys/socket.h>
 
 #include <algorithm>
-#include <atomic>
+#include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <optional>
+#include <string>
 #include <vector>
+
+#include "platform/sessiontext.h"
 
 namespace platform::db {
 namespace {
 
-QString errorText(const QSqlError& e) {
-  QString text = e.databaseText().trimmed();
-  if (text.isEmpty()) text = e.driverText().trimmed();
-  if (text.isEmpty()) text = e.text().trimmed();
-  return text;
-}
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters are UTF-16 here");
 
-// Qt's ODBC driver keeps the native code of a failure but drops its SQLSTATE,
-// so the state is read back from the handle's first diagnostic record, which
-// stays until the next call on that handle. handle is what Qt gives for the
-// statement or the connection: an SQLHANDLE, or nothing once it is freed.
-DbError makeError(const QSqlError& e, const QVariant& handle, SQLSMALLINT handleType) {
-  QString state;
-  // Several records give "1;35": the first is the one that made the call fail.
-  int native = e.nativeErrorCode().section(QLatin1Char(';'), 0, 0).toInt();
-  if (handle.isValid() && handle.metaType().sizeOf() == sizeof(SQLHANDLE)) {
-    SQLHANDLE h = *static_cast<const SQLHANDLE*>(handle.constData());
-    SQLCHAR sqlState[SQL_SQLSTATE_SIZE + 1] = {};
-    SQLINTEGER nativeError = 0;
-    SQLSMALLINT length = 0;
-    if (h && SQL_SUCCEEDED(SQLGetDiagRec(handleType, h, 1, sqlState, &nativeError, nullptr, 0,
-                                         &length))) {
-      state = QString::fromLatin1(reinterpret_cast<const char*>(sqlState));
-      native = static_cast<int>(nativeError);
-    }
-  }
-  return DbError(errorText(e), state, native);
-}
-
-DbError statementError(const QSqlQuery& q) {
-  return makeError(q.lastError(), q.result() ? q.result()->handle() : QVariant(), SQL_HANDLE_STMT);
-}
-
-DbError connectionError(const QSqlDatabase& db) {
-  return makeError(db.lastError(), db.driver() ? db.driver()->handle() : QVariant(),
-                   SQL_HANDLE_DBC);
-}
-
-QSqlDatabase database(const Connection& c) { return QSqlDatabase::database(c.name(), false); }
-
-// The statement handle Qt holds for q, or nothing.
-SQLHSTMT statementHandle(const QSqlQuery& q) {
-  const QVariant handle = q.result() ? q.result()->handle() : QVariant();
-  if (!handle.isValid() || handle.metaType().sizeOf() != sizeof(SQLHANDLE)) return nullptr;
-  return *static_cast<const SQLHANDLE*>(handle.constData());
-}
-
-// The first diagnostic record on an ODBC handle as a DbError (its whole
-// text, SQLSTATE and native code); empty when the handle holds none.
-std::optional<DbError> diagnostic(SQLSMALLINT handleType, SQLHANDLE h) {
-  static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "ODBC wide characters are UTF-16 here");
-  SQLWCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
-  SQLINTEGER native = 0;
-  std::vector<SQLWCHAR> text(1024);
-  SQLSMALLINT length = 0;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    if (!SQL_SUCCEEDED(SQLGetDiagRecW(handleType, h, 1, state, &native, text.data(),
-                                      static_cast<SQLSMALLINT>(text.size()), &length)))
-      return std::nullopt;
-    if (length < static_cast<SQLSMALLINT>(text.size())) break;
-    text.resize(static_cast<size_t>(length) + 1);  // truncated: once more with room for all
-  }
-  const auto fromWide = [](const SQLWCHAR* p, qsizetype n) {
-    return QString::fromUtf16(reinterpret_cast<const char16_t*>(p), n);
-  };
-  return DbError(fromWide(text.data(), std::clamp<qsizetype>(length, 0, text.size() - 1)).trimmed(),
-                 fromWide(state, SQL_SQLSTATE_SIZE), static_cast<int>(native));
-}
-
-// The failure of a call made on a statement handle itself.
-DbError handleError(SQLHSTMT h) {
-  if (std::optional<DbError> e = diagnostic(SQL_HANDLE_STMT, h)) return *e;
-  return DbError(QStringLiteral("The ODBC driver failed without a diagnostic"));
-}
-
-// Whether Qt reads every column of rec as the driver's text of the value:
-// texts, and under QSql::HighPrecision decimals and floating-point numbers;
-// integers it reads as numbers and writes in decimal, which is the driver's
-// text too. Other types (dates, times, bytes) get Qt's own forms.
-bool driverTextIsQtText(const QSqlRecord& rec) {
-  for (int i = 0; i < rec.count(); ++i) {
-    switch (rec.field(i).metaType().id()) {
-      case QMetaType::QString:
-      case QMetaType::Short:
-      case QMetaType::UShort:
-      case QMetaType::Int:
-      case QMetaType::UInt:
-      case QMetaType::LongLong:
-      case QMetaType::ULongLong:
-      case QMetaType::Float:
-      case QMetaType::Double:
-        break;
-      default:
-        return false;
-    }
-  }
-  return true;
-}
-
-// Reads the rest of the result on h, every field of columns (1-based result
-// columns, one per field of a row, in the order of the row) as the driver's
-// UTF-16 text (NULL as a null text), row after row into cells. A value longer
-// than the buffer comes in pieces. Nothing goes through QVariant or Qt's
-// per-field length probing, which cost several times the driver's own work
-// per field; and a value equal to the one above it in its column shares that
-// one's text (sorted results repeat their leading columns), so it costs no
-// allocation. Returns the rows read; raises the handle's failure as DbError.
-size_t readTextRows(SQLHSTMT h, const std::vector<SQLUSMALLINT>& columns, std::vector<QString>& cells) {
-  constexpr SQLLEN kChunk = 4096;  // characters, one of them for the terminator
-  constexpr SQLLEN kUnit = sizeof(SQLWCHAR);
-  std::vector<SQLWCHAR> buffer(static_cast<size_t>(kChunk));
-  const size_t width = columns.size();
-  // A driver need not serve columns out of order: they are read left to right.
-  std::vector<size_t> order(width);
-  for (size_t i = 0; i < width; ++i) order[i] = i;
-  std::sort(order.begin(), order.end(), [&columns](size_t a, size_t b) { return columns[a] < columns[b]; });
-  // The driver knows how many rows it holds; a hint only.
-  if (SQLLEN expected = 0; SQL_SUCCEEDED(SQLRowCount(h, &expected)) && expected > 0 && expected < (1 << 24))
-    cells.reserve(cells.size() + static_cast<size_t>(expected) * width);
-  size_t rows = 0;
-  for (;;) {
-    SQLRETURN r = SQLFetch(h);
-    if (r == SQL_NO_DATA) return rows;
-    if (!SQL_SUCCEEDED(r)) throw handleError(h);
-    const size_t row = cells.size();
-    cells.resize(row + width);
-    for (size_t field : order) {
-      const QString* above = rows > 0 ? &cells[row - width + field] : nullptr;
-      QString& value = cells[row + field];
-      for (bool firstPiece = true;; firstPiece = false) {
-        SQLLEN indicator = 0;
-        r = SQLGetData(h, columns[field], SQL_C_WCHAR, buffer.data(), kChunk * kUnit, &indicator);
-        if (r == SQL_NO_DATA) break;  // the last piece was read
-        if (!SQL_SUCCEEDED(r)) throw handleError(h);
-        if (indicator == SQL_NULL_DATA) break;
-        const bool whole = indicator != SQL_NO_TOTAL && indicator / kUnit < kChunk;
-        // A piece fills the buffer up to its terminator; a driver may stop
-        // short of it rather than split a character.
-        const SQLLEN characters =
-            whole ? indicator / kUnit
-                  : std::find(buffer.begin(), buffer.begin() + (kChunk - 1), SQLWCHAR(0)) - buffer.begin();
-        if (!whole && characters == 0)
-          throw DbError(QStringLiteral("The ODBC driver sent an empty piece of a long value"));
-        const QStringView piece(reinterpret_cast<const char16_t*>(buffer.data()), characters);
-        if (whole && firstPiece && above && !above->isNull() && *above == piece)
-          value = *above;
-        else if (characters > 0)
-          value.append(piece);
-        else if (value.isNull())
-          value = QStringLiteral("");  // an empty text, not a NULL, as Qt's value path gives it
-        if (whole) break;
-      }
-    }
-    ++rows;
-  }
+const SQLWCHAR* wide(const QString& s) { return reinterpret_cast<const SQLWCHAR*>(s.utf16()); }
+QString fromWide(const SQLWCHAR* p, qsizetype n) {
+  return QString::fromUtf16(reinterpret_cast<const char16_t*>(p), n);
 }
 
 // An ODBC handle, freed when it goes.
@@ -195,48 +40,229 @@ class OdbcHandle {
   OdbcHandle(const OdbcHandle&) = delete;
   OdbcHandle& operator=(const OdbcHandle&) = delete;
   SQLHANDLE get() const { return handle_; }
+  explicit operator bool() const { return handle_ != SQL_NULL_HANDLE; }
 
  private:
   SQLSMALLINT type_;
   SQLHANDLE handle_ = SQL_NULL_HANDLE;
 };
 
-// Qt's ODBC driver frees the connection handle when connecting fails, and
-// with it the driver's diagnostic record: Qt keeps the text, not the SQLSTATE.
-// So each connect is first made straight through ODBC, with the same string
-// and login timeout. A refused connect is reported from that attempt's record
-// (its text, SQLSTATE and native code), so a server sees one failed login for
-// it, not two; an accepted one is closed again at once and Qt's session is
-// opened. Empty when it connected, or when ODBC gave no handle to try with.
-std::optional<DbError> refusedConnect(const QString& connectionString) {
-  const OdbcHandle env(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
-  if (env.get() == SQL_NULL_HANDLE ||
-      !SQL_SUCCEEDED(SQLSetEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION,
-                                   reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0)))
-    return std::nullopt;
-  const OdbcHandle dbc(SQL_HANDLE_DBC, env.get());
-  if (dbc.get() == SQL_NULL_HANDLE) return std::nullopt;
-  const auto timeout = static_cast<std::intptr_t>(kLoginTimeoutSeconds);
-  SQLSetConnectAttr(dbc.get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeout), 0);
-  static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
-  std::u16string wide = connectionString.toStdU16String();
-  const SQLRETURN r = SQLDriverConnectW(dbc.get(), nullptr,
-                                        reinterpret_cast<SQLWCHAR*>(wide.data()), SQL_NTS,
-                                        nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
-  if (SQL_SUCCEEDED(r)) {
-    SQLDisconnect(dbc.get());
-    return std::nullopt;
+// How a session's text crosses the driver: UTF-16, or the bytes of the
+// session's client encoding (narrow set).
+struct TextForm {
+  const SessionText* narrow = nullptr;
+};
+
+// The first diagnostic record on an ODBC handle as a DbError (its whole
+// text, SQLSTATE and native code); empty when the handle holds none. The one
+// reader of a failure, for connects and statements alike.
+std::optional<DbError> diagnostic(SQLSMALLINT handleType, SQLHANDLE h, TextForm form) {
+  SQLINTEGER native = 0;
+  SQLSMALLINT length = 0;
+  if (form.narrow) {
+    SQLCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
+    std::vector<SQLCHAR> text(1024);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (!SQL_SUCCEEDED(SQLGetDiagRec(handleType, h, 1, state, &native, text.data(),
+                                       static_cast<SQLSMALLINT>(text.size()), &length)))
+        return std::nullopt;
+      if (length < static_cast<SQLSMALLINT>(text.size())) break;
+      text.resize(static_cast<size_t>(length) + 1);  // truncated: once more with room for all
+    }
+    const qsizetype n = std::clamp<qsizetype>(length, 0, static_cast<qsizetype>(text.size()) - 1);
+    return DbError(form.narrow->decode(reinterpret_cast<const char*>(text.data()), n).trimmed(),
+                   QString::fromLatin1(reinterpret_cast<const char*>(state), SQL_SQLSTATE_SIZE),
+                   static_cast<int>(native));
   }
-  std::optional<DbError> refused = diagnostic(SQL_HANDLE_DBC, dbc.get());
-  if (!refused) return DbError(QStringLiteral("The ODBC driver refused the connection and gave no reason"));
-  if (refused->message().isEmpty())
-    return DbError(QStringLiteral("The ODBC driver refused the connection"), refused->sqlState(),
-                   refused->nativeCode());
-  return refused;
+  SQLWCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
+  std::vector<SQLWCHAR> text(1024);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!SQL_SUCCEEDED(SQLGetDiagRecW(handleType, h, 1, state, &native, text.data(),
+                                      static_cast<SQLSMALLINT>(text.size()), &length)))
+      return std::nullopt;
+    if (length < static_cast<SQLSMALLINT>(text.size())) break;
+    text.resize(static_cast<size_t>(length) + 1);
+  }
+  const qsizetype n = std::clamp<qsizetype>(length, 0, static_cast<qsizetype>(text.size()) - 1);
+  return DbError(fromWide(text.data(), n).trimmed(), fromWide(state, SQL_SQLSTATE_SIZE),
+                 static_cast<int>(native));
 }
 
-// The TCP sockets this process holds, by descriptor.
-std::vector<int> tcpSockets() {
+// The failure of a call on h: its diagnostic, else what happened in words.
+DbError failure(SQLSMALLINT handleType, SQLHANDLE h, TextForm form, const char* what) {
+  std::optional<DbError> e = diagnostic(handleType, h, form);
+  if (!e) return DbError(QString::fromLatin1(what));
+  if (e->message().isEmpty()) return DbError(QString::fromLatin1(what), e->sqlState(), e->nativeCode());
+  return *e;
+}
+
+// One statement on its own handle: run, then its result's columns and rows.
+class Statement {
+ public:
+  Statement(SQLHDBC dbc, TextForm form) : handle_(SQL_HANDLE_STMT, dbc), form_(form) {
+    if (!handle_) throw failure(SQL_HANDLE_DBC, dbc, form, "The ODBC driver gave no statement handle");
+  }
+
+  // Runs sql. A searched UPDATE or DELETE that touches no row answers
+  // SQL_NO_DATA, which is no failure.
+  void run(const QString& sql) {
+    SQLRETURN r;
+    if (form_.narrow) {
+      QByteArray bytes = form_.narrow->encode(sql);
+      r = SQLExecDirect(h(), reinterpret_cast<SQLCHAR*>(bytes.data()), static_cast<SQLINTEGER>(bytes.size()));
+    } else {
+      r = SQLExecDirectW(h(), const_cast<SQLWCHAR*>(wide(sql)), static_cast<SQLINTEGER>(sql.size()));
+    }
+    if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) throw fail("The statement failed");
+  }
+
+  // Steps past every further result of the statement, so that a failure of
+  // a later statement of a batch is reported too.
+  void finish() {
+    for (;;) {
+      const SQLRETURN r = SQLMoreResults(h());
+      if (r == SQL_NO_DATA) return;
+      if (!SQL_SUCCEEDED(r)) throw fail("The statement failed");
+    }
+  }
+
+  // The result's column names; none for a statement without a result.
+  QStringList columnNames() {
+    SQLSMALLINT count = 0;
+    if (!SQL_SUCCEEDED(SQLNumResultCols(h(), &count))) throw fail("The result's columns cannot be read");
+    QStringList names;
+    for (SQLUSMALLINT column = 1; column <= count; ++column) names << columnName(column);
+    return names;
+  }
+
+  // Reads the rest of the result, the field of each of columns (1-based
+  // result columns, one per field of a row; one may stand twice) as the
+  // driver's text, NULL as a null text, row after row into cells. Returns
+  // the rows read.
+  size_t readRows(const std::vector<SQLUSMALLINT>& columns, std::vector<QString>& cells) {
+    return form_.narrow ? readRowsAs<SQLCHAR>(columns, cells) : readRowsAs<SQLWCHAR>(columns, cells);
+  }
+
+ private:
+  SQLHSTMT h() const { return handle_.get(); }
+  DbError fail(const char* what) const { return failure(SQL_HANDLE_STMT, h(), form_, what); }
+
+  QString columnName(SQLUSMALLINT column) {
+    SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    for (SQLSMALLINT room = 256;; room = static_cast<SQLSMALLINT>(length + 1)) {
+      SQLRETURN r;
+      QString name;
+      if (form_.narrow) {
+        std::vector<SQLCHAR> buffer(static_cast<size_t>(room));
+        r = SQLDescribeCol(h(), column, buffer.data(), room, &length, &type, &size, &digits, &nullable);
+        name = form_.narrow->decode(reinterpret_cast<const char*>(buffer.data()), std::min(length, room));
+      } else {
+        std::vector<SQLWCHAR> buffer(static_cast<size_t>(room));
+        r = SQLDescribeColW(h(), column, buffer.data(), room, &length, &type, &size, &digits, &nullable);
+        name = fromWide(buffer.data(), std::min(length, room));
+      }
+      if (!SQL_SUCCEEDED(r)) throw fail("The result's columns cannot be read");
+      if (length < room || room == SHRT_MAX) return name;
+    }
+  }
+
+  // Text of one value, from one piece or several: wide units or the bytes of
+  // the client encoding.
+  QString text(const SQLWCHAR* units, qsizetype n) const { return fromWide(units, n); }
+  QString text(const SQLCHAR* bytes, qsizetype n) const {
+    return form_.narrow->decode(reinterpret_cast<const char*>(bytes), n);
+  }
+
+  // Reads the values as the driver's text in units of Unit (SQLWCHAR: UTF-16,
+  // SQLCHAR: the client encoding's bytes). A value longer than the buffer
+  // comes in pieces; a narrow one is decoded whole, since a piece may end
+  // inside a character. Nothing goes through QVariant or per-field length
+  // probing, which cost several times the driver's own work per field.
+  template <typename Unit>
+  size_t readRowsAs(const std::vector<SQLUSMALLINT>& columns, std::vector<QString>& cells) {
+    constexpr SQLSMALLINT kType = sizeof(Unit) == 1 ? SQL_C_CHAR : SQL_C_WCHAR;
+    constexpr SQLLEN kChunk = 4096;  // units, one of them for the terminator
+    constexpr SQLLEN kUnit = sizeof(Unit);
+    std::vector<Unit> buffer(static_cast<size_t>(kChunk));
+    std::basic_string<Unit> pieces;
+    const size_t width = columns.size();
+    // A driver need not serve columns out of order, nor one column twice:
+    // they are read left to right, and a column named again is copied.
+    std::vector<size_t> order(width);
+    for (size_t i = 0; i < width; ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&columns](size_t a, size_t b) { return columns[a] < columns[b]; });
+    // The driver knows how many rows it holds; a hint only.
+    if (SQLLEN expected = 0; SQL_SUCCEEDED(SQLRowCount(h(), &expected)) && expected > 0 && expected < (1 << 24))
+      cells.reserve(cells.size() + static_cast<size_t>(expected) * width);
+    size_t rows = 0;
+    for (;;) {
+      SQLRETURN r = SQLFetch(h());
+      if (r == SQL_NO_DATA) return rows;
+      if (!SQL_SUCCEEDED(r)) throw fail("The rows cannot be read");
+      const size_t row = cells.size();
+      cells.resize(row + width);
+      for (size_t k = 0; k < width; ++k) {
+        const size_t field = order[k];
+        QString& value = cells[row + field];
+        if (k > 0 && columns[order[k - 1]] == columns[field]) {
+          value = cells[row + order[k - 1]];
+          continue;
+        }
+        pieces.clear();
+        for (bool firstPiece = true;; firstPiece = false) {
+          SQLLEN indicator = 0;
+          r = SQLGetData(h(), columns[field], kType, buffer.data(), kChunk * kUnit, &indicator);
+          if (r == SQL_NO_DATA) break;  // the last piece was read
+          if (!SQL_SUCCEEDED(r)) throw fail("A value cannot be read");
+          if (indicator == SQL_NULL_DATA) break;
+          const bool whole = indicator != SQL_NO_TOTAL && indicator / kUnit < kChunk;
+          // A piece fills the buffer up to its terminator; a driver may stop
+          // short of it rather than split a character.
+          const SQLLEN units =
+              whole ? indicator / kUnit
+                    : std::find(buffer.begin(), buffer.begin() + (kChunk - 1), Unit(0)) - buffer.begin();
+          if (!whole && units == 0) throw DbError(QStringLiteral("The ODBC driver sent an empty piece of a long value"));
+          if (whole && firstPiece) {
+            // An empty value is an empty text, not a NULL.
+            value = units > 0 ? text(buffer.data(), units) : QStringLiteral("");
+            break;
+          }
+          pieces.append(buffer.data(), static_cast<size_t>(units));
+          if (whole) break;
+        }
+        if (!pieces.empty()) value = text(pieces.data(), static_cast<qsizetype>(pieces.size()));
+      }
+      ++rows;
+    }
+  }
+
+  OdbcHandle handle_;
+  TextForm form_;
+};
+
+// Whether the driver converts text columns to wide characters, as Qt's own
+// ODBC driver asks it: a narrow driver refuses SQL_C_WCHAR reads outright
+// ("Received an unsupported type", 07006).
+bool convertsToWide(SQLHDBC dbc) {
+  const struct {
+    SQLUSMALLINT info;
+    SQLUINTEGER wideBit;
+  } asks[] = {{SQL_CONVERT_CHAR, SQL_CVT_WCHAR},
+              {SQL_CONVERT_VARCHAR, SQL_CVT_WVARCHAR},
+              {SQL_CONVERT_LONGVARCHAR, SQL_CVT_WLONGVARCHAR}};
+  for (const auto& a : asks) {
+    SQLUINTEGER conversions = 0;
+    if (SQL_SUCCEEDED(SQLGetInfo(dbc, a.info, &conversions, sizeof conversions, nullptr)) &&
+        (conversions & a.wideBit))
+      return true;
+  }
+  return false;
+}
+
+// The descriptors of this process's TCP sockets whose local port is port.
+std::vector<int> tcpSocketsWithLocalPort(int port) {
   std::vector<int> sockets;
   const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir("/proc/self/fd"), &::closedir);
   if (!dir) return sockets;
@@ -248,12 +274,16 @@ std::vector<int> tcpSockets() {
     socklen_t typeLength = sizeof type;
     sockaddr_storage address{};
     socklen_t addressLength = sizeof address;
-    if (::getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_TYPE, &type, &typeLength) == 0 &&
-        type == SOCK_STREAM &&
-        ::getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&address),
-                      &addressLength) == 0 &&
-        (address.ss_family == AF_INET || address.ss_family == AF_INET6))
-      sockets.push_back(static_cast<int>(fd));
+    if (::getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_TYPE, &type, &typeLength) != 0 ||
+        type != SOCK_STREAM ||
+        ::getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&address), &addressLength) != 0)
+      continue;
+    int local = -1;
+    if (address.ss_family == AF_INET)
+      local = ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port);
+    else if (address.ss_family == AF_INET6)
+      local = ntohs(reinterpret_cast<const sockaddr_in6*>(&address)->sin6_port);
+    if (local == port) sockets.push_back(static_cast<int>(fd));
   }
   return sockets;
 }
@@ -264,28 +294,55 @@ void keepAlive(int fd) {
   const int on = 1;
   ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
   ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &kKeepaliveIdleSeconds, sizeof kKeepaliveIdleSeconds);
-  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &kKeepaliveIntervalSeconds,
-               sizeof kKeepaliveIntervalSeconds);
+  ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &kKeepaliveIntervalSeconds, sizeof kKeepaliveIntervalSeconds);
   ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kKeepaliveProbes, sizeof kKeepaliveProbes);
   ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &kUnacknowledgedMilliseconds,
                sizeof kUnacknowledgedMilliseconds);
+}
+
+void warn(const QString& text) {
+  std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+  std::fflush(stderr);
 }
 
 // Tells the connection's done-observer when a statement has finished, on
 // every way out.
 class StatementDone {
  public:
-  StatementDone(const Connection& c, const QString& sql) : c_(c), sql_(sql) {}
-  ~StatementDone() { c_.notifyDone(sql_); }
+  StatementDone(const Connection::StatementObserver& observer, const QString& sql)
+      : observer_(observer), sql_(sql) {}
+  ~StatementDone() {
+    if (observer_) observer_(sql_);
+  }
   StatementDone(const StatementDone&) = delete;
   StatementDone& operator=(const StatementDone&) = delete;
 
  private:
-  const Connection& c_;
+  const Connection::StatementObserver& observer_;
   const QString& sql_;
 };
 
+// What the server says of the session, asked once at connect past the
+// observers: its process, the client port of its socket, its client encoding.
+const QString kSessionFactsSql =
+    QStringLiteral("SELECT pg_backend_pid(), inet_client_port(), current_setting('client_encoding')");
+const QString kAliveSql = QStringLiteral("SELECT 1");
+
 }  // namespace
+
+struct Connection::Session {
+  OdbcHandle env{SQL_HANDLE_ENV, SQL_NULL_HANDLE};
+  std::optional<OdbcHandle> dbc;
+  bool connected = false;
+  std::unique_ptr<SessionText> narrow;  // set for a narrow driver
+  int serverProcessId = 0;
+
+  ~Session() {
+    if (connected) SQLDisconnect(dbc->get());
+  }
+  SQLHDBC handle() const { return dbc->get(); }
+  TextForm form() const { return {narrow.get()}; }
+};
 
 DbError::DbError(const QString& message, const QString& sqlState, int nativeCode)
     : std::runtime_error(message.toStdString()),
@@ -301,59 +358,83 @@ bool DbError::isConnectionLostState(const QString& s) {
   return s.startsWith(QLatin1String("08")) || ended.contains(s);
 }
 
-Connection::Connection() {
-  static std::atomic<int> counter{0};
-  name_ = QStringLiteral("rc-connection-%1").arg(++counter);
-  QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name_);
-}
-
-Connection::~Connection() {
-  {
-    QSqlDatabase db = QSqlDatabase::database(name_, false);
-    if (db.isOpen()) db.close();
-  }
-  QSqlDatabase::removeDatabase(name_);
-}
+Connection::Connection() = default;
+Connection::~Connection() = default;
 
 void Connection::open(const QString& connectionString, const QStringList& sessionSetup) {
   connectionString_ = connectionString;
   sessionSetup_ = sessionSetup;
-  QSqlDatabase db = QSqlDatabase::database(name_, false);
-  if (!db.isValid()) throw DbError(QStringLiteral("The ODBC driver of Qt SQL is not available"));
-  if (db.isOpen()) db.close();
-  db.setDatabaseName(connectionString);
+  session_.reset();
+  auto s = std::make_unique<Session>();
+  if (!s->env || !SQL_SUCCEEDED(SQLSetEnvAttr(s->env.get(), SQL_ATTR_ODBC_VERSION,
+                                             reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0)))
+    throw DbError(QStringLiteral("The ODBC driver manager is not available"));
+  s->dbc.emplace(SQL_HANDLE_DBC, s->env.get());
+  if (!*s->dbc) throw failure(SQL_HANDLE_ENV, s->env.get(), {}, "The ODBC driver manager gave no connection handle");
   // The driver hands the login timeout to the server connect, which then
   // gives up on a server that accepts and never answers.
-  db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(kLoginTimeoutSeconds));
-  if (std::optional<DbError> refused = refusedConnect(connectionString)) throw *refused;
-  const std::vector<int> before = tcpSockets();
-  // Refused after all (the server changed its mind in between): Qt's text.
-  if (!db.open()) {
-    const QSqlError e = db.lastError();
-    throw DbError(errorText(e), QString(), e.nativeErrorCode().section(QLatin1Char(';'), 0, 0).toInt());
+  const auto timeout = static_cast<std::intptr_t>(kLoginTimeoutSeconds);
+  SQLSetConnectAttr(s->handle(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(timeout), 0);
+  const SQLRETURN r = SQLDriverConnectW(s->handle(), nullptr, const_cast<SQLWCHAR*>(wide(connectionString)),
+                                        static_cast<SQLSMALLINT>(connectionString.size()), nullptr, 0, nullptr,
+                                        SQL_DRIVER_NOPROMPT);
+  if (!SQL_SUCCEEDED(r)) throw failure(SQL_HANDLE_DBC, s->handle(), {}, "The ODBC driver refused the connection");
+  s->connected = true;
+  // Until the session says otherwise, a narrow driver's text is UTF-8.
+  if (!convertsToWide(s->handle())) s->narrow = std::make_unique<SessionText>();
+
+  for (const QString& sql : sessionSetup) {
+    Statement setup(s->handle(), s->form());
+    setup.run(sql);
+    setup.finish();
+  }
+
+  QString clientPort;
+  try {
+    Statement facts(s->handle(), s->form());
+    facts.run(kSessionFactsSql);
+    std::vector<QString> row;
+    if (facts.readRows({1, 2, 3}, row) > 0) {
+      s->serverProcessId = row[0].toInt();
+      clientPort = row[1];
+      if (s->narrow) {
+        s->narrow = SessionText::forClientEncoding(row[2].toStdString());
+        if (!s->narrow) {
+          warn(QStringLiteral("The database session's client encoding %1 cannot be read here; its text is read as UTF-8")
+                   .arg(row[2]));
+          s->narrow = std::make_unique<SessionText>();
+        }
+      }
+    }
+  } catch (const DbError& e) {
+    warn(QStringLiteral("The database did not describe the session: %1").arg(e.message()));
   }
   // The driver offers no setting for keepalive times, nor its socket: the
-  // session's socket is the TCP socket that connecting added.
-  for (int fd : tcpSockets())
-    if (std::find(before.begin(), before.end(), fd) == before.end()) keepAlive(fd);
-  for (const QString& sql : sessionSetup) {
-    std::optional<DbError> refused;
-    {
-      QSqlQuery q(db);
-      if (!q.exec(sql)) refused = statementError(q);
-    }
-    if (refused) {
-      db.close();
-      throw *refused;
-    }
-  }
+  // session's socket is the one whose local port the server names.
+  const std::vector<int> sockets = clientPort.isEmpty() ? std::vector<int>() : tcpSocketsWithLocalPort(clientPort.toInt());
+  if (sockets.empty())
+    warn(QStringLiteral("The database session's socket was not found (client port %1): it has no keepalives, "
+                        "so a network that drops it silently is not noticed")
+             .arg(clientPort.isEmpty() ? QStringLiteral("unknown") : clientPort));
+  for (int fd : sockets) keepAlive(fd);
+
+  session_ = std::move(s);
   lost_ = false;
 }
 
+Connection::Session& Connection::session() {
+  if (!session_) throw DbError(QStringLiteral("The database connection is not open"), QStringLiteral("08003"));
+  return *session_;
+}
+
 void Connection::checkAlive() {
-  if (lost_) return;
-  QSqlQuery q(QSqlDatabase::database(name_, false));
-  if (!q.exec(QStringLiteral("SELECT 1")) && statementError(q).connectionLost()) lost_ = true;
+  if (lost_ || !session_) return;
+  try {
+    Statement probe(session_->handle(), session_->form());
+    probe.run(kAliveSql);
+  } catch (const DbError& e) {
+    if (e.connectionLost()) lost_ = true;
+  }
 }
 
 void Connection::reopen() { open(connectionString_, sessionSetup_); }
@@ -363,12 +444,13 @@ void Connection::raise(const DbError& e) {
   throw e;
 }
 
-void Connection::close() {
-  QSqlDatabase db = QSqlDatabase::database(name_, false);
-  if (db.isOpen()) db.close();
-}
+void Connection::close() { session_.reset(); }
 
-bool Connection::isOpen() const { return database(*this).isOpen(); }
+bool Connection::isOpen() const { return session_ && session_->connected; }
+
+int Connection::serverProcessId() const { return session_ ? session_->serverProcessId : 0; }
+
+bool Connection::wideText() const { return !session_ || !session_->narrow; }
 
 Query::Query(Connection& connection) : connection_(connection) {}
 Query::~Query() = default;
@@ -383,55 +465,48 @@ void Query::close() {
 
 void Query::open(const QStringList& fields) {
   close();
-  connection_.notify(sql_);
-  const StatementDone done(connection_, sql_);
-  QSqlQuery q(database(connection_));
-  q.setForwardOnly(true);
-  // Numbers arrive as the database's own text (no rounding through double).
-  q.setNumericalPrecisionPolicy(QSql::HighPrecision);
-  if (!q.exec(sql_)) connection_.raise(statementError(q));
-  const QSqlRecord rec = q.record();
-  // The result columns that are read, in the order of the row's fields.
-  std::vector<int> picked;
-  if (fields.isEmpty()) {
-    for (int i = 0; i < rec.count(); ++i) picked.push_back(i);
-  } else {
-    for (const QString& name : fields) {
-      int at = -1;
-      for (int i = 0; i < rec.count() && at < 0; ++i)
-        if (rec.fieldName(i).compare(name, Qt::CaseInsensitive) == 0) at = i;
-      if (at < 0) throw DbError(QStringLiteral("Field '%1' not found").arg(name));
-      picked.push_back(at);
-    }
-  }
-  for (int i : picked) columns_ << rec.fieldName(i);
-  if (SQLHSTMT h = statementHandle(q); h && !picked.empty() && driverTextIsQtText(rec)) {
-    std::vector<SQLUSMALLINT> columns;
-    for (int i : picked) columns.push_back(static_cast<SQLUSMALLINT>(i + 1));
-    try {
-      rowCount_ = readTextRows(h, columns, cells_);
-    } catch (const DbError& e) {
-      connection_.raise(e);
-    }
-  } else {
-    while (q.next()) {
-      for (int i : picked) {
-        const QVariant v = q.value(i);
-        cells_.push_back(v.isNull() ? QString() : v.toString());
+  if (connection_.observer_) connection_.observer_(sql_);
+  const StatementDone done(connection_.doneObserver_, sql_);
+  try {
+    Connection::Session& s = connection_.session();
+    Statement statement(s.handle(), s.form());
+    statement.run(sql_);
+    const QStringList names = statement.columnNames();
+    // The result columns that are read (1-based), in the order of the row's fields.
+    std::vector<SQLUSMALLINT> picked;
+    if (fields.isEmpty()) {
+      for (qsizetype i = 0; i < names.size(); ++i) picked.push_back(static_cast<SQLUSMALLINT>(i + 1));
+    } else {
+      for (const QString& name : fields) {
+        qsizetype found = -1;
+        for (qsizetype i = 0; i < names.size() && found < 0; ++i)
+          if (names[i].compare(name, Qt::CaseInsensitive) == 0) found = i;
+        if (found < 0) throw DbError(QStringLiteral("Field '%1' not found").arg(name));
+        picked.push_back(static_cast<SQLUSMALLINT>(found + 1));
       }
-      ++rowCount_;
     }
-    if (q.lastError().isValid()) connection_.raise(statementError(q));
+    for (SQLUSMALLINT column : picked) columns_ << names[column - 1];
+    if (!picked.empty()) rowCount_ = statement.readRows(picked, cells_);
+    statement.finish();
+  } catch (const DbError& e) {
+    close();
+    connection_.raise(e);
   }
   open_ = true;
 }
 
 void Query::execSql() {
   close();
-  connection_.notify(sql_);
-  const StatementDone done(connection_, sql_);
-  QSqlQuery q(database(connection_));
-  if (!q.exec(sql_)) connection_.raise(statementError(q));
+  if (connection_.observer_) connection_.observer_(sql_);
+  const StatementDone done(connection_.doneObserver_, sql_);
+  try {
+    Connection::Session& s = connection_.session();
+    Statement statement(s.handle(), s.form());
+    statement.run(sql_);
+    statement.finish();
+  } catch (const DbError& e) {
+    connection_.raise(e);
+  }
 }
 
 bool Query::eof() const { return !open_ || current_ >= rowCount_; }
@@ -457,18 +532,43 @@ QString Query::value(int index) const {
   return cells_[current_ * static_cast<size_t>(columns_.size()) + static_cast<size_t>(index)];
 }
 
+namespace {
+
+SQLRETURN setAutocommit(SQLHDBC dbc, bool on) {
+  return SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT,
+                           reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(on ? SQL_AUTOCOMMIT_ON
+                                                                                        : SQL_AUTOCOMMIT_OFF)),
+                           SQL_IS_UINTEGER);
+}
+
+}  // namespace
+
 Transaction::Transaction(Connection& connection) : connection_(connection) {
-  QSqlDatabase db = database(connection_);
-  if (!db.transaction()) connection_.raise(connectionError(db));
+  try {
+    Connection::Session& s = connection_.session();
+    if (!SQL_SUCCEEDED(setAutocommit(s.handle(), false)))
+      throw failure(SQL_HANDLE_DBC, s.handle(), s.form(), "The transaction cannot begin");
+  } catch (const DbError& e) {
+    connection_.raise(e);
+  }
 }
 
 Transaction::~Transaction() {
-  if (open_) database(connection_).rollback();
+  if (!open_ || !connection_.session_) return;
+  const SQLHDBC dbc = connection_.session_->handle();
+  SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
+  setAutocommit(dbc, true);
 }
 
 void Transaction::commit() {
-  QSqlDatabase db = database(connection_);
-  if (!db.commit()) connection_.raise(connectionError(db));
+  try {
+    Connection::Session& s = connection_.session();
+    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, s.handle(), SQL_COMMIT)))
+      throw failure(SQL_HANDLE_DBC, s.handle(), s.form(), "The transaction cannot be committed");
+    setAutocommit(s.handle(), true);
+  } catch (const DbError& e) {
+    connection_.raise(e);
+  }
   open_ = false;
 }
 

@@ -1,30 +1,38 @@
 #pragma once
-// A thin connection and query layer over Qt SQL's ODBC driver, shaped after
-// the ADO objects the program was designed around: one connection, query
-// objects over it that hold a statement text, open (read every row at once, so
-// the row count is known), walk rows, and read fields by name as text. Rows of
-// text and number columns are read as text straight from the statement's ODBC
-// handle, the same texts Qt's value path gives at a fraction of its cost.
+// A thin connection and query layer straight over ODBC, shaped after the ADO
+// objects the program was designed around: one connection, query objects over
+// it that hold a statement text, open (read every row at once, so the row
+// count is known), walk rows, and read fields by name as text.
+//
+// Every field is read as the driver's text of the value, NULL as a null
+// QString. At connect the layer asks the driver whether it converts text to
+// wide characters (SQLGetInfo, SQL_CONVERT_CHAR and its kin): a Unicode driver
+// is spoken to in UTF-16; a narrow one gets statements and gives rows and
+// messages in the session's client encoding, which it passes through as bytes.
 // Every failure raises DbError with the database's own message, its SQLSTATE
-// and the driver's native code.
+// and the driver's native code, all read by one reader of the driver's
+// diagnostic record.
 #include <QString>
 #include <QStringList>
-#include <QVariant>
 
 #include <functional>
 #include <memory>
 #include <stdexcept>
-#include <string>
 #include <vector>
 
 namespace platform::db {
 
 // Bounds on waiting for a server that does not answer. A connect (the first
-// one and every reopen) gives up after kLoginTimeoutSeconds. An open session
-// has TCP keepalives: a network that silently drops the connection is noticed
-// after about kKeepaliveIdleSeconds + kKeepaliveProbes * kKeepaliveIntervalSeconds,
-// and a statement sent into it is given up after kUnacknowledgedMilliseconds
-// without an acknowledgement. A server that is still working on a statement
+// one and every reopen) gives up on each address of the server's name after
+// kLoginTimeoutSeconds, so a name with several dead addresses takes that long
+// for each. An open session's socket has TCP keepalives and a bound on
+// unacknowledged data, and the bound is what decides: with TCP_USER_TIMEOUT
+// set, Linux closes a connection whose keepalive probes go unanswered once
+// kUnacknowledgedMilliseconds have passed since the peer last answered, and
+// the probe count no longer counts (tcp(7)). The idle time and interval only
+// say when probes are sent, so a network that silently drops the session is
+// noticed at the first probe 60 s or more after the last answer, as is a
+// statement sent into it. A server that is still working on a statement
 // answers the probes, so a long statement is never cut short.
 inline constexpr int kLoginTimeoutSeconds = 10;
 inline constexpr int kKeepaliveIdleSeconds = 20;
@@ -62,12 +70,13 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   // Hands the ODBC connection string to the driver manager unchanged, with
-  // the login timeout as a connection attribute, sets the session's
-  // keepalives, then sends each statement of sessionSetup on the new session.
-  // A failed connect raises the driver's text with its SQLSTATE (the connect
-  // is tried once straight through ODBC first, since Qt keeps no SQLSTATE of
-  // a failed connect); a refused setup statement closes the connection again
-  // and raises its DbError.
+  // the login timeout as a connection attribute, in one connect (one login on
+  // the server); sends each statement of sessionSetup on the new session;
+  // then sets the keepalives on the session's socket, found by the client
+  // port the server reports for the session (said on standard error when it
+  // is not found). A refused connect raises the driver's text with its
+  // SQLSTATE and native code; a refused setup statement closes the
+  // connection again and raises its DbError.
   void open(const QString& connectionString, const QStringList& sessionSetup = QStringList());
   void close();
   bool isOpen() const;
@@ -81,30 +90,32 @@ class Connection {
   void checkAlive();
   // Opens again with the connection string and setup of the last open().
   void reopen();
-  const QString& name() const { return name_; }  // the QSqlDatabase connection name
+  // The server's process for this session, as the server reports it at
+  // connect; 0 when closed or when the server did not say.
+  int serverProcessId() const;
+  // Whether the driver is spoken to in UTF-16 (false: in the client encoding).
+  bool wideText() const;
 
   // Called with the text of every statement sent over this connection, before
   // it is sent. Tests capture statements through it; the program sets none.
   using StatementObserver = std::function<void(const QString&)>;
   void setStatementObserver(StatementObserver observer) { observer_ = std::move(observer); }
-  void notify(const QString& sql) const {
-    if (observer_) observer_(sql);
-  }
   // Called with the text of every statement once the database has answered or
   // refused it (and, for a query, every row has been read). The benchmarks
   // time statements through it; the program sets none.
   void setStatementDoneObserver(StatementObserver observer) { doneObserver_ = std::move(observer); }
-  void notifyDone(const QString& sql) const {
-    if (doneObserver_) doneObserver_(sql);
-  }
 
  private:
   friend class Query;
   friend class Transaction;
+  struct Session;  // the ODBC handles and the session's text, in database.cpp
+
+  // The session, or DbError when there is none.
+  Session& session();
   // Raises e, remembering first whether it says that the session is gone.
   [[noreturn]] void raise(const DbError& e);
 
-  QString name_;
+  std::unique_ptr<Session> session_;
   QString connectionString_;
   QStringList sessionSetup_;
   bool lost_ = false;
@@ -127,8 +138,9 @@ class Query {
 
   // Runs the statement and reads every row; positions on the first. With
   // fields named, only those are read, in that order (names match as in
-  // fieldByName; one the result lacks raises DbError): a caller that needs a
-  // few columns of a long result does not pay for the others.
+  // fieldByName; a name may stand twice; one the result lacks raises
+  // DbError): a caller that needs a few columns of a long result does not pay
+  // for the others.
   void open(const QStringList& fields = QStringList());
   void execSql();  // runs a statement without a result set
 
@@ -137,7 +149,8 @@ class Query {
   void next();
   int recordCount() const;  // rows read by open(); 0 when closed
 
-  // The current row's field as text; NULL reads as an empty text. Names match
+  // The current row's field as text; NULL reads as an empty text (a null
+  // QString, where an empty value is an empty one). Names match
   // without regard to case. Raises DbError for an unknown name or no current row.
   QString fieldByName(const QString& name) const;
   // The position (0-based) of the field of that name, matched as fieldByName

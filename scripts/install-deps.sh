@@ -30,7 +30,7 @@ apt_get install -y --no-install-recommends \
   build-essential cmake g++ pkg-config python3 \
   clang libclang-rt-14-dev \
   libgtest-dev libgmock-dev \
-  qt6-base-dev libqt6sql6-odbc \
+  qt6-base-dev \
   unixodbc unixodbc-dev odbc-postgresql postgresql \
   libjpeg62-turbo-dev libxml2-dev libpugixml-dev \
   fonts-wqy-microhei fonts-arphic-uming qt6-translations-l10n \

@@ -2,8 +2,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QUuid>
 
 #include <stdexcept>
@@ -13,10 +11,10 @@
 
 namespace {
 
-DatabaseSettings clusterSettings(const QString& database) {
+DatabaseSettings clusterSettings(const QString& database, const QString& driver = kUnicodeDriver) {
   DatabaseSettings s;
   s.Provider = QStringLiteral("MSDASQL.1");
-  s.Driver = QStringLiteral("{PostgreSQL Unicode}");
+  s.Driver = driver;
   s.ServerName = QStringLiteral("127.0.0.1");
   s.Database = database;
   s.LogId = QStringLiteral("ADMIN");
@@ -34,9 +32,10 @@ int TestDatabase::port() {
   return p.isEmpty() ? 55433 : p.toInt();
 }
 
-TestDatabase::TestDatabase(Content content)
+TestDatabase::TestDatabase(Content content, const QString& driver)
     : name_(QStringLiteral("t_") +
             QUuid::createUuid().toString(QUuid::Id128).left(16)),
+      driver_(driver),
       admin_(std::make_unique<platform::db::Connection>()),
       conn_(std::make_unique<platform::db::Connection>()) {
   admin_->open(BuildConnectionString(clusterSettings(QStringLiteral("postgres"))));
@@ -58,7 +57,7 @@ TestDatabase::~TestDatabase() {
   }
 }
 
-DatabaseSettings TestDatabase::settings() const { return clusterSettings(name_); }
+DatabaseSettings TestDatabase::settings() const { return clusterSettings(name_, driver_); }
 
 void TestDatabase::writeStatisticsIni(const QString& dir, const QString& extraLines) const {
   writeStatisticsIni(dir, settings(), extraLines);
@@ -128,12 +127,10 @@ void TestDatabase::adminExec(const QString& sql) {
 }
 
 void TestDatabase::terminateSession(platform::db::Connection& c) {
-  // Asked past the query layer, so that statement observers see nothing.
-  QSqlQuery pid(QSqlDatabase::database(c.name(), false));
-  if (!pid.exec(QStringLiteral("SELECT pg_backend_pid()")) || !pid.next())
-    throw std::runtime_error("no server session to end");
+  // Known from the connect, so that statement observers see nothing.
+  if (c.serverProcessId() == 0) throw std::runtime_error("no server session to end");
   platform::db::Query q(*admin_);
-  q.setSql(QStringLiteral("SELECT pg_terminate_backend(%1, 10000)").arg(pid.value(0).toInt()));
+  q.setSql(QStringLiteral("SELECT pg_terminate_backend(%1, 10000)").arg(c.serverProcessId()));
   q.open();
   const QString ended = q.value(0);
   if (ended != QLatin1String("1") && ended != QLatin1String("t") && ended != QLatin1String("true"))

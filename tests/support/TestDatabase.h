@@ -11,10 +11,18 @@
 #include "settings/Settings.h"
 #include "platform/database.h"
 
+// The builds of the stand-in's ODBC driver: the Unicode one the program is set
+// up with, and the narrow one an organisation's own driver may be like. Tests
+// that read rows run under both.
+inline const QString kUnicodeDriver = QStringLiteral("{PostgreSQL Unicode}");
+inline const QString kAnsiDriver = QStringLiteral("{PostgreSQL ANSI}");
+inline const QString kOdbcDrivers[] = {kUnicodeDriver, kAnsiDriver};
+
 class TestDatabase {
  public:
   enum class Content { Empty, Demo };
-  explicit TestDatabase(Content content = Content::Empty);
+  // driver: the ODBC driver of settings() and of connection().
+  explicit TestDatabase(Content content = Content::Empty, const QString& driver = kUnicodeDriver);
   ~TestDatabase();
   TestDatabase(const TestDatabase&) = delete;
   TestDatabase& operator=(const TestDatabase&) = delete;
@@ -22,7 +30,7 @@ class TestDatabase {
   const QString& name() const { return name_; }
   static int port();
 
-  // Settings that reach this database through the PostgreSQL ODBC driver.
+  // Settings that reach this database through the test's ODBC driver.
   DatabaseSettings settings() const;
   QString connectionString() const { return BuildConnectionString(settings()); }
 
@@ -54,6 +62,7 @@ class TestDatabase {
 
  private:
   QString name_;
+  QString driver_;
   std::unique_ptr<platform::db::Connection> admin_;
   std::unique_ptr<platform::db::Connection> conn_;
 };
