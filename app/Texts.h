@@ -21,6 +21,8 @@ inline const QString kConnectionLost = QStringLiteral("与报表数据库的连�
 // A command whose reopening of a lost connection failed; the driver's text follows.
 inline const QString kReconnectFailed =
     QStringLiteral("与报表数据库的连接已断开，重新连接失败，请确认数据库已启动后再试。");
+// A check or import while another program's run holds the working tables.
+inline const QString kWorkingTablesInUse = QStringLiteral("其他用户正在使用校核工作表，请稍后再试。");
 
 inline const QString kRegisterTitle = QStringLiteral("2016年党内统计年报表审核情况登记表");
 inline const QString kHeaderTable = QStringLiteral("表号");

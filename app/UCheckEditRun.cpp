@@ -11,11 +11,17 @@
 #include "check/ProblemStore.h"
 #include "check/WorkingTables.h"
 #include "check/RuleImport.h"
+#include "check/RunLock.h"
 #include "app/uProgressBar.h"
 #include "platform/guid.h"
 
 void TFmCheckEdit::btnCheckClick() {
   if (!reconnectIfLost()) return;
+  const check::RunLock lock(conMain);
+  if (!lock.acquired()) {
+    ShowInfoMessage(this, texts::kWorkingTablesInUse, texts::kHint);
+    return;
+  }
   // A failure of the preparation leaves here for the default handler; the
   // run is then not started.
   PrepareCheckTables();
