@@ -1,7 +1,6 @@
 #include "platform/inifile.h"
 
-#include <fstream>
-#include <sstream>
+#include "platform/readablefile.h"
 
 namespace platform {
 namespace {
@@ -26,12 +25,16 @@ bool sameName(std::string_view a, std::string_view b) {
 }  // namespace
 
 IniFile::IniFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return;
-  std::string line;
+  // A FIFO, socket or device reads as a missing file, without waiting on it.
+  const ReadableFile file(path);
+  std::string text;
+  if (!file.readAll(text)) return;
   int sectionIndex = -1;  // none yet: keys before the first section are ignored
-  while (std::getline(in, line)) {
-    std::string_view l = trim(line);
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string_view l = trim(std::string_view(text).substr(start, end - start));
+    start = end + 1;
     if (l.empty() || l.front() == ';') continue;
     if (l.front() == '[') {
       const size_t close = l.find(']');

@@ -13,7 +13,8 @@ namespace platform {
 
 class IniFile {
  public:
-  // Reads the whole file now; a missing or unreadable file reads as empty.
+  // Reads the whole file now; a missing or unreadable file, or one that is
+  // no regular file (a FIFO, a device), reads as empty.
   explicit IniFile(const std::string& path);
 
   // The value of key in section, or def when either is absent.

@@ -5,8 +5,10 @@
 // Needs its own cluster and a generated database:
 //   bash db/cluster.sh start /tmp/rc-bench 55515
 //   bash db/cluster.sh createdb /tmp/rc-bench 55515 rc_bench_5000 5000
-//   RC_TEST_PGPORT=55515 build/bench/check/check_bench rc_bench_5000 [formulas] [repeat]
+//   RC_TEST_PGPORT=55515 build/bench/check/check_bench rc_bench_5000 [formulas] [repeat] [driver]
 //   bash db/cluster.sh stop /tmp/rc-bench
+// driver: "unicode" (the default, {PostgreSQL Unicode}) or "ansi" ({PostgreSQL
+// ANSI}, the narrow build, whose rows come as the client encoding's bytes).
 // The cluster runs with fsync and synchronous_commit off; for the durable
 // variant turn them on and restart before the run:
 //   psql ... -c "ALTER SYSTEM SET fsync = on" -c "ALTER SYSTEM SET synchronous_commit = on"
@@ -15,20 +17,23 @@
 // The database holds 2016 reports of every template for each organisation and
 // the database's own rules; the bench adds a rule file of generated formulas
 // (300 by default) beside the program, which the preparation imports, so that
-// the formula statement has work to do. Then, repeat times (best of them
-// reported, 1 by default):
-//   program  TFmCheckEdit::PrepareCheckTables and RunChecks (progress window
-//            and register fill included), per phase and per statement kind
+// the formula statement has work to do. Then, repeat times (1 by default):
+//   program  the check command's work: the run lock, TFmCheckEdit::PrepareCheckTables
+//            and RunChecks (progress window and register fill included), per
+//            phase and per statement kind
 //   own      psql replaying the statements the program sent, from a file
 //   literal  psql replaying the statements one row at a time as the check
 //            was first written: every multi-row INSERT split into its
 //            single-row INSERTs, no ANALYZE, no SET
-// (psql's start-up time taken off); then the client's share of each phase
-// (program less psql's own time for the same statements), beside the
-// program's CPU time and its time inside its statements in that phase; the
-// peak resident memory, and the longest gap between two passes of the event
-// loop during the check, beside the same gap less the longest single
-// statement inside it.
+// (psql's start-up time taken off). psql's time is the server's work on the
+// statements plus psql's own: its round trips and its reading of the rows.
+// Each figure is the best of the repetitions; a figure made of two (a ratio,
+// the client's share: the program less psql's replay of the same statements)
+// is computed within each repetition and then the best taken, so that it
+// belongs to one run. Beside them: the program's CPU time and its time inside
+// its statements in each phase; the peak resident memory; and the longest gap
+// between two passes of the event loop during the check (the worst of the
+// repetitions), beside the same gap less the longest single statement inside it.
 #include <QApplication>
 #include <QDir>
 #include <QRegularExpression>
@@ -44,10 +49,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "app/UCheckEdit.h"
 #include "cell/TCell.h"
+#include "check/RunLock.h"
 #include "check/SqlText.h"
 #include "platform/database.h"
 #include "platform/qtext.h"
@@ -69,10 +77,10 @@ int port() {
   return p.isEmpty() ? 55433 : p.toInt();
 }
 
-void writeIni(const QString& dir, const QString& database) {
+void writeIni(const QString& dir, const QString& database, const QString& driver) {
   QFile f(dir + QStringLiteral("/statistics.ini"));
   if (!f.open(QIODevice::WriteOnly)) std::exit(2);
-  const std::string text = "[ValidDataBase]\r\nDRIVER={PostgreSQL Unicode}\r\nServerName=127.0.0.1\r\n"
+  const std::string text = "[ValidDataBase]\r\nDRIVER=" + driver.toStdString() + "\r\nServerName=127.0.0.1\r\n"
                            "Database=" + database.toStdString() + "\r\nLogId=ADMIN\r\nLogPassword=" +
                            ScrambleSetting(kPassword) + "\r\nPORT=" + std::to_string(port()) + "\r\n";
   f.write(text.data(), static_cast<qint64>(text.size()));
@@ -324,6 +332,13 @@ Figures measure(TFmCheckEdit& w, const QString& database, const QString& dir) {
 
   const double prepareStart = msSince(clock);
   const double prepareCpuStart = cpuMs();
+  // As the check command takes it: before the first statement on the working
+  // tables, given back after the register is filled.
+  std::optional<check::RunLock> lock(std::in_place, c);
+  if (!lock->acquired()) {
+    std::fprintf(stderr, "another program's check holds the working tables\n");
+    std::exit(4);
+  }
   w.PrepareCheckTables();
   const double prepareEnd = msSince(clock);
   f.prepare = prepareEnd - prepareStart;
@@ -332,6 +347,7 @@ Figures measure(TFmCheckEdit& w, const QString& database, const QString& dir) {
   const double runStart = msSince(clock);
   const double runCpuStart = cpuMs();
   w.RunChecks();
+  lock.reset();
   const double runEnd = msSince(clock);
   const double runCpuEnd = cpuMs();
   f.run = runEnd - runStart;
@@ -388,9 +404,11 @@ int main(int argc, char** argv) {
   const QString database = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("rc_bench");
   const int formulas = argc > 2 ? std::atoi(argv[2]) : 300;
   const int repeat = argc > 3 ? std::max(1, std::atoi(argv[3])) : 1;
+  const bool ansi = argc > 4 && qstrcmp(argv[4], "ansi") == 0;
+  const QString driver = ansi ? kAnsiDriver : kUnicodeDriver;
 
   QTemporaryDir dir;
-  writeIni(dir.path(), database);
+  writeIni(dir.path(), database, driver);
   writeRuleFile(dir.path(), formulas);
   TFmCheckEdit w(dir.path());
   if (!w.dbConnected()) {
@@ -415,55 +433,58 @@ int main(int argc, char** argv) {
   count.open();
   const QString problems = count.value(0);
 
-  // Best of the repetitions, figure by figure; the event-loop gaps the worst.
+  // Best of the repetitions, figure by figure; a figure of two figures is
+  // made within each repetition first.
   const auto best = [&runs](auto get) {
     double b = get(runs.front());
     for (const Figures& f : runs) b = std::min(b, get(f));
     return b;
   };
   const Figures& first = runs.front();
-  std::printf("organisations %s, formulas %d, problem rows %s, runs %d (best shown)\n", qPrintable(orgs),
-              formulas, qPrintable(problems), repeat);
+  std::printf("organisations %s, formulas %d, problem rows %s, driver %s, runs %d (best shown)\n", qPrintable(orgs),
+              formulas, qPrintable(problems), qPrintable(driver), repeat);
   std::printf("statements: prepare %lld, run %lld (literal run %lld)\n",
               static_cast<long long>(first.prepareStatements), static_cast<long long>(first.runStatements),
               static_cast<long long>(first.literalRunStatements));
-  std::printf("%-8s %11s %11s %11s %9s %9s\n", "phase", "program ms", "own ms", "literal ms", "/own", "/literal");
+  std::printf("%-8s %11s %15s %18s %16s %20s\n", "phase", "program ms", "psql replay ms", "psql literal ms",
+              "program/replay", "program/literal");
   const char* phases[] = {"prepare", "run", "total"};
   for (int ph = 0; ph < 3; ++ph) {
     const auto prog = [ph](const Figures& f) { return ph == 0 ? f.prepare : ph == 1 ? f.run : f.prepare + f.run; };
     const auto own = [ph](const Figures& f) { return ph < 2 ? f.own[ph].ms : f.own[0].ms + f.own[1].ms; };
     const auto lit = [ph](const Figures& f) { return ph < 2 ? f.literal[ph].ms : f.literal[0].ms + f.literal[1].ms; };
-    const double p = best(prog), o = best(own), l = best(lit);
-    std::printf("%-8s %11.1f %11.1f %11.1f %9.2f %9.2f\n", phases[ph], p, o, l, p / o, p / l);
+    std::printf("%-8s %11.1f %15.1f %18.1f %16.2f %20.2f\n", phases[ph], best(prog), best(own), best(lit),
+                best([&](const Figures& f) { return prog(f) / own(f); }),
+                best([&](const Figures& f) { return prog(f) / lit(f); }));
   }
-  // The client's share: what the program spends beyond the server's work on
-  // the same statements (psql's replay of them). The run's rows are worked
-  // between its statements, so a row's text and the register's cells count
-  // to the statement before them. The program's CPU time beside it is the
-  // same share measured without the server: it hardly moves with the load.
-  std::printf("client's share by phase: program ms (run: statement to next statement), psql own ms "
-              "(statement times), client ms = program - own and its share of the program, program CPU ms, "
-              "program in its statements ms (sent to last row read), psql literal ms\n");
-  const auto clientLine = [](const char* name, long long count, double p, double o, double cpu, double in,
-                             double l) {
-    std::printf("  %-34s %7lld stmts %10.1f %10.1f %10.1f %6.1f%% %10.1f %10.1f %10.1f\n", name, count, p, o,
-                p - o, p > 0 ? 100.0 * (p - o) / p : 0.0, cpu, in, l);
+  // The client's share: what the program spends beyond psql's replay of the
+  // same statements. The run's rows are worked between its statements, so a
+  // row's text and the register's cells count to the statement before them.
+  // The program's CPU time beside it is its own work measured without the
+  // server: it hardly moves with the load.
+  std::printf("client's share by phase (run: each statement to the next):\n");
+  std::printf("  %-34s %13s %11s %15s %10s %9s %14s %16s %16s\n", "", "statements", "program ms", "psql replay ms",
+              "client ms", "client %", "program CPU ms", "in statements ms", "psql literal ms");
+  using Get = std::function<double(const Figures&)>;
+  const auto clientLine = [&best](const char* name, long long count, const Get& prog, const Get& own, const Get& cpu,
+                                  const Get& in, const Get& lit) {
+    std::printf("  %-34s %13lld %11.1f %15.1f %10.1f %8.1f%% %14.1f %16.1f %16.1f\n", name, count, best(prog),
+                best(own), best([&](const Figures& f) { return prog(f) - own(f); }),
+                best([&](const Figures& f) { return prog(f) > 0 ? 100.0 * (prog(f) - own(f)) / prog(f) : 0.0; }),
+                best(cpu), in ? best(in) : std::nan(""), best(lit));
   };
-  clientLine("preparation", static_cast<long long>(first.prepareStatements),
-             best([](const Figures& f) { return f.prepare; }), best([](const Figures& f) { return f.own[0].ms; }),
-             best([](const Figures& f) { return f.prepareCpu; }), std::nan(""),
-             best([](const Figures& f) { return f.literal[0].ms; }));
+  clientLine("preparation", static_cast<long long>(first.prepareStatements), [](const Figures& f) { return f.prepare; },
+             [](const Figures& f) { return f.own[0].ms; }, [](const Figures& f) { return f.prepareCpu; }, nullptr,
+             [](const Figures& f) { return f.literal[0].ms; });
   for (int k = 0; k < Kinds; ++k) {
     if (first.kindCount[k] == 0 && first.literal[1].kindMs[k] == 0) continue;
-    clientLine(kKindNames[k], first.kindCount[k], best([k](const Figures& f) { return f.kindMs[k]; }),
-               best([k](const Figures& f) { return f.own[1].kindMs[k]; }),
-               best([k](const Figures& f) { return f.kindCpuMs[k]; }),
-               best([k](const Figures& f) { return f.kindInMs[k]; }),
-               best([k](const Figures& f) { return f.literal[1].kindMs[k]; }));
+    clientLine(kKindNames[k], first.kindCount[k], [k](const Figures& f) { return f.kindMs[k]; },
+               [k](const Figures& f) { return f.own[1].kindMs[k]; }, [k](const Figures& f) { return f.kindCpuMs[k]; },
+               [k](const Figures& f) { return f.kindInMs[k]; }, [k](const Figures& f) { return f.literal[1].kindMs[k]; });
   }
-  clientLine("run (wall)", static_cast<long long>(first.runStatements), best([](const Figures& f) { return f.run; }),
-             best([](const Figures& f) { return f.own[1].ms; }), best([](const Figures& f) { return f.runCpu; }),
-             std::nan(""), best([](const Figures& f) { return f.literal[1].ms; }));
+  clientLine("run (wall)", static_cast<long long>(first.runStatements), [](const Figures& f) { return f.run; },
+             [](const Figures& f) { return f.own[1].ms; }, [](const Figures& f) { return f.runCpu; }, nullptr,
+             [](const Figures& f) { return f.literal[1].ms; });
   Gap worst, worstNet;
   for (const Figures& f : runs) {
     if (f.longestGap.length > worst.length) worst = f.longestGap;

@@ -1,13 +1,16 @@
 // statistics.ini, the password unscrambling and the connection string.
+#include <QDir>
 #include <QSysInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 
 #include "settings/Settings.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/WatchedFifo.h"
 
 namespace {
 
@@ -16,6 +19,22 @@ DatabaseSettings readSettings(const QString& dir, const std::string& ini, bool w
   const QString folder = settings::programFolder(dir);
   EXPECT_TRUE(folder.endsWith('/'));
   return settings::readDatabaseSettings(folder);
+}
+
+void expectDefaults(const DatabaseSettings& s) {
+  EXPECT_EQ(s.Provider, "MSDASQL.1");
+  EXPECT_EQ(s.Driver, "{KingbaseES 6 ODBC driver}");
+  EXPECT_EQ(s.ServerName, QSysInfo::machineHostName());
+  EXPECT_EQ(s.Database, "KELDOVAR");
+  EXPECT_EQ(s.LogId, "ADMIN");
+  EXPECT_EQ(s.Password, "reportcheck");
+  EXPECT_EQ(s.Port, "54321");
+  EXPECT_EQ(s.UserName, "admin");
+  EXPECT_EQ(s.VersionType, QString::fromStdString(settings::unscramble("vtSingle")));
+  EXPECT_EQ(BuildConnectionString(s),
+            "Provider=MSDASQL.1;DRIVER={KingbaseES 6 ODBC driver};Extended Properties='';"
+            "PWD=reportcheck;Persist Security Info=True;UID=ADMIN;MaxVarcharSize=8000 ;"
+            "DATABASE=KELDOVAR;SERVER=" + QSysInfo::machineHostName() + ";PORT= 54321");
 }
 
 }  // namespace
@@ -32,23 +51,26 @@ TEST(Settings, UnscrambleWorksOnBytes) {
   EXPECT_EQ(ScrambleSetting(settings::unscramble("any value")), "any value");
 }
 
-TEST(Settings, MissingFileGivesTheDefaults) {
-  QTemporaryDir dir;
-  const DatabaseSettings s = readSettings(dir.path(), "", false);
-  EXPECT_EQ(s.Provider, "MSDASQL.1");
-  EXPECT_EQ(s.Driver, "{KingbaseES 6 ODBC driver}");
-  EXPECT_EQ(s.ServerName, QSysInfo::machineHostName());
-  EXPECT_EQ(s.Database, "KELDOVAR");
-  EXPECT_EQ(s.LogId, "ADMIN");
-  EXPECT_EQ(s.Password, "reportcheck");
-  EXPECT_EQ(s.Port, "54321");
-  EXPECT_EQ(s.UserName, "admin");
-  EXPECT_EQ(s.VersionType, QString::fromStdString(settings::unscramble("vtSingle")));
-  EXPECT_EQ(BuildConnectionString(s),
-            "Provider=MSDASQL.1;DRIVER={KingbaseES 6 ODBC driver};Extended Properties='';"
-            "PWD=reportcheck;Persist Security Info=True;UID=ADMIN;MaxVarcharSize=8000 ;"
-            "DATABASE=KELDOVAR;SERVER=" + QSysInfo::machineHostName() + ";PORT= 54321");
+// A settings file that is missing, or that is no regular file, gives the
+// defaults; a FIFO is not waited on (its watchdog would end such a wait after
+// the bound, and says whether it had to).
+TEST(Settings, MissingFileOrOneThatIsNoRegularFileGivesTheDefaults) {
+  for (const std::string kind : {"missing", "FIFO", "folder"}) {
+    SCOPED_TRACE(kind);
+    QTemporaryDir dir;
+    std::optional<WatchedFifo> fifo;
+    if (kind == "FIFO") fifo.emplace(dir.path() + "/statistics.ini", 3);
+    if (kind == "folder") {
+      ASSERT_TRUE(QDir(dir.path()).mkdir("statistics.ini"));
+    }
+    const DatabaseSettings s = readSettings(dir.path(), "", false);
+    if (fifo) {
+      EXPECT_FALSE(fifo->fired());
+    }
+    expectDefaults(s);
+  }
 }
+
 
 TEST(Settings, FileValuesWithMixedCaseNamesBlanksAndQuotes) {
   QTemporaryDir dir;
