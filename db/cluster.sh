@@ -158,6 +158,8 @@ max_connections = 300
 fsync = off
 synchronous_commit = off
 full_page_writes = off
+# the tests count the logins of a start-up
+log_connections = on
 EOF
   fi
 

@@ -1,7 +1,9 @@
 // Start-up against the real test cluster: connection, progress, failure report.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -31,6 +33,15 @@ bool anyVisible(const char* className) {
   return false;
 }
 
+// The logins to db's database in the server's log (the test cluster logs
+// every connection). The server writes the line before it answers the client.
+int logins(const TestDatabase& db) {
+  QFile log(qEnvironmentVariable("RC_TEST_PGDIR") + QStringLiteral("/server.log"));
+  EXPECT_TRUE(log.open(QIODevice::ReadOnly)) << log.fileName().toStdString();
+  const QRegularExpression login(QStringLiteral("connection authorized: user=ADMIN database=%1\\b").arg(db.name()));
+  return static_cast<int>(QString::fromUtf8(log.readAll()).count(login));
+}
+
 }  // namespace
 
 TEST(Startup, ConnectsWithTheGaugeAt5Then145Then148Of150) {
@@ -41,12 +52,15 @@ TEST(Startup, ConnectsWithTheGaugeAt5Then145Then148Of150) {
   ProgressWindow::setObserver([&](const TFmProgressBar& w) {
     seen.push_back({w.LabInfo->text(), w.Gauge1->progress(), w.Gauge1->maxValue()});
   });
+  const int loginsBefore = logins(db);
   {
     TFmCheckEdit w(dir.path());
     ProgressWindow::setObserver(nullptr);
     EXPECT_TRUE(w.dbConnected());
     EXPECT_TRUE(w.connection().isOpen());
     EXPECT_FALSE(anyVisible("TFmProgressBar"));
+    // One connect: a server counts one login, and one backend started, per start-up.
+    EXPECT_EQ(logins(db), loginsBefore + 1);
   }
   const QString m = texts::kStarting;
   EXPECT_EQ(seen, (std::vector<GaugeState>{{m, 0, 150}, {m, 5, 150}, {m, 145, 150}, {m, 148, 150}}));
