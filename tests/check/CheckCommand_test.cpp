@@ -32,8 +32,9 @@ struct Pump {
 
 class CheckCommand : public MainWindowTest {
  protected:
-  explicit CheckCommand(TestDatabase::Content content = TestDatabase::Content::Empty)
-      : MainWindowTest(content) {}
+  explicit CheckCommand(TestDatabase::Content content = TestDatabase::Content::Empty,
+                        const QString& driver = kUnicodeDriver)
+      : MainWindowTest(content, driver) {}
 
   void SetUp() override {
     MainWindowTest::SetUp();
@@ -69,6 +70,12 @@ class CheckCommand : public MainWindowTest {
 class DemoCheckCommand : public CheckCommand {
  protected:
   DemoCheckCommand() : CheckCommand(TestDatabase::Content::Demo) {}
+};
+
+// The demo check under each build of the ODBC driver.
+class DemoCheckDrivers : public CheckCommand, public ::testing::WithParamInterface<QString> {
+ protected:
+  DemoCheckDrivers() : CheckCommand(TestDatabase::Content::Demo, GetParam()) {}
 };
 
 // The 26 built-in rules as the register shows them.
@@ -110,7 +117,8 @@ const RuleRow kRules[] = {
 
 }  // namespace
 
-TEST_F(DemoCheckCommand, ClickListsTheDemoProblems) {
+TEST_P(DemoCheckDrivers, ClickListsTheDemoProblems) {
+  EXPECT_EQ(window->connection().wideText(), GetParam() == kUnicodeDriver);
   StatementLog log(window->connection());
   window->picture("imgJH")->click();
 
@@ -157,6 +165,8 @@ TEST_F(DemoCheckCommand, ClickListsTheDemoProblems) {
   window->picture("imgJH")->click();
   EXPECT_EQ(registerRows(), rows);
 }
+
+INSTANTIATE_TEST_SUITE_P(Drivers, DemoCheckDrivers, ::testing::ValuesIn(kOdbcDrivers), testsupport::driverName);
 
 TEST_F(DemoCheckCommand, OrganisationChoiceIsReadOnceForTheRun) {
   window->selectedOrgCodes() = QStringList{"001", "002"};

@@ -37,6 +37,8 @@ void writeOrganisations(TestDatabase& db) {
 
 class Chooser : public ::testing::Test {
  protected:
+  explicit Chooser(const QString& driver = kUnicodeDriver) : db(TestDatabase::Content::Empty, driver) {}
+
   void SetUp() override {
     writeOrganisations(db);
     dialog.SetConnection(db.connection());
@@ -70,7 +72,13 @@ class Chooser : public ::testing::Test {
   bool openAtEnd = false;
 };
 
-TEST_F(Chooser, LoadsTheOrganisationsInUseInCodeOrder) {
+// The load under each build of the ODBC driver.
+class ChooserDrivers : public Chooser, public ::testing::WithParamInterface<QString> {
+ protected:
+  ChooserDrivers() : Chooser(GetParam()) {}
+};
+
+TEST_P(ChooserDrivers, LoadsTheOrganisationsInUseInCodeOrder) {
   QStringList sent;
   db.connection().setStatementObserver([&](const QString& sql) { sent << sql; });
   QStringList seen;
@@ -93,6 +101,8 @@ TEST_F(Chooser, LoadsTheOrganisationsInUseInCodeOrder) {
   EXPECT_EQ(dialog.okButton().text(), "确  定");
   EXPECT_EQ(dialog.cancelButton().text(), "取  消");
 }
+
+INSTANTIATE_TEST_SUITE_P(Drivers, ChooserDrivers, ::testing::ValuesIn(kOdbcDrivers), testsupport::driverName);
 
 TEST_F(Chooser, OkNeedsASelectedNodeAndACheckedOne) {
   bool openAfterUnselectedOk = false, openAfterUncheckedOk = false;

@@ -233,10 +233,7 @@ TEST_P(DatabaseRows, ChineseTextRoundTripsThroughStatementsAndMessages) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Drivers, DatabaseRows, ::testing::ValuesIn(kOdbcDrivers),
-                         [](const ::testing::TestParamInfo<QString>& info) {
-                           return info.param == kAnsiDriver ? std::string("Ansi") : std::string("Unicode");
-                         });
+INSTANTIATE_TEST_SUITE_P(Drivers, DatabaseRows, ::testing::ValuesIn(kOdbcDrivers), testsupport::driverName);
 
 // A narrow driver passes the client encoding's bytes through: a session whose
 // client encoding is GBK sends and reads GBK, and the texts come out whole.

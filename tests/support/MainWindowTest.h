@@ -17,8 +17,9 @@
 
 class MainWindowTest : public ::testing::Test {
  protected:
-  explicit MainWindowTest(TestDatabase::Content content = TestDatabase::Content::Empty)
-      : db(content) {}
+  explicit MainWindowTest(TestDatabase::Content content = TestDatabase::Content::Empty,
+                          const QString& driver = kUnicodeDriver)
+      : db(content, driver) {}
 
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());

@@ -18,6 +18,14 @@ inline const QString kUnicodeDriver = QStringLiteral("{PostgreSQL Unicode}");
 inline const QString kAnsiDriver = QStringLiteral("{PostgreSQL ANSI}");
 inline const QString kOdbcDrivers[] = {kUnicodeDriver, kAnsiDriver};
 
+namespace testsupport {
+// A test parameterised by its driver, named "Unicode" or "Ansi"; for
+// INSTANTIATE_TEST_SUITE_P(Drivers, Suite, ValuesIn(kOdbcDrivers), driverName).
+inline constexpr auto driverName = [](const auto& info) {
+  return std::string(info.param == kAnsiDriver ? "Ansi" : "Unicode");
+};
+}  // namespace testsupport
+
 class TestDatabase {
  public:
   enum class Content { Empty, Demo };
