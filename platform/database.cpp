@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/sessiontext.h"
+#include "platform/statementrunner.h"
 
 namespace platform::db {
 namespace {
@@ -358,10 +359,15 @@ bool DbError::isConnectionLostState(const QString& s) {
   return s.startsWith(QLatin1String("08")) || ended.contains(s);
 }
 
-Connection::Connection() = default;
+Connection::Connection() : runner_(std::make_unique<StatementRunner>()) {}
 Connection::~Connection() = default;
 
+void Connection::run(const std::function<void()>& work) { runner_->run(work); }
+
 void Connection::open(const QString& connectionString, const QStringList& sessionSetup) {
+  // Only between statements: a timer's handler must not replace the session
+  // under a statement that the connection's thread is running.
+  if (runner_->busy()) throw DbError(QStringLiteral("A statement of this connection is still running"));
   connectionString_ = connectionString;
   sessionSetup_ = sessionSetup;
   session_.reset();
@@ -430,8 +436,10 @@ Connection::Session& Connection::session() {
 void Connection::checkAlive() {
   if (lost_ || !session_) return;
   try {
-    Statement probe(session_->handle(), session_->form());
-    probe.run(kAliveSql);
+    run([this] {
+      Statement probe(session_->handle(), session_->form());
+      probe.run(kAliveSql);
+    });
   } catch (const DbError& e) {
     if (e.connectionLost()) lost_ = true;
   }
@@ -444,7 +452,10 @@ void Connection::raise(const DbError& e) {
   throw e;
 }
 
-void Connection::close() { session_.reset(); }
+void Connection::close() {
+  if (runner_->busy()) throw DbError(QStringLiteral("A statement of this connection is still running"));
+  session_.reset();
+}
 
 bool Connection::isOpen() const { return session_ && session_->connected; }
 
@@ -469,25 +480,27 @@ void Query::open(const QStringList& fields) {
   const StatementDone done(connection_.doneObserver_, sql_);
   try {
     Connection::Session& s = connection_.session();
-    Statement statement(s.handle(), s.form());
-    statement.run(sql_);
-    const QStringList names = statement.columnNames();
-    // The result columns that are read (1-based), in the order of the row's fields.
-    std::vector<SQLUSMALLINT> picked;
-    if (fields.isEmpty()) {
-      for (qsizetype i = 0; i < names.size(); ++i) picked.push_back(static_cast<SQLUSMALLINT>(i + 1));
-    } else {
-      for (const QString& name : fields) {
-        qsizetype found = -1;
-        for (qsizetype i = 0; i < names.size() && found < 0; ++i)
-          if (names[i].compare(name, Qt::CaseInsensitive) == 0) found = i;
-        if (found < 0) throw DbError(QStringLiteral("Field '%1' not found").arg(name));
-        picked.push_back(static_cast<SQLUSMALLINT>(found + 1));
+    connection_.run([&] {
+      Statement statement(s.handle(), s.form());
+      statement.run(sql_);
+      const QStringList names = statement.columnNames();
+      // The result columns that are read (1-based), in the order of the row's fields.
+      std::vector<SQLUSMALLINT> picked;
+      if (fields.isEmpty()) {
+        for (qsizetype i = 0; i < names.size(); ++i) picked.push_back(static_cast<SQLUSMALLINT>(i + 1));
+      } else {
+        for (const QString& name : fields) {
+          qsizetype found = -1;
+          for (qsizetype i = 0; i < names.size() && found < 0; ++i)
+            if (names[i].compare(name, Qt::CaseInsensitive) == 0) found = i;
+          if (found < 0) throw DbError(QStringLiteral("Field '%1' not found").arg(name));
+          picked.push_back(static_cast<SQLUSMALLINT>(found + 1));
+        }
       }
-    }
-    for (SQLUSMALLINT column : picked) columns_ << names[column - 1];
-    if (!picked.empty()) rowCount_ = statement.readRows(picked, cells_);
-    statement.finish();
+      for (SQLUSMALLINT column : picked) columns_ << names[column - 1];
+      if (!picked.empty()) rowCount_ = statement.readRows(picked, cells_);
+      statement.finish();
+    });
   } catch (const DbError& e) {
     close();
     connection_.raise(e);
@@ -501,9 +514,11 @@ void Query::execSql() {
   const StatementDone done(connection_.doneObserver_, sql_);
   try {
     Connection::Session& s = connection_.session();
-    Statement statement(s.handle(), s.form());
-    statement.run(sql_);
-    statement.finish();
+    connection_.run([&] {
+      Statement statement(s.handle(), s.form());
+      statement.run(sql_);
+      statement.finish();
+    });
   } catch (const DbError& e) {
     connection_.raise(e);
   }
@@ -546,8 +561,10 @@ SQLRETURN setAutocommit(SQLHDBC dbc, bool on) {
 Transaction::Transaction(Connection& connection) : connection_(connection) {
   try {
     Connection::Session& s = connection_.session();
-    if (!SQL_SUCCEEDED(setAutocommit(s.handle(), false)))
-      throw failure(SQL_HANDLE_DBC, s.handle(), s.form(), "The transaction cannot begin");
+    connection_.run([&s] {
+      if (!SQL_SUCCEEDED(setAutocommit(s.handle(), false)))
+        throw failure(SQL_HANDLE_DBC, s.handle(), s.form(), "The transaction cannot begin");
+    });
   } catch (const DbError& e) {
     connection_.raise(e);
   }
@@ -556,16 +573,24 @@ Transaction::Transaction(Connection& connection) : connection_(connection) {
 Transaction::~Transaction() {
   if (!open_ || !connection_.session_) return;
   const SQLHDBC dbc = connection_.session_->handle();
-  SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
-  setAutocommit(dbc, true);
+  try {
+    connection_.run([dbc] {
+      SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
+      setAutocommit(dbc, true);
+    });
+  } catch (...) {
+    // Nothing to undo on a session that cannot answer.
+  }
 }
 
 void Transaction::commit() {
   try {
     Connection::Session& s = connection_.session();
-    if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, s.handle(), SQL_COMMIT)))
-      throw failure(SQL_HANDLE_DBC, s.handle(), s.form(), "The transaction cannot be committed");
-    setAutocommit(s.handle(), true);
+    connection_.run([&s] {
+      if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, s.handle(), SQL_COMMIT)))
+        throw failure(SQL_HANDLE_DBC, s.handle(), s.form(), "The transaction cannot be committed");
+      setAutocommit(s.handle(), true);
+    });
   } catch (const DbError& e) {
     connection_.raise(e);
   }

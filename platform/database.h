@@ -12,6 +12,10 @@
 // Every failure raises DbError with the database's own message, its SQLSTATE
 // and the driver's native code, all read by one reader of the driver's
 // diagnostic record.
+//
+// While a statement runs, the window keeps answering (statementrunner.h): the
+// statement runs on the connection's own thread, on the same session, and the
+// GUI thread serves the window system's events but user input meanwhile.
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +25,8 @@
 #include <vector>
 
 namespace platform::db {
+
+class StatementRunner;
 
 // Bounds on waiting for a server that does not answer. A connect (the first
 // one and every reopen) gives up on each address of the server's name after
@@ -112,10 +118,14 @@ class Connection {
 
   // The session, or DbError when there is none.
   Session& session();
+  // Runs work that uses the session's handles on the connection's thread
+  // (statementrunner.h); raises what it raised.
+  void run(const std::function<void()>& work);
   // Raises e, remembering first whether it says that the session is gone.
   [[noreturn]] void raise(const DbError& e);
 
   std::unique_ptr<Session> session_;
+  std::unique_ptr<StatementRunner> runner_;  // after session_: stops first
   QString connectionString_;
   QStringList sessionSetup_;
   bool lost_ = false;
