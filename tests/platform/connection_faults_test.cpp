@@ -180,7 +180,9 @@ TEST(ConnectionFaults, SessionsEndedByTheServersTimeoutsAreLost) {
 TEST(ConnectionFaults, SessionSocketCarriesTheKeepalives) {
   TestDatabase db;
   Connection connection;
+  testing::internal::CaptureStderr();
   connection.open(db.connectionString());
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // found, so nothing to say
   for (const char* when : {"opened", "reopened"}) {
     SCOPED_TRACE(when);
     Query q(connection);
@@ -201,4 +203,23 @@ TEST(ConnectionFaults, SessionSocketCarriesTheKeepalives) {
     connection.checkAlive();
     connection.reopen();
   }
+}
+
+// A session over the server's Unix socket has no TCP socket to set: the
+// connection says so on standard error instead of setting another one's.
+TEST(ConnectionFaults, ASessionWithoutATcpSocketSaysSoOnStandardError) {
+  TestDatabase db;
+  DatabaseSettings s = db.settings();
+  s.ServerName = qEnvironmentVariable("RC_TEST_PGDIR");  // the folder of its socket
+  if (s.ServerName.size() + 20 > 107) GTEST_SKIP() << "the cluster's folder is too long for a Unix socket";
+  Connection connection;
+  testing::internal::CaptureStderr();
+  connection.open(BuildConnectionString(s));
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("socket was not found"), std::string::npos) << said;
+  EXPECT_NE(connection.serverProcessId(), 0);
+  Query q(connection);
+  q.setSql(QStringLiteral("SELECT inet_client_port() IS NULL"));
+  q.open();
+  EXPECT_EQ(q.value(0), QStringLiteral("1"));
 }
