@@ -2,16 +2,20 @@
 // fail say why, sessions that the server ends by its timeouts count as lost,
 // and the session's socket carries the keepalives. A server that never
 // answers a connect or a reopen: see the start-up and check command tests.
+#include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 
 #include "platform/database.h"
@@ -222,4 +226,32 @@ TEST(ConnectionFaults, ASessionWithoutATcpSocketSaysSoOnStandardError) {
   q.setSql(QStringLiteral("SELECT inet_client_port() IS NULL"));
   q.open();
   EXPECT_EQ(q.value(0), QStringLiteral("1"));
+}
+
+// A server name with several addresses is tried address by address, each
+// within the login timeout: a first address that accepts and never answers
+// costs one timeout before the second one logs in, not two (one connect).
+TEST(ConnectionFaults, ADeadFirstAddressCostsOneLoginTimeout) {
+  TestDatabase db;
+  // 127.0.0.2 on the cluster's port: the server listens on 127.0.0.1 only,
+  // so this socket of the test's own takes the connect and never answers.
+  const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(silent, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(TestDatabase::port()));
+  a.sin_addr.s_addr = htonl(0x7F000002);
+  ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&a), sizeof a), 0) << std::strerror(errno);
+  ASSERT_EQ(::listen(silent, 8), 0);
+  DatabaseSettings s = db.settings();
+  s.ServerName = QStringLiteral("127.0.0.2,127.0.0.1");
+  Connection connection;
+  QElapsedTimer clock;
+  clock.start();
+  connection.open(BuildConnectionString(s));
+  const qint64 ms = clock.elapsed();
+  ::close(silent);
+  EXPECT_TRUE(connection.isOpen());
+  EXPECT_GE(ms, (platform::db::kLoginTimeoutSeconds - 1) * 1000);
+  EXPECT_LT(ms, (2 * platform::db::kLoginTimeoutSeconds - 2) * 1000);
 }
