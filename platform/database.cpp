@@ -54,39 +54,62 @@ struct TextForm {
   const SessionText* narrow = nullptr;
 };
 
+// The calls that hand text over, in their narrow and their wide form.
+SQLRETURN getDiagRec(SQLSMALLINT type, SQLHANDLE h, SQLCHAR* state, SQLINTEGER* native, SQLCHAR* text,
+                     SQLSMALLINT room, SQLSMALLINT* length) {
+  return SQLGetDiagRec(type, h, 1, state, native, text, room, length);
+}
+SQLRETURN getDiagRec(SQLSMALLINT type, SQLHANDLE h, SQLWCHAR* state, SQLINTEGER* native, SQLWCHAR* text,
+                     SQLSMALLINT room, SQLSMALLINT* length) {
+  return SQLGetDiagRecW(type, h, 1, state, native, text, room, length);
+}
+SQLRETURN describeCol(SQLHSTMT h, SQLUSMALLINT column, SQLCHAR* name, SQLSMALLINT room, SQLSMALLINT* length) {
+  SQLSMALLINT type = 0, digits = 0, nullable = 0;
+  SQLULEN size = 0;
+  return SQLDescribeCol(h, column, name, room, length, &type, &size, &digits, &nullable);
+}
+SQLRETURN describeCol(SQLHSTMT h, SQLUSMALLINT column, SQLWCHAR* name, SQLSMALLINT room, SQLSMALLINT* length) {
+  SQLSMALLINT type = 0, digits = 0, nullable = 0;
+  SQLULEN size = 0;
+  return SQLDescribeColW(h, column, name, room, length, &type, &size, &digits, &nullable);
+}
+// Text as the driver hands it over: UTF-16 units, or the client encoding's bytes.
+QString textOf(TextForm, const SQLWCHAR* units, qsizetype n) { return fromWide(units, n); }
+QString textOf(TextForm form, const SQLCHAR* bytes, qsizetype n) {
+  return form.narrow->decode(reinterpret_cast<const char*>(bytes), n);
+}
+
+// Text that a call writes into a buffer of the caller's (SQLCHAR or
+// SQLWCHAR units): call(buffer, room, &length) is made again with room for
+// all of it when the first buffer was too short. Empty when the call fails.
+template <typename Unit, typename Call>
+std::optional<QString> textFrom(TextForm form, Call call) {
+  std::vector<Unit> buffer(256);
+  SQLSMALLINT length = 0;
+  for (;;) {
+    const SQLSMALLINT room = static_cast<SQLSMALLINT>(buffer.size());
+    if (!SQL_SUCCEEDED(call(buffer.data(), room, &length))) return std::nullopt;
+    if (length < room || room == SHRT_MAX) return textOf(form, buffer.data(), std::clamp<SQLSMALLINT>(length, 0, room - 1));
+    buffer.resize(static_cast<size_t>(std::min<int>(length + 1, SHRT_MAX)));  // truncated
+  }
+}
+
 // The first diagnostic record on an ODBC handle as a DbError (its whole
 // text, SQLSTATE and native code); empty when the handle holds none. The one
 // reader of a failure, for connects and statements alike.
-std::optional<DbError> diagnostic(SQLSMALLINT handleType, SQLHANDLE h, TextForm form) {
+template <typename Unit>
+std::optional<DbError> diagnosticAs(SQLSMALLINT handleType, SQLHANDLE h, TextForm form) {
+  Unit state[SQL_SQLSTATE_SIZE + 1] = {};
   SQLINTEGER native = 0;
-  SQLSMALLINT length = 0;
-  if (form.narrow) {
-    SQLCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
-    std::vector<SQLCHAR> text(1024);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-      if (!SQL_SUCCEEDED(SQLGetDiagRec(handleType, h, 1, state, &native, text.data(),
-                                       static_cast<SQLSMALLINT>(text.size()), &length)))
-        return std::nullopt;
-      if (length < static_cast<SQLSMALLINT>(text.size())) break;
-      text.resize(static_cast<size_t>(length) + 1);  // truncated: once more with room for all
-    }
-    const qsizetype n = std::clamp<qsizetype>(length, 0, static_cast<qsizetype>(text.size()) - 1);
-    return DbError(form.narrow->decode(reinterpret_cast<const char*>(text.data()), n).trimmed(),
-                   QString::fromLatin1(reinterpret_cast<const char*>(state), SQL_SQLSTATE_SIZE),
-                   static_cast<int>(native));
-  }
-  SQLWCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
-  std::vector<SQLWCHAR> text(1024);
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    if (!SQL_SUCCEEDED(SQLGetDiagRecW(handleType, h, 1, state, &native, text.data(),
-                                      static_cast<SQLSMALLINT>(text.size()), &length)))
-      return std::nullopt;
-    if (length < static_cast<SQLSMALLINT>(text.size())) break;
-    text.resize(static_cast<size_t>(length) + 1);
-  }
-  const qsizetype n = std::clamp<qsizetype>(length, 0, static_cast<qsizetype>(text.size()) - 1);
-  return DbError(fromWide(text.data(), n).trimmed(), fromWide(state, SQL_SQLSTATE_SIZE),
-                 static_cast<int>(native));
+  const std::optional<QString> text = textFrom<Unit>(form, [&](Unit* buffer, SQLSMALLINT room, SQLSMALLINT* length) {
+    return getDiagRec(handleType, h, state, &native, buffer, room, length);
+  });
+  if (!text) return std::nullopt;
+  return DbError(text->trimmed(), textOf(form, state, SQL_SQLSTATE_SIZE), static_cast<int>(native));
+}
+
+std::optional<DbError> diagnostic(SQLSMALLINT handleType, SQLHANDLE h, TextForm form) {
+  return form.narrow ? diagnosticAs<SQLCHAR>(handleType, h, form) : diagnosticAs<SQLWCHAR>(handleType, h, form);
 }
 
 // The failure of a call on h: its diagnostic, else what happened in words.
@@ -96,152 +119,6 @@ DbError failure(SQLSMALLINT handleType, SQLHANDLE h, TextForm form, const char* 
   if (e->message().isEmpty()) return DbError(QString::fromLatin1(what), e->sqlState(), e->nativeCode());
   return *e;
 }
-
-// One statement on its own handle: run, then its result's columns and rows.
-class Statement {
- public:
-  Statement(SQLHDBC dbc, TextForm form) : handle_(SQL_HANDLE_STMT, dbc), form_(form) {
-    if (!handle_) throw failure(SQL_HANDLE_DBC, dbc, form, "The ODBC driver gave no statement handle");
-  }
-
-  // Runs sql. A searched UPDATE or DELETE that touches no row answers
-  // SQL_NO_DATA, which is no failure.
-  void run(const QString& sql) {
-    SQLRETURN r;
-    if (form_.narrow) {
-      QByteArray bytes = form_.narrow->encode(sql);
-      r = SQLExecDirect(h(), reinterpret_cast<SQLCHAR*>(bytes.data()), static_cast<SQLINTEGER>(bytes.size()));
-    } else {
-      r = SQLExecDirectW(h(), const_cast<SQLWCHAR*>(wide(sql)), static_cast<SQLINTEGER>(sql.size()));
-    }
-    if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) throw fail("The statement failed");
-  }
-
-  // Steps past every further result of the statement, so that a failure of
-  // a later statement of a batch is reported too.
-  void finish() {
-    for (;;) {
-      const SQLRETURN r = SQLMoreResults(h());
-      if (r == SQL_NO_DATA) return;
-      if (!SQL_SUCCEEDED(r)) throw fail("The statement failed");
-    }
-  }
-
-  // The result's column names; none for a statement without a result.
-  QStringList columnNames() {
-    SQLSMALLINT count = 0;
-    if (!SQL_SUCCEEDED(SQLNumResultCols(h(), &count))) throw fail("The result's columns cannot be read");
-    QStringList names;
-    for (SQLUSMALLINT column = 1; column <= count; ++column) names << columnName(column);
-    return names;
-  }
-
-  // Reads the rest of the result, the field of each of columns (1-based
-  // result columns, one per field of a row; one may stand twice) as the
-  // driver's text, NULL as a null text, row after row into cells. Returns
-  // the rows read.
-  size_t readRows(const std::vector<SQLUSMALLINT>& columns, std::vector<QString>& cells) {
-    return form_.narrow ? readRowsAs<SQLCHAR>(columns, cells) : readRowsAs<SQLWCHAR>(columns, cells);
-  }
-
- private:
-  SQLHSTMT h() const { return handle_.get(); }
-  DbError fail(const char* what) const { return failure(SQL_HANDLE_STMT, h(), form_, what); }
-
-  QString columnName(SQLUSMALLINT column) {
-    SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
-    SQLULEN size = 0;
-    for (SQLSMALLINT room = 256;; room = static_cast<SQLSMALLINT>(length + 1)) {
-      SQLRETURN r;
-      QString name;
-      if (form_.narrow) {
-        std::vector<SQLCHAR> buffer(static_cast<size_t>(room));
-        r = SQLDescribeCol(h(), column, buffer.data(), room, &length, &type, &size, &digits, &nullable);
-        name = form_.narrow->decode(reinterpret_cast<const char*>(buffer.data()), std::min(length, room));
-      } else {
-        std::vector<SQLWCHAR> buffer(static_cast<size_t>(room));
-        r = SQLDescribeColW(h(), column, buffer.data(), room, &length, &type, &size, &digits, &nullable);
-        name = fromWide(buffer.data(), std::min(length, room));
-      }
-      if (!SQL_SUCCEEDED(r)) throw fail("The result's columns cannot be read");
-      if (length < room || room == SHRT_MAX) return name;
-    }
-  }
-
-  // Text of one value, from one piece or several: wide units or the bytes of
-  // the client encoding.
-  QString text(const SQLWCHAR* units, qsizetype n) const { return fromWide(units, n); }
-  QString text(const SQLCHAR* bytes, qsizetype n) const {
-    return form_.narrow->decode(reinterpret_cast<const char*>(bytes), n);
-  }
-
-  // Reads the values as the driver's text in units of Unit (SQLWCHAR: UTF-16,
-  // SQLCHAR: the client encoding's bytes). A value longer than the buffer
-  // comes in pieces; a narrow one is decoded whole, since a piece may end
-  // inside a character. Nothing goes through QVariant or per-field length
-  // probing, which cost several times the driver's own work per field.
-  template <typename Unit>
-  size_t readRowsAs(const std::vector<SQLUSMALLINT>& columns, std::vector<QString>& cells) {
-    constexpr SQLSMALLINT kType = sizeof(Unit) == 1 ? SQL_C_CHAR : SQL_C_WCHAR;
-    constexpr SQLLEN kChunk = 4096;  // units, one of them for the terminator
-    constexpr SQLLEN kUnit = sizeof(Unit);
-    std::vector<Unit> buffer(static_cast<size_t>(kChunk));
-    std::basic_string<Unit> pieces;
-    const size_t width = columns.size();
-    // A driver need not serve columns out of order, nor one column twice:
-    // they are read left to right, and a column named again is copied.
-    std::vector<size_t> order(width);
-    for (size_t i = 0; i < width; ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&columns](size_t a, size_t b) { return columns[a] < columns[b]; });
-    // The driver knows how many rows it holds; a hint only.
-    if (SQLLEN expected = 0; SQL_SUCCEEDED(SQLRowCount(h(), &expected)) && expected > 0 && expected < (1 << 24))
-      cells.reserve(cells.size() + static_cast<size_t>(expected) * width);
-    size_t rows = 0;
-    for (;;) {
-      SQLRETURN r = SQLFetch(h());
-      if (r == SQL_NO_DATA) return rows;
-      if (!SQL_SUCCEEDED(r)) throw fail("The rows cannot be read");
-      const size_t row = cells.size();
-      cells.resize(row + width);
-      for (size_t k = 0; k < width; ++k) {
-        const size_t field = order[k];
-        QString& value = cells[row + field];
-        if (k > 0 && columns[order[k - 1]] == columns[field]) {
-          value = cells[row + order[k - 1]];
-          continue;
-        }
-        pieces.clear();
-        for (bool firstPiece = true;; firstPiece = false) {
-          SQLLEN indicator = 0;
-          r = SQLGetData(h(), columns[field], kType, buffer.data(), kChunk * kUnit, &indicator);
-          if (r == SQL_NO_DATA) break;  // the last piece was read
-          if (!SQL_SUCCEEDED(r)) throw fail("A value cannot be read");
-          if (indicator == SQL_NULL_DATA) break;
-          const bool whole = indicator != SQL_NO_TOTAL && indicator / kUnit < kChunk;
-          // A piece fills the buffer up to its terminator; a driver may stop
-          // short of it rather than split a character.
-          const SQLLEN units =
-              whole ? indicator / kUnit
-                    : std::find(buffer.begin(), buffer.begin() + (kChunk - 1), Unit(0)) - buffer.begin();
-          if (!whole && units == 0) throw DbError(QStringLiteral("The ODBC driver sent an empty piece of a long value"));
-          if (whole && firstPiece) {
-            // An empty value is an empty text, not a NULL.
-            value = units > 0 ? text(buffer.data(), units) : QStringLiteral("");
-            break;
-          }
-          pieces.append(buffer.data(), static_cast<size_t>(units));
-          if (whole) break;
-        }
-        if (!pieces.empty()) value = text(pieces.data(), static_cast<qsizetype>(pieces.size()));
-      }
-      ++rows;
-    }
-  }
-
-  OdbcHandle handle_;
-  TextForm form_;
-};
 
 // Whether the driver converts text columns to wide characters, as Qt's own
 // ODBC driver asks it: a narrow driver refuses SQL_C_WCHAR reads outright
@@ -330,6 +207,135 @@ const QString kSessionFactsSql =
 const QString kAliveSql = QStringLiteral("SELECT 1");
 
 }  // namespace
+
+// One statement on its own handle: run, then its result's columns and rows.
+class Statement {
+ public:
+  Statement(SQLHDBC dbc, TextForm form) : handle_(SQL_HANDLE_STMT, dbc), form_(form) {
+    if (!handle_) throw failure(SQL_HANDLE_DBC, dbc, form, "The ODBC driver gave no statement handle");
+  }
+
+  // Runs sql. A searched UPDATE or DELETE that touches no row answers
+  // SQL_NO_DATA, which is no failure.
+  void run(const QString& sql) {
+    SQLRETURN r;
+    if (form_.narrow) {
+      QByteArray bytes = form_.narrow->encode(sql);
+      r = SQLExecDirect(h(), reinterpret_cast<SQLCHAR*>(bytes.data()), static_cast<SQLINTEGER>(bytes.size()));
+    } else {
+      r = SQLExecDirectW(h(), const_cast<SQLWCHAR*>(wide(sql)), static_cast<SQLINTEGER>(sql.size()));
+    }
+    if (!SQL_SUCCEEDED(r) && r != SQL_NO_DATA) throw fail("The statement failed");
+  }
+
+  // Steps past every further result of the statement, so that a failure of
+  // a later statement of a batch is reported too.
+  void finish() {
+    for (;;) {
+      const SQLRETURN r = SQLMoreResults(h());
+      if (r == SQL_NO_DATA) return;
+      if (!SQL_SUCCEEDED(r)) throw fail("The statement failed");
+    }
+  }
+
+  // The result's column names; none for a statement without a result.
+  QStringList columnNames() {
+    SQLSMALLINT count = 0;
+    if (!SQL_SUCCEEDED(SQLNumResultCols(h(), &count))) throw fail("The result's columns cannot be read");
+    QStringList names;
+    for (SQLUSMALLINT column = 1; column <= count; ++column) names << columnName(column);
+    return names;
+  }
+
+  // Reads the rest of the result, the field of each of columns (1-based
+  // result columns, one per field of a row; one may stand twice) as the
+  // driver's text, NULL as a null text, row after row into cells. Returns
+  // the rows read.
+  size_t readRows(const std::vector<SQLUSMALLINT>& columns, std::vector<QString>& cells) {
+    return form_.narrow ? readRowsAs<SQLCHAR>(columns, cells) : readRowsAs<SQLWCHAR>(columns, cells);
+  }
+
+ private:
+  SQLHSTMT h() const { return handle_.get(); }
+  DbError fail(const char* what) const { return failure(SQL_HANDLE_STMT, h(), form_, what); }
+
+  QString columnName(SQLUSMALLINT column) {
+    const auto describe = [&](auto* buffer, SQLSMALLINT room, SQLSMALLINT* length) {
+      return describeCol(h(), column, buffer, room, length);
+    };
+    const std::optional<QString> name =
+        form_.narrow ? textFrom<SQLCHAR>(form_, describe) : textFrom<SQLWCHAR>(form_, describe);
+    if (!name) throw fail("The result's columns cannot be read");
+    return *name;
+  }
+
+  // Reads the values as the driver's text in units of Unit (SQLWCHAR: UTF-16,
+  // SQLCHAR: the client encoding's bytes). A value longer than the buffer
+  // comes in pieces; a narrow one is decoded whole, since a piece may end
+  // inside a character. Nothing goes through QVariant or per-field length
+  // probing, which cost several times the driver's own work per field.
+  template <typename Unit>
+  size_t readRowsAs(const std::vector<SQLUSMALLINT>& columns, std::vector<QString>& cells) {
+    constexpr SQLSMALLINT kType = sizeof(Unit) == 1 ? SQL_C_CHAR : SQL_C_WCHAR;
+    constexpr SQLLEN kChunk = 4096;  // units, one of them for the terminator
+    constexpr SQLLEN kUnit = sizeof(Unit);
+    std::vector<Unit> buffer(static_cast<size_t>(kChunk));
+    std::basic_string<Unit> pieces;
+    const size_t width = columns.size();
+    // A driver need not serve columns out of order, nor one column twice:
+    // they are read left to right, and a column named again is copied.
+    std::vector<size_t> order(width);
+    for (size_t i = 0; i < width; ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&columns](size_t a, size_t b) { return columns[a] < columns[b]; });
+    // The driver knows how many rows it holds; a hint only.
+    if (SQLLEN expected = 0; SQL_SUCCEEDED(SQLRowCount(h(), &expected)) && expected > 0 && expected < (1 << 24))
+      cells.reserve(cells.size() + static_cast<size_t>(expected) * width);
+    size_t rows = 0;
+    for (;;) {
+      SQLRETURN r = SQLFetch(h());
+      if (r == SQL_NO_DATA) return rows;
+      if (!SQL_SUCCEEDED(r)) throw fail("The rows cannot be read");
+      const size_t row = cells.size();
+      cells.resize(row + width);
+      for (size_t k = 0; k < width; ++k) {
+        const size_t field = order[k];
+        QString& value = cells[row + field];
+        if (k > 0 && columns[order[k - 1]] == columns[field]) {
+          value = cells[row + order[k - 1]];
+          continue;
+        }
+        pieces.clear();
+        for (bool firstPiece = true;; firstPiece = false) {
+          SQLLEN indicator = 0;
+          r = SQLGetData(h(), columns[field], kType, buffer.data(), kChunk * kUnit, &indicator);
+          if (r == SQL_NO_DATA) break;  // the last piece was read
+          if (!SQL_SUCCEEDED(r)) throw fail("A value cannot be read");
+          if (indicator == SQL_NULL_DATA) break;
+          const bool whole = indicator != SQL_NO_TOTAL && indicator / kUnit < kChunk;
+          // A piece fills the buffer up to its terminator; a driver may stop
+          // short of it rather than split a character.
+          const SQLLEN units =
+              whole ? indicator / kUnit
+                    : std::find(buffer.begin(), buffer.begin() + (kChunk - 1), Unit(0)) - buffer.begin();
+          if (!whole && units == 0) throw DbError(QStringLiteral("The ODBC driver sent an empty piece of a long value"));
+          if (whole && firstPiece) {
+            // An empty value is an empty text, not a NULL.
+            value = units > 0 ? textOf(form_, buffer.data(), units) : QStringLiteral("");
+            break;
+          }
+          pieces.append(buffer.data(), static_cast<size_t>(units));
+          if (whole) break;
+        }
+        if (!pieces.empty()) value = textOf(form_, pieces.data(), static_cast<qsizetype>(pieces.size()));
+      }
+      ++rows;
+    }
+  }
+
+  OdbcHandle handle_;
+  TextForm form_;
+};
 
 struct Connection::Session {
   OdbcHandle env{SQL_HANDLE_ENV, SQL_NULL_HANDLE};
@@ -474,15 +480,26 @@ void Query::close() {
   current_ = 0;
 }
 
+void Connection::execute(const QString& sql, const std::function<void(Statement&)>& onResult) {
+  if (observer_) observer_(sql);
+  const StatementDone done(doneObserver_, sql);
+  try {
+    Session& s = session();
+    run([&] {
+      Statement statement(s.handle(), s.form());
+      statement.run(sql);
+      if (onResult) onResult(statement);
+      statement.finish();
+    });
+  } catch (const DbError& e) {
+    raise(e);
+  }
+}
+
 void Query::open(const QStringList& fields) {
   close();
-  if (connection_.observer_) connection_.observer_(sql_);
-  const StatementDone done(connection_.doneObserver_, sql_);
   try {
-    Connection::Session& s = connection_.session();
-    connection_.run([&] {
-      Statement statement(s.handle(), s.form());
-      statement.run(sql_);
+    connection_.execute(sql_, [&](Statement& statement) {
       const QStringList names = statement.columnNames();
       // The result columns that are read (1-based), in the order of the row's fields.
       std::vector<SQLUSMALLINT> picked;
@@ -499,29 +516,17 @@ void Query::open(const QStringList& fields) {
       }
       for (SQLUSMALLINT column : picked) columns_ << names[column - 1];
       if (!picked.empty()) rowCount_ = statement.readRows(picked, cells_);
-      statement.finish();
     });
-  } catch (const DbError& e) {
+  } catch (...) {
     close();
-    connection_.raise(e);
+    throw;
   }
   open_ = true;
 }
 
 void Query::execSql() {
   close();
-  if (connection_.observer_) connection_.observer_(sql_);
-  const StatementDone done(connection_.doneObserver_, sql_);
-  try {
-    Connection::Session& s = connection_.session();
-    connection_.run([&] {
-      Statement statement(s.handle(), s.form());
-      statement.run(sql_);
-      statement.finish();
-    });
-  } catch (const DbError& e) {
-    connection_.raise(e);
-  }
+  connection_.execute(sql_, nullptr);
 }
 
 bool Query::eof() const { return !open_ || current_ >= rowCount_; }

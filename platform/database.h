@@ -27,6 +27,7 @@
 namespace platform::db {
 
 class StatementRunner;
+class Statement;  // one statement on its own ODBC handle, in database.cpp
 
 // Bounds on waiting for a server that does not answer. A connect (the first
 // one and every reopen) gives up on each address of the server's name after
@@ -121,6 +122,10 @@ class Connection {
   // Runs work that uses the session's handles on the connection's thread
   // (statementrunner.h); raises what it raised.
   void run(const std::function<void()>& work);
+  // Sends sql (the observers told before and after), hands its statement to
+  // onResult when given, and steps past its further results, all on the
+  // connection's thread; a failure leaves through raise().
+  void execute(const QString& sql, const std::function<void(Statement&)>& onResult);
   // Raises e, remembering first whether it says that the session is gone.
   [[noreturn]] void raise(const DbError& e);
 
