@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/QStringPrint.h"
 #include "tests/support/ScriptedDialogs.h"
 
@@ -244,33 +245,15 @@ bool chinese(const QString& text) {
   return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; });
 }
 
-// Runs one test of this binary again in a process of its own whose locale is
-// C.UTF-8, and fails here with its output when it fails there. True in that
-// process, where the test itself is to run.
-bool inCProcess(const char* test) {
-  if (qEnvironmentVariable("RC_C_PROCESS") == QLatin1String("1")) return true;
-  QProcess child;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-  env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-  env.insert(QStringLiteral("LANGUAGE"), QString());
-  env.insert(QStringLiteral("RC_C_PROCESS"), QStringLiteral("1"));
-  child.setProcessEnvironment(env);
-  child.setProcessChannelMode(QProcess::MergedChannels);
-  child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + QString::fromLatin1(test)});
-  const bool finished = child.waitForFinished(120000);
-  EXPECT_TRUE(finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0)
-      << child.readAll().toStdString();
-  return false;
-}
-
 }  // namespace
 
 // Started in a process whose locale is C.UTF-8, the program's save dialog is
 // Chinese throughout: its texts, the file list's types and dates (in the
 // Chinese form, wide enough to read), and the file type once, by its name.
 TEST(Dialogs, SaveDialogIsChineseInACProcess) {
-  if (!inCProcess("Dialogs.SaveDialogIsChineseInACProcess")) return;
+  if (!testsupport::inChildProcess("Dialogs.SaveDialogIsChineseInACProcess",
+                                   {{"LC_ALL", "C.UTF-8"}, {"LANG", "C.UTF-8"}, {"LANGUAGE", ""}}))
+    return;
   ASSERT_EQ(QLocale::system().language(), QLocale::C);
   ASSERT_TRUE(platform::prepareChineseDesktop(*QCoreApplication::instance()));
   QTemporaryDir dir;
