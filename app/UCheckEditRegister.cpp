@@ -1,6 +1,8 @@
 // TFmCheckEdit: the problem register, export and print.
 #include "app/UCheckEdit.h"
 
+#include <exception>
+
 #include "app/ProblemRegister.h"
 #include "app/Texts.h"
 #include "cell/TCell.h"
@@ -26,6 +28,9 @@ void TFmCheckEdit::btnPrintClick() {
   try {
     Cell1->PrintSheet(0, 0, false);
   } catch (...) {
+    // The box says only that printing failed; the reason (no printer, or
+    // what the printer or CUPS said) goes to standard error.
+    reportOnStandardError(texts::kPrintFailed, failureReason(std::current_exception()));
     ShowInfoMessage(this, texts::kPrintFailed, texts::kHint);
   }
 }
