@@ -232,6 +232,22 @@ TEST_F(ExportTest, CancellingTheDialogWritesAndShowsNothing) {
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("statistics.ini")});
 }
 
+// The first export's dialog opens in the working folder (it is given none),
+// each later one of the session in the folder of the last export; a
+// cancelled dialog changes nothing.
+TEST_F(ExportTest, TheSaveDialogOpensInTheFolderOfTheLastExport) {
+  fillRegister();
+  QTemporaryDir elsewhere;
+  const QString first = elsewhere.filePath(QStringLiteral("第一次.xls"));
+  dialogs.fileAnswers = {first, std::nullopt, dir.filePath(QStringLiteral("second.xls")), std::nullopt};
+  for (int i = 0; i < 4; ++i) window->picture("imgExport")->click();
+  QStringList opened;
+  for (const DialogCall& call : dialogs.calls)
+    if (call.kind == DialogCall::Save) opened << call.options.folder;
+  EXPECT_EQ(opened, (QStringList{QString(), elsewhere.path(), elsewhere.path(), dir.path()}));
+  EXPECT_TRUE(QFileInfo::exists(first));
+}
+
 TEST_F(ExportTest, AnUnwritablePathShowsTheFailureAndNotCompletion) {
   fillRegister();
   // A path under a plain file cannot be created, not even by root.
