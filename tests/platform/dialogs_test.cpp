@@ -292,6 +292,46 @@ bool chinese(const QString& text) {
   return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; });
 }
 
+const QString kSaveFilter = QStringLiteral("报表校核情况(.xls)|*.xls");
+
+// Runs the save dialog with the options and hands it, in its detail view,
+// with its list of details to look every 20 ms until look is done (true);
+// the dialog is then cancelled. A dialog whose list is not found, or that is
+// still open after 20 seconds, fails the test and is closed.
+void lookAtSaveDialog(const platform::FileDialogOptions& options,
+                      const std::function<bool(QFileDialog&, QTreeView&)>& look) {
+  QElapsedTimer running;
+  running.start();
+  QTimer poll;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* save = visibleWindow<QFileDialog>();
+    if (!save) return;
+    QTreeView* details = detailList(*save);
+    if (!details || running.elapsed() > 20000) {
+      ADD_FAILURE() << "the dialog's list of details (the tree view of its proxy model) is not found, or never filled";
+      save->reject();
+      return;
+    }
+    save->setViewMode(QFileDialog::Detail);
+    if (look(*save, *details)) save->reject();
+  });
+  poll.start();
+  EXPECT_EQ(platform::dialogs().saveFileName(nullptr, options), std::nullopt);
+}
+
+// Whether the list shows at least the given number of entries, each with its type
+// and date (the dialog reads a folder in the background).
+bool listed(const QTreeView& details, int entries) {
+  const QAbstractItemModel* list = details.model();
+  const QModelIndex root = details.rootIndex();
+  if (list->rowCount(root) < entries) return false;
+  for (int row = 0; row < entries; ++row)
+    if (list->index(row, 2, root).data().toString().isEmpty() || list->index(row, 3, root).data().toString().isEmpty())
+      return false;
+  return true;
+}
+
 }  // namespace
 
 // Started in a process whose locale is C.UTF-8, the program's save dialog is
@@ -315,53 +355,28 @@ TEST(Dialogs, SaveDialogIsChineseInACProcess) {
 
   QStringList texts, narrow, fileTypes;
   std::map<QString, std::pair<QString, QString>> rows;  // name -> type, date
-  int step = 0;
-  QElapsedTimer running;
-  running.start();
-  QTimer poll;
-  poll.setInterval(20);
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* save = visibleWindow<QFileDialog>();
-    if (!save) return;
-    QTreeView* details = detailList(*save);
-    if (!details || running.elapsed() > 20000) {
-      ADD_FAILURE() << "no list of details, or it never filled";
-      save->reject();
-      return;
-    }
-    if (step == 0) {
-      save->setDirectory(dir.path());
-      save->setViewMode(QFileDialog::Detail);
-      step = 1;
-      return;
-    }
-    const QAbstractItemModel* list = details->model();
-    const QModelIndex root = details->rootIndex();
-    if (list->rowCount(root) < 2 || list->index(0, 2, root).data().toString().isEmpty() ||
-        list->index(1, 2, root).data().toString().isEmpty())
-      return;  // still reading
+  lookAtSaveDialog({kSaveFilter, QStringLiteral("sav"), true, dir.path()}, [&](QFileDialog& save, QTreeView& details) {
+    if (!listed(details, 2)) return false;
+    const QAbstractItemModel* list = details.model();
+    const QModelIndex root = details.rootIndex();
     for (int row = 0; row < list->rowCount(root); ++row)
       rows[list->index(row, 0, root).data().toString()] = {list->index(row, 2, root).data().toString(),
                                                           list->index(row, 3, root).data().toString()};
     QApplication::processEvents();
     for (int column = 0; column < list->columnCount(root); ++column) {
       texts << list->headerData(column, Qt::Horizontal).toString();
-      const QAbstractItemView* view = details;  // the width its texts need: public through the base
-      if (details->header()->sectionSize(column) < view->sizeHintForColumn(column)) narrow << texts.back();
+      const QAbstractItemView* view = &details;  // the width its texts need: public through the base
+      if (details.header()->sectionSize(column) < view->sizeHintForColumn(column)) narrow << texts.back();
     }
-    for (const QLabel* l : save->findChildren<QLabel*>())
+    for (const QLabel* l : save.findChildren<QLabel*>())
       if (l->isVisible()) texts << l->text();
-    for (const QAbstractButton* b : save->findChildren<QAbstractButton*>())
+    for (const QAbstractButton* b : save.findChildren<QAbstractButton*>())
       if (b->isVisible()) texts << (b->text().isEmpty() ? b->toolTip() : b->text());
-    auto* combo = save->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    auto* combo = save.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
     for (int i = 0; combo && i < combo->count(); ++i) fileTypes << combo->itemText(i);
-    texts << save->windowTitle();
-    save->reject();
+    texts << save.windowTitle();
+    return true;
   });
-  poll.start();
-  EXPECT_EQ(platform::dialogs().saveFileName(
-                nullptr, {QStringLiteral("报表校核情况(.xls)|*.xls"), QStringLiteral("sav"), true, QString()}),
-            std::nullopt);
 
   EXPECT_EQ(fileTypes, QStringList{QStringLiteral("报表校核情况(.xls)")});
   ASSERT_EQ(rows.size(), 2u) << "the folder and the workbook";
@@ -396,42 +411,20 @@ TEST(Dialogs, SaveDialogOpensInItsFolderWithItsColumnsWhole) {
     QStringList cut;
     int sideways = -1;
     bool filled = false;  // the columns take the list's width, no more
-    QElapsedTimer running;
-    running.start();
-    QTimer poll;
-    poll.setInterval(20);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-      auto* save = visibleWindow<QFileDialog>();
-      if (!save) return;
-      if (openedIn.isNull()) openedIn = save->directory().absolutePath();
-      QTreeView* details = detailList(*save);
-      if (!details || running.elapsed() > 20000) {
-        ADD_FAILURE() << "the dialog's list of details (the tree view of its proxy model) is not found, or never filled";
-        save->reject();
-        return;
-      }
-      if (c.opensIn != dir.path()) {
-        save->reject();
-        return;
-      }
-      save->setViewMode(QFileDialog::Detail);
-      const QAbstractItemModel* list = details->model();
-      const QModelIndex root = details->rootIndex();
-      if (list->rowCount(root) < 2 || list->index(1, 3, root).data().toString().isEmpty()) return;  // still reading
+    lookAtSaveDialog({kSaveFilter, QStringLiteral("xls"), true, c.folder}, [&](QFileDialog& save, QTreeView& details) {
+      if (openedIn.isNull()) openedIn = save.directory().absolutePath();
+      if (c.opensIn != dir.path()) return true;
+      if (!listed(details, 2)) return false;
       QApplication::processEvents();
-      const QAbstractItemView* view = details;  // the width its texts need: public through the base
-      for (int column = 0; column < list->columnCount(root); ++column)
-        if (details->header()->sectionSize(column) < std::max(view->sizeHintForColumn(column),
-                                                              details->header()->sectionSizeHint(column)))
-          cut << list->headerData(column, Qt::Horizontal).toString();
-      sideways = details->horizontalScrollBar()->maximum();
-      filled = details->header()->length() == details->viewport()->width();
-      save->reject();
+      const QAbstractItemView* view = &details;  // the width its texts need: public through the base
+      const QHeaderView* header = details.header();
+      for (int column = 0; column < header->count(); ++column)
+        if (header->sectionSize(column) < std::max(view->sizeHintForColumn(column), header->sectionSizeHint(column)))
+          cut << details.model()->headerData(column, Qt::Horizontal).toString();
+      sideways = details.horizontalScrollBar()->maximum();
+      filled = header->length() == details.viewport()->width();
+      return true;
     });
-    poll.start();
-    EXPECT_EQ(platform::dialogs().saveFileName(nullptr, {QStringLiteral("报表校核情况(.xls)|*.xls"),
-                                                         QStringLiteral("xls"), true, c.folder}),
-              std::nullopt);
     EXPECT_EQ(openedIn, QDir(c.opensIn).absolutePath());
     if (c.opensIn == dir.path()) {
       EXPECT_TRUE(cut.isEmpty()) << "columns narrower than their texts: " << cut.join(u'|').toStdString();
