@@ -10,9 +10,10 @@
 // makes the cell under it current. The view scrolls to keep it in sight. A
 // read-only view frames the current cell once a key or a click has moved it.
 //
-// Until then, and again whenever the sheet is cut back to its fixed rows (a
-// register filled afresh) or loses the current cell's row or column, the
-// current cell is the first cell below the fixed rows.
+// Until then the current cell is the first cell below the fixed rows, and
+// it goes back there, unframed, whenever the sheet loses the current cell's
+// row or column, or is cut back to its fixed rows (a register filled afresh;
+// the view then goes back to the top as well).
 //
 // Rows scroll whole: the vertical scroll bar counts the rows below the fixed
 // rows, and its value is the one at the top of the scrolling part, so that

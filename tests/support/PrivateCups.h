@@ -6,7 +6,6 @@
 // installed or cupsd does not start.
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
@@ -36,16 +35,13 @@ class PrivateCups {
                          "StateDir %1/state\nErrorLog %1/log/error_log\nAccessLog %1/log/access_log\n"
                          "PageLog %1/log/page_log\nFileDevice Yes\n")
               .arg(root));
-    // The folders are the test's own; cupsd reads them as its user.
+    // cupsd's helpers run as a user of their own (lp), which must reach them.
     QFile::setPermissions(root, QFile::permissions(root) | QFileDevice::ReadOther | QFileDevice::ExeOther);
     cupsd_.setProcessChannelMode(QProcess::MergedChannels);
     cupsd_.start(cupsd, {QStringLiteral("-f"), QStringLiteral("-c"), root + QStringLiteral("/etc/cupsd.conf"),
                          QStringLiteral("-s"), root + QStringLiteral("/etc/cups-files.conf")});
-    for (int i = 0; i < 100 && cupsd_.state() != QProcess::NotRunning && !run(QStringLiteral("lpstat"), {QStringLiteral("-r")});
-         ++i)
-      QThread::msleep(50);
-    if (!run(QStringLiteral("lpstat"), {QStringLiteral("-r")}))
-      why_ = QStringLiteral("cupsd did not start: ") + QString::fromLocal8Bit(cupsd_.readAll());
+    for (int i = 0; i < 100 && cupsd_.state() != QProcess::NotRunning && !answers(); ++i) QThread::msleep(50);
+    if (!answers()) why_ = QStringLiteral("cupsd did not start: ") + QString::fromLocal8Bit(cupsd_.readAll());
   }
   ~PrivateCups() {
     if (cupsd_.state() == QProcess::NotRunning) return;
@@ -64,16 +60,26 @@ class PrivateCups {
   QString socket() const { return dir_.path() + QStringLiteral("/cups.sock"); }
   // Runs a CUPS command (lpadmin, cupsreject, ...) against this server; true
   // when it succeeds.
-  bool run(const QString& program, const QStringList& args) const {
+  bool run(const QString& program, const QStringList& args, QString* output = nullptr) const {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("CUPS_SERVER"), socket());
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     p.setProcessEnvironment(env);
     p.start(program, args);
-    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    const bool ok = p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (output) *output = QString::fromLocal8Bit(p.readAllStandardOutput());
+    return ok;
   }
 
  private:
+  // Whether the server answers (lpstat says so, with exit code 0 either way).
+  bool answers() const {
+    QString said;
+    return run(QStringLiteral("lpstat"), {QStringLiteral("-r")}, &said) &&
+           said.startsWith(QLatin1String("scheduler is running"));
+  }
+
   void write(const QString& name, const QString& text) {
     QFile f(dir_.filePath(name));
     if (f.open(QIODevice::WriteOnly)) f.write(text.toUtf8());
