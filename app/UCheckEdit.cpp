@@ -141,17 +141,44 @@ void TFmCheckEdit::guarded(const std::function<void()>& command) {
   }
 }
 
-QString TFmCheckEdit::failureMessage(std::exception_ptr failure) {
+namespace {
+
+// What a failure says: its text, and for a database failure its SQLSTATE and
+// whether it ended the connection.
+struct Failure {
+  QString text;
+  QString sqlState;
+  bool connectionLost = false;
+};
+
+Failure describe(std::exception_ptr failure) {
   try {
     std::rethrow_exception(failure);
   } catch (const platform::db::DbError& e) {
-    if (e.connectionLost()) return texts::kConnectionLost + QLatin1Char('\n') + e.message();
-    return e.message();
+    return {e.message(), e.sqlState(), e.connectionLost()};
   } catch (const std::exception& e) {
-    return QString::fromUtf8(e.what());
+    return {QString::fromUtf8(e.what()), QString(), false};
   } catch (...) {
   }
-  return QStringLiteral("Unknown failure");
+  return {QStringLiteral("Unknown failure"), QString(), false};
+}
+
+}  // namespace
+
+QString TFmCheckEdit::failureMessage(std::exception_ptr failure) {
+  const Failure f = describe(failure);
+  return f.connectionLost ? texts::kConnectionLost + QLatin1Char('\n') + f.text : f.text;
+}
+
+QString TFmCheckEdit::failureReason(std::exception_ptr failure) {
+  const Failure f = describe(failure);
+  return f.sqlState.isEmpty() ? f.text : f.text + QStringLiteral("\nSQLSTATE ") + f.sqlState;
+}
+
+void TFmCheckEdit::reportOnStandardError(const QString& message, const QString& reason) {
+  const QString report = reason.isEmpty() ? message : message + QLatin1Char('\n') + reason;
+  std::fprintf(stderr, "%s\n", report.toUtf8().constData());
+  std::fflush(stderr);
 }
 
 bool TFmCheckEdit::reconnectIfLost() {
@@ -193,19 +220,6 @@ void TFmCheckEdit::FormCreate() {
     DbConnected = false;  // the entry reports it, with the reason kept here
     StartupFailure = failureReason(std::current_exception());
   }
-}
-
-QString TFmCheckEdit::failureReason(std::exception_ptr failure) {
-  try {
-    std::rethrow_exception(failure);
-  } catch (const platform::db::DbError& e) {
-    if (e.sqlState().isEmpty()) return e.message();
-    return e.message() + QStringLiteral("\nSQLSTATE ") + e.sqlState();
-  } catch (const std::exception& e) {
-    return QString::fromUtf8(e.what());
-  } catch (...) {
-  }
-  return QStringLiteral("Unknown failure");
 }
 
 void TFmCheckEdit::ReadDatabaseSettings(QString& Provider, QString& Driver, QString& ServerName,
@@ -288,10 +302,7 @@ int ProgramMain(const QString& programDir) {
   if (!main.dbConnected()) {
     // The box keeps its one sentence; why it came is in its details and on
     // standard error, for whoever sets up the database.
-    QString report = texts::kDatabaseNotStarted;
-    if (!main.startupFailure().isEmpty()) report += QLatin1Char('\n') + main.startupFailure();
-    std::fprintf(stderr, "%s\n", report.toUtf8().constData());
-    std::fflush(stderr);
+    TFmCheckEdit::reportOnStandardError(texts::kDatabaseNotStarted, main.startupFailure());
     platform::dialogs().startupMessage(texts::kDatabaseNotStarted, texts::kHint,
                                        main.startupFailure());
     return 0;

@@ -57,6 +57,10 @@ class TFmCheckEdit : public QWidget {
   static std::string UnscrambleSetting(std::string bytes);
   static void ShowInfoMessage(QWidget* owner, const QString& text, const QString& caption);
   static void ShowErrorMessage(QWidget* owner, const QString& text, const QString& caption);
+  // Writes a message the user is shown, then the reason behind it (when
+  // there is one) on lines of its own, to standard error: for whoever sets up
+  // the database or the printer.
+  static void reportOnStandardError(const QString& message, const QString& reason);
 
   // ---- window life and commands
   void FormShow();
@@ -124,8 +128,8 @@ class TFmCheckEdit : public QWidget {
   // The text shown for a failure: a lost connection says so before the
   // driver's text; any other failure shows its own message.
   static QString failureMessage(std::exception_ptr failure);
-  // A failed connect as the start-up reports it: the driver's text, then its
-  // SQLSTATE on a line of its own.
+  // A failure as standard error gets it: its text, then a database's
+  // SQLSTATE on a line of its own (a failed connect at start-up, a print).
   static QString failureReason(std::exception_ptr failure);
   // Reopens a lost connection (lost during an earlier command, or ended by
   // the server since), once, before a command that needs the database starts.

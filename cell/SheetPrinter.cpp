@@ -6,6 +6,8 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include <dlfcn.h>
+
 #include <algorithm>
 
 #include "cell/CellText.h"
@@ -21,6 +23,25 @@ namespace {
 constexpr double kFooterHeight = page::kFooterMm * 10;  // layout units under the rows for the page texts
 constexpr double kLineWidth = 2;  // 0.2 mm
 constexpr double kLineRoom = 10;
+
+// Why CUPS refused the job that Qt handed it at the end of the print; empty
+// when it took the job or when nothing in the process uses CUPS. Qt's CUPS
+// engine submits the job after the last page and does not look at the
+// answer, so a queue that no longer accepts jobs would pass for a print. The
+// answer is CUPS's status of its last request on this thread, the submission,
+// read from the library Qt's print support has loaded (its two functions have
+// kept their form since CUPS 1.2); the program does not link CUPS itself.
+QString cupsRefusal() {
+  void* cups = dlopen("libcups.so.2", RTLD_LAZY | RTLD_NOLOAD);
+  if (!cups) return QString();
+  const auto status = reinterpret_cast<int (*)()>(dlsym(cups, "cupsLastError"));
+  const auto text = reinterpret_cast<const char* (*)()>(dlsym(cups, "cupsLastErrorString"));
+  constexpr int kFirstIppError = 0x0400;  // IPP statuses below it are successes
+  QString refusal;
+  if (status && text && status() >= kFirstIppError) refusal = QString::fromUtf8(text());
+  dlclose(cups);  // the reference RTLD_NOLOAD took
+  return refusal;
+}
 
 }  // namespace
 
@@ -123,6 +144,9 @@ void SheetPrinter::print(QPrinter& printer) const {
   }
   if (!painter.end() || printer.printerState() == QPrinter::Error)
     throw TCellError(texts::kPrintAborted.arg(printer.printerName()));
+  const bool toQueue = printer.outputFormat() == QPrinter::NativeFormat && printer.outputFileName().isEmpty();
+  if (const QString refusal = toQueue ? cupsRefusal() : QString(); !refusal.isEmpty())
+    throw TCellError(texts::kPrintAborted.arg(printer.printerName()) + QLatin1Char('\n') + refusal);
 }
 
 }  // namespace cell

@@ -22,7 +22,8 @@ class SheetPrinter {
   // none or when it fails.
   void printToDefault() const;
   // Prints on the given printer (set to A4 landscape here). Raises TCellError
-  // when the printer cannot start or fails.
+  // when the printer cannot start or fails, or when the print queue refuses
+  // the job (CUPS's reason on a line of its own).
   void print(QPrinter& printer) const;
 
   // One printed page's body rows (title rows not included). The first row

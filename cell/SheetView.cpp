@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "cell/CellText.h"
 #include "cell/Sheet.h"
@@ -45,6 +46,15 @@ void SheetView::setReadOnly(bool readOnly) {
 }
 
 void SheetView::sheetChanged() {
+  // A sheet cut back to its fixed rows is being filled afresh (a new check):
+  // its view and current cell go back to where a new sheet has them. So does
+  // a current cell whose row or column is gone.
+  if (sheet_.rowCount() - 1 <= fixedCount()) {
+    moved_ = false;
+    verticalScrollBar()->setValue(0);
+  } else if (!sheet_.isCell(currentColumn_, currentRow_)) {
+    moved_ = false;
+  }
   // Since the last layout a change has already asked for the relayout and the
   // repaint of the whole viewport: a fill of many cells asks once.
   if (dirty_ && relayoutQueued_) return;
@@ -66,6 +76,28 @@ int SheetView::labelHeight() const { return sheet_.topLabelVisible() ? px(sheet_
 
 int SheetView::fixedCount() const { return std::clamp(sheet_.fixedRows(), 0, std::max(sheet_.rowCount() - 1, 0)); }
 
+int SheetView::scrollingRows() const { return static_cast<int>(bodyY_.size()) - 1; }
+
+std::pair<int, int> SheetView::home() const {
+  return anchorOf(1, std::clamp(fixedCount() + 1, 1, std::max(sheet_.rowCount() - 1, 1)));
+}
+
+int SheetView::bodyView() const {
+  return std::max(viewport()->height() - labelHeight() - px(fixedHeight()), 0);
+}
+
+double SheetView::topY() const {
+  const int top = std::clamp(verticalScrollBar()->value(), 0, std::max(scrollingRows(), 0));
+  return bodyY_[static_cast<std::size_t>(top)];
+}
+
+int SheetView::topFor(double bottom) const {
+  // The view shows [bodyY_[top], bodyY_[top] + view); half a pixel of
+  // rounding is allowed in favour of fitting.
+  const auto it = std::lower_bound(bodyY_.begin(), bodyY_.end(), bottom - bodyView() - 0.5);
+  return static_cast<int>(it - bodyY_.begin());
+}
+
 double SheetView::fixedHeight() const {
   int sum = 0;
   for (int r = 1; r <= fixedCount(); ++r) sum += sheet_.rowHeight(r);
@@ -84,20 +116,19 @@ void SheetView::relayout() {
   for (int r = firstBody; r < sheet_.rowCount(); ++r) bodyY_.push_back(bodyY_.back() + sheet_.rowHeight(r) * s);
 
   const int contentWidth = px(columnX_.back());
-  const int bodyHeight = px(bodyY_.back());
-  const QSize view = viewport()->size();
-  const int bodyView = std::max(view.height() - labelHeight() - px(fixedHeight()), 0);
-  const int columnsView = std::max(view.width() - labelWidth(), 0);
-  verticalScrollBar()->setRange(0, std::max(bodyHeight - bodyView, 0));
-  verticalScrollBar()->setPageStep(std::max(bodyView, 1));
-  verticalScrollBar()->setSingleStep(std::max(px(Sheet::kDefaultRowHeight * s), 1));
+  const int columnsView = std::max(viewport()->width() - labelWidth(), 0);
+  // Rows, not pixels: the last top row is the first from which the view
+  // shows every row to the end (the last row alone when it is taller).
+  const int rows = scrollingRows();
+  const int lastTop = std::min(topFor(bodyY_.back()), std::max(rows - 1, 0));
+  verticalScrollBar()->setRange(0, lastTop);
+  verticalScrollBar()->setPageStep(std::max(rows - lastTop, 1));
+  verticalScrollBar()->setSingleStep(1);
   horizontalScrollBar()->setRange(0, std::max(contentWidth - columnsView, 0));
   horizontalScrollBar()->setPageStep(std::max(columnsView, 1));
   horizontalScrollBar()->setSingleStep(std::max(px(Sheet::kDefaultColumnWidth * s / 4), 1));
-  if (!sheet_.isCell(currentColumn_, currentRow_)) {
-    currentColumn_ = 1;
-    currentRow_ = 1;
-  }
+  if (!sheet_.isCell(currentColumn_, currentRow_)) moved_ = false;
+  if (!moved_) std::tie(currentColumn_, currentRow_) = home();
   if (editor_ && !sheet_.isCell(editColumn_, editRow_)) finishEdit(false);
   if (editor_) editor_->setGeometry(cellRect(editColumn_, editRow_));
   viewport()->update();
@@ -118,7 +149,7 @@ double SheetView::rowY(int row) const {
   }
   const auto i = static_cast<std::size_t>(row - fixedCount() - 1);
   const double body = i < bodyY_.size() ? bodyY_[i] : bodyY_.back();
-  return labelHeight() + fixedHeight() + body - verticalScrollBar()->value();
+  return labelHeight() + fixedHeight() + body - topY();
 }
 
 std::pair<int, int> SheetView::anchorOf(int column, int row) const {
@@ -155,7 +186,7 @@ std::optional<std::pair<int, int>> SheetView::cellAt(QPoint point) {
     for (int r = 1; r <= fixedCount() && row < 0; ++r)
       if (point.y() < rowY(r) + sheet_.rowHeight(r) * scale()) row = r;
   } else {
-    const double y = point.y() - fixedBottom + verticalScrollBar()->value();
+    const double y = point.y() - fixedBottom + topY();
     const auto it = std::upper_bound(bodyY_.begin(), bodyY_.end(), y);
     if (it == bodyY_.end() || it == bodyY_.begin()) return std::nullopt;
     row = fixedCount() + static_cast<int>(it - bodyY_.begin());
@@ -174,22 +205,17 @@ void SheetView::paintEvent(QPaintEvent*) {
   const int lh = labelHeight();
   const double fh = fixedHeight();
   const int hs = horizontalScrollBar()->value();
-  const int vs = verticalScrollBar()->value();
   const int firstBody = fixedCount() + 1;
 
-  // Body rows in sight.
+  // Body rows in sight, from the top row down.
   std::vector<int> body;
-  double bodyTop = 0;
-  if (bodyY_.size() > 1) {
-    auto it = std::upper_bound(bodyY_.begin(), bodyY_.end(), static_cast<double>(vs));
-    std::size_t i = it == bodyY_.begin() ? 0 : static_cast<std::size_t>(it - bodyY_.begin()) - 1;
-    bodyTop = bodyY_[i];
-    const double bottom = vs + all.height();
-    for (; i + 1 < bodyY_.size() && bodyY_[i] < bottom; ++i) body.push_back(firstBody + static_cast<int>(i));
-  }
+  const double top = topY();
+  for (int i = verticalScrollBar()->value(); i < scrollingRows() && bodyY_[static_cast<std::size_t>(i)] < top + all.height();
+       ++i)
+    body.push_back(firstBody + i);
   p.save();
   p.setClipRect(QRectF(lw, lh + fh, all.width() - lw, all.height() - lh - fh));
-  p.translate(lw - hs, lh + fh + bodyTop - vs);
+  p.translate(lw - hs, lh + fh);
   p.scale(s, s);
   paintRows(p, sheet_, body, 0);
   p.restore();
@@ -237,7 +263,7 @@ void SheetView::paintEvent(QPaintEvent*) {
   }
   if (lw > 0 && lh > 0) p.fillRect(QRect(0, 0, lw, lh), kLabelBackground);
 
-  if ((!readOnly_ || cursorShown_) && sheet_.isCell(currentColumn_, currentRow_)) {
+  if ((!readOnly_ || moved_) && sheet_.isCell(currentColumn_, currentRow_)) {
     p.setPen(QPen(kCurrentFrame, 2));
     p.drawRect(cellRect(currentColumn_, currentRow_).adjusted(1, 1, -1, -1));
   }
@@ -258,7 +284,7 @@ void SheetView::mousePressEvent(QMouseEvent* event) {
   if (const auto cell = cellAt(event->position().toPoint())) {
     currentColumn_ = cell->first;
     currentRow_ = cell->second;
-    cursorShown_ = true;
+    moved_ = true;
     viewport()->update();
   }
 }
@@ -271,11 +297,13 @@ void SheetView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (const auto cell = cellAt(event->position().toPoint())) {
     currentColumn_ = cell->first;
     currentRow_ = cell->second;
+    moved_ = true;
     startEdit(sheet_.text(currentColumn_, currentRow_));
   }
 }
 
 void SheetView::keyPressEvent(QKeyEvent* event) {
+  if (dirty_) relayout();  // the current cell follows the sheet first
   if (navigate(*event)) return;
   if (readOnly_) {
     // Nothing edits.
@@ -339,7 +367,7 @@ void SheetView::setCurrent(int column, int row) {
                                std::clamp(row, 1, std::max(sheet_.rowCount() - 1, 1)));
   currentColumn_ = anchor.first;
   currentRow_ = anchor.second;
-  cursorShown_ = true;
+  moved_ = true;
   scrollToCurrent();
   viewport()->update();
 }
@@ -350,40 +378,43 @@ void SheetView::scrollToCurrent() {
   Range area{currentColumn_, currentRow_, currentColumn_, currentRow_};
   if (const std::optional<Range> m = sheet_.mergeAt(currentColumn_, currentRow_))
     if (const std::optional<Range> data = sheet_.dataPart(*m)) area = *data;
-  // Brings [first, last) of the content into a view of the given size: the
-  // start when the span does not fit or lies before the view, else the end.
-  auto bring = [](QScrollBar* bar, double first, double last, int view) {
-    if (last - first > view || first < bar->value())
-      bar->setValue(static_cast<int>(std::floor(first)));
-    else if (last > bar->value() + view)
-      bar->setValue(static_cast<int>(std::ceil(last - view)));
-  };
-  // Fixed rows are always in sight; the others scroll.
+  // Fixed rows are always in sight; the others scroll by whole rows. The
+  // rows come to the top when they lie above the view or do not fit in it,
+  // else to the bottom when they lie below it.
   if (area.row1 > fixedCount()) {
-    const auto top = static_cast<std::size_t>(area.row1 - fixedCount() - 1);
+    const int top = area.row1 - fixedCount() - 1;
     const auto past = static_cast<std::size_t>(area.row2 - fixedCount());
+    QScrollBar* bar = verticalScrollBar();
     if (past < bodyY_.size()) {
-      const int view = std::max(viewport()->height() - labelHeight() - px(fixedHeight()), 0);
-      bring(verticalScrollBar(), bodyY_[top], bodyY_[past], view);
+      if (top < bar->value() || bodyY_[past] - bodyY_[static_cast<std::size_t>(top)] > bodyView())
+        bar->setValue(top);
+      else if (bodyY_[past] - topY() > bodyView())
+        bar->setValue(topFor(bodyY_[past]));
     }
   }
+  // Columns scroll by pixels: the start when the span does not fit or lies
+  // before the view, else the end.
+  QScrollBar* bar = horizontalScrollBar();
   const int view = std::max(viewport()->width() - labelWidth(), 0);
-  bring(horizontalScrollBar(), columnX(area.column1), columnX(area.column2 + 1), view);
+  const double first = columnX(area.column1);
+  const double last = columnX(area.column2 + 1);
+  if (last - first > view || first < bar->value())
+    bar->setValue(static_cast<int>(std::floor(first)));
+  else if (last > bar->value() + view)
+    bar->setValue(static_cast<int>(std::ceil(last - view)));
 }
 
 void SheetView::movePage(int pages) {
   if (dirty_) relayout();
   const int firstBody = fixedCount() + 1;
-  const int rows = static_cast<int>(bodyY_.size()) - 1;  // rows that scroll
+  const int rows = scrollingRows();
   if (rows < 1) return;
-  const double view = std::max(viewport()->height() - labelHeight() - px(fixedHeight()), 1);
+  const double view = std::max(bodyView(), 1);
   auto y = [this](int i) { return bodyY_[static_cast<std::size_t>(i)]; };
   // The row at the top of the view, and the one a screenful on: down, the
   // first row the view does not show whole; up, the highest row from which
   // the view shows whole every row down to the top one. At least one row.
-  // (The scroll bar holds whole pixels: a row's top rounded either way is its own.)
-  const auto at = std::upper_bound(bodyY_.begin(), bodyY_.end() - 1, verticalScrollBar()->value() + 0.5);
-  const int top = std::clamp(static_cast<int>(at - bodyY_.begin()) - 1, 0, rows - 1);
+  const int top = std::clamp(verticalScrollBar()->value(), 0, rows - 1);
   int next = top;
   if (pages > 0) {
     while (next < rows - 1 && y(next + 1) - y(top) <= view) ++next;
@@ -396,7 +427,7 @@ void SheetView::movePage(int pages) {
   // from the first row that scrolls.
   const int from = std::max(currentRow_ - firstBody, 0);
   const int row = firstBody + std::clamp(from + next - top, 0, rows - 1);
-  verticalScrollBar()->setValue(px(y(next)));
+  verticalScrollBar()->setValue(next);
   setCurrent(currentColumn_, row);
 }
 
@@ -412,7 +443,7 @@ void SheetView::moveCurrent(int dColumn, int dRow) {
     currentColumn_ = anchor.first;
     currentRow_ = anchor.second;
   }
-  cursorShown_ = true;
+  moved_ = true;
   scrollToCurrent();
   viewport()->update();
 }

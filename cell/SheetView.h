@@ -9,6 +9,16 @@
 // column of the last row, PageUp / PageDown by a screenful of rows; a click
 // makes the cell under it current. The view scrolls to keep it in sight. A
 // read-only view frames the current cell once a key or a click has moved it.
+//
+// Until then the current cell is the first cell below the fixed rows, and
+// it goes back there, unframed, whenever the sheet loses the current cell's
+// row or column, or is cut back to its fixed rows (a register filled afresh;
+// the view then goes back to the top as well).
+//
+// Rows scroll whole: the vertical scroll bar counts the rows below the fixed
+// rows, and its value is the one at the top of the scrolling part, so that
+// row starts right under the fixed rows whatever moved the view. Columns
+// scroll by pixels.
 #include <QAbstractScrollArea>
 #include <QRect>
 
@@ -60,6 +70,15 @@ class SheetView : public QAbstractScrollArea {
   int labelHeight() const;
   int fixedCount() const;
   double fixedHeight() const;  // pixels, unrounded so that both bands meet on one line
+  int scrollingRows() const;   // rows below the fixed rows, as laid out
+  int bodyView() const;        // pixels of the viewport under the fixed rows
+  double topY() const;         // content y of the row at the top of the scrolling part
+  // The smallest top row from which the view shows the content down to
+  // bottom (content y, where a row ends); the row after that one when not
+  // even it fits.
+  int topFor(double bottom) const;
+  // The current cell of a new sheet: the first cell below the fixed rows.
+  std::pair<int, int> home() const;
   double columnX(int column) const;  // content x of a data column, pixels
   double rowY(int row) const;        // viewport y of a row, pixels
   std::pair<int, int> anchorOf(int column, int row) const;
@@ -81,7 +100,9 @@ class SheetView : public QAbstractScrollArea {
   std::vector<double> bodyY_;    // content y of each row below the fixed rows, pixels
   int currentColumn_ = 1;
   int currentRow_ = 1;
-  bool cursorShown_ = false;  // read-only: a key or a click has moved the current cell
+  // A key or a click has moved the current cell since the sheet was new;
+  // until then the current cell is home() and a read-only view frames none.
+  bool moved_ = false;
   QLineEdit* editor_ = nullptr;  // child of the viewport while editing
   int editColumn_ = 0;
   int editRow_ = 0;

@@ -17,6 +17,7 @@
 
 #include "chooser/UFastTree.h"
 #include "platform/database.h"
+#include "platform/dialogs.h"
 #include "platform/fonts.h"
 
 const QString TfrmChoosePartyOrg::kOrganisationSql =
@@ -81,6 +82,7 @@ void TfrmChoosePartyOrg::createComponents() {
   setWindowTitle(kCaption);
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
+  platform::offerOnlyTheCloseBox(*this);
   setFixedSize(296, 432);
   QFont formFont(QStringLiteral("MS Sans Serif"));
   formFont.setPixelSize(11);

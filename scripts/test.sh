@@ -7,7 +7,8 @@
 # Compiler warnings fail the build.
 # ctest starts and stops a throwaway PostgreSQL cluster for the database tests.
 # RC_SKIP_INSTALL=1 skips the package installation; RC_SKIP_SANITIZE=1 and
-# RC_FUZZ_SECONDS=0 skip stages 2 and 1.
+# RC_FUZZ_SECONDS=0 skip stages 2 and 1; RC_BUILD_JOBS sets the jobs of the
+# builds and of the test runs (one per core unless set).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -15,7 +16,7 @@ root=$(pwd)
 
 port=${RC_TEST_PGPORT:-55433}
 build=${RC_BUILD_DIR:-$root/build-test}
-jobs=$(nproc)
+jobs=${RC_BUILD_JOBS:-$(nproc)}
 
 run_suite() {  # build folder, then extra cmake arguments
   local dir=$1

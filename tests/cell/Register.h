@@ -20,8 +20,8 @@ struct Problem {
 inline const QString kTitle = texts::kRegisterTitle;
 inline const QString kSignature = texts::kSignature;
 
-inline void fillRegister(TCell& c, const std::vector<Problem>& problems) {
-  problem_register::layOut(c);
+// The problem rows and the signature under the laid-out title and header.
+inline void fillRows(TCell& c, const std::vector<Problem>& problems) {
   size_t next = 0;
   problem_register::fill(c, [&](problem_register::ProblemRow& row) {
     if (next == problems.size()) return false;
@@ -29,6 +29,11 @@ inline void fillRegister(TCell& c, const std::vector<Problem>& problems) {
     row = {p.table, p.description, p.category};
     return true;
   });
+}
+
+inline void fillRegister(TCell& c, const std::vector<Problem>& problems) {
+  problem_register::layOut(c);
+  fillRows(c, problems);
 }
 
 inline std::vector<Problem> numberedProblems(int count) {

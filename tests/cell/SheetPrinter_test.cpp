@@ -5,16 +5,20 @@
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QPrinterInfo>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <optional>
 #include <set>
 
 #include "cell/Sheet.h"
 #include "cell/SheetPrinter.h"
 #include "cell/TCell.h"
 #include "tests/cell/Register.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/PrivateCups.h"
 #include "tests/support/Tools.h"
 
 using tools::pdfPages;
@@ -191,4 +195,36 @@ TEST(SheetPrint, NoDefaultPrinterRaises) {
   TCell c;
   celltest::fillRegister(c, celltest::numberedProblems(2));
   EXPECT_THROW(c.PrintSheet(0, 0, false), TCellError);
+}
+
+// Qt hands the job to CUPS after the last page and takes no answer: a queue
+// that refuses it still raises, with CUPS's reason after the printer's name,
+// while a queue that takes it prints without a word. Through a CUPS server of
+// the test's own (its queue discards what it prints), in a process whose CUPS
+// library talks to it; skipped where CUPS is not installed.
+TEST(SheetPrint, AJobTheQueueRefusesRaisesWithCupssReason) {
+  const char* const test = "SheetPrint.AJobTheQueueRefusesRaisesWithCupssReason";
+  std::optional<testsupport::PrivateCups> cups;
+  if (!testsupport::isChildProcessOf(test)) {
+    cups.emplace();
+    if (!cups->unavailable().isEmpty()) GTEST_SKIP() << cups->unavailable().toStdString();
+    ASSERT_TRUE(cups->run(QStringLiteral("lpadmin"), {"-p", "register", "-v", "file:/dev/null", "-E"}));
+    ASSERT_TRUE(cups->run(QStringLiteral("lpadmin"), {"-d", "register"}));
+  }
+  if (!testsupport::inChildProcess(test, {{"CUPS_SERVER", cups ? cups->socket() : QString()}, {"LC_ALL", "C.UTF-8"}}))
+    return;
+
+  ASSERT_EQ(QPrinterInfo::defaultPrinter().printerName(), QStringLiteral("register"));
+  TCell c;
+  celltest::fillRegister(c, celltest::numberedProblems(2));
+  EXPECT_NO_THROW(c.PrintSheet(0, 0, false));
+  ASSERT_EQ(QProcess::execute(QStringLiteral("cupsreject"), {QStringLiteral("register")}), 0);
+  try {
+    c.PrintSheet(0, 0, false);
+    ADD_FAILURE() << "a refused job passed for a print";
+  } catch (const TCellError& e) {
+    const QString reason = QString::fromUtf8(e.what());
+    EXPECT_TRUE(reason.startsWith(QStringLiteral("打印失败：register\n"))) << e.what();
+    EXPECT_TRUE(reason.contains(QStringLiteral("not accepting jobs"))) << e.what();
+  }
 }

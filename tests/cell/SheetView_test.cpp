@@ -162,6 +162,19 @@ class ViewKeys : public testing::Test {
     const int top = row <= 2 ? 0 : view().cellRect(1, 2).bottom();
     return view().viewport()->rect().contains(r) && r.top() >= top;
   }
+  // Pixels of the current cell's blue frame inside the rectangle.
+  int blue(const QRect& r) {
+    const QImage shot = view().viewport()->grab().toImage();
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x) {
+        const QColor c = shot.pixelColor(x, y);
+        n += c.blue() > 150 && c.red() < 100;
+      }
+    return n;
+  }
+  // The frame is drawn around the rectangle's cell.
+  bool framed(const QRect& r) { return blue(r) > r.width(); }
   TCell cell_;
   int last_ = 0;
 };
@@ -261,21 +274,48 @@ TEST_F(ViewKeys, ReadOnlyStaysReadOnly) {
 // it; then its frame is drawn where it is.
 TEST_F(ViewKeys, TheCurrentCellIsFramedOnceMoved) {
   cell::SheetView& v = view();
-  auto framed = [&](const QRect& r) {
-    const QImage shot = v.viewport()->grab().toImage();
-    int blue = 0;
-    for (int y = r.top(); y <= r.bottom(); ++y)
-      for (int x = r.left(); x <= r.right(); ++x) {
-        const QColor c = shot.pixelColor(x, y);
-        blue += c.blue() > 150 && c.red() < 100;
-      }
-    return blue > r.width();
-  };
   EXPECT_FALSE(framed(v.viewport()->rect())) << "the register as it opens";
   press(&v, Qt::Key_Home, Qt::ControlModifier);
   press(&v, Qt::Key_Right, Qt::NoModifier);
   EXPECT_TRUE(framed(v.cellRect(2, 3)));
   EXPECT_FALSE(framed(v.cellRect(1, 4)));
+}
+
+// A register filled afresh, as a new check fills it, has its current cell
+// where a new register has it (the first problem row, unframed, the view at
+// the top), wherever the cell was moved before: never on the title or the
+// header. The same whether or not events ran while the register was empty.
+TEST_F(ViewKeys, ARefilledRegisterHasTheCurrentCellOfANewOne) {
+  cell::SheetView& v = view();
+  const std::pair<int, int> fresh = current();
+  EXPECT_EQ(fresh, std::make_pair(1, 3)) << "the first problem row";
+  const struct {
+    const char* what;
+    std::vector<std::pair<int, Qt::KeyboardModifiers>> keys;
+  } moves[] = {
+      {"the last row", {{Qt::Key_End, Qt::ControlModifier}}},
+      {"a problem row", {{Qt::Key_Home, Qt::ControlModifier}, {Qt::Key_Down, {}}, {Qt::Key_Right, {}}}},
+      {"the header", {{Qt::Key_Home, Qt::ControlModifier}, {Qt::Key_Up, {}}}},
+      {"the title", {{Qt::Key_Home, Qt::ControlModifier}, {Qt::Key_Up, {}}, {Qt::Key_Up, {}}}},
+  };
+  for (const bool pumped : {false, true}) {
+    for (const auto& m : moves) {
+      SCOPED_TRACE(std::string(m.what) + (pumped ? ", events while empty" : ""));
+      for (const auto& [key, modifiers] : m.keys) press(&v, key, modifiers);
+      ASSERT_TRUE(framed(v.cellRect(current().first, current().second)));
+      cell_.SetRowCount(3, 0);
+      if (pumped) QApplication::processEvents();
+      celltest::fillRows(cell_, celltest::numberedProblems(pumped ? 40 : 3000));
+      QApplication::processEvents();
+      EXPECT_EQ(current(), fresh);
+      EXPECT_EQ(v.verticalScrollBar()->value(), 0);
+      EXPECT_EQ(blue(v.viewport()->rect()), 0) << "no frame";
+      // The keys go on from there as in a new register.
+      press(&v, Qt::Key_Down, Qt::NoModifier);
+      EXPECT_EQ(current(), std::make_pair(1, 4));
+      press(&v, Qt::Key_Up, Qt::NoModifier);
+    }
+  }
 }
 
 // A fill of many cells asks for its repaint once; every change still ends in
@@ -302,4 +342,103 @@ TEST_F(ViewTest, EveryChangeIsPaintedAndNothingElse) {
             1);
   EXPECT_GE(paintsAfter([&] { cell_.SetRowHeight(0, 200, 5, 0); }), 1);
   EXPECT_EQ(paintsAfter([] {}), 0);
+}
+
+namespace {
+
+// 3,000 problems whose rows differ in height (every fifth text wraps over
+// several lines), so that no scroll by a fixed number of pixels can stay on
+// row boundaries by chance.
+std::vector<celltest::Problem> mixedProblems() {
+  std::vector<celltest::Problem> out = celltest::numberedProblems(3000);
+  for (std::size_t i = 0; i < out.size(); i += 5)
+    out[i].description = QStringLiteral("第%1项：").arg(i + 1) + QStringLiteral("党员人数与合计不符，请核实。").repeated(4 + i % 3);
+  return out;
+}
+
+void wheel(QWidget* w, QPoint angle, QPoint pixels = {}) {
+  const QPointF at(w->width() / 2.0, w->height() / 2.0);
+  QWheelEvent event(at, w->mapToGlobal(at), pixels, angle, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(w, &event);
+}
+
+class ViewScroll : public testing::Test {
+ protected:
+  void SetUp() override {
+    celltest::fillRegister(cell_, mixedProblems());
+    cell_.resize(1000, 500);
+    cell_.show();
+    QApplication::processEvents();
+  }
+  cell::SheetView& view() { return viewOf(cell_); }
+  // Where the scrolling part begins: under the fixed title and header.
+  int scrollingTop() {
+    const QRect header = view().cellRect(1, 2);
+    return header.top() + header.height();
+  }
+  // The row at the top of the scrolling part and how far its top lies from
+  // the part's top (0 for a whole row, negative for a row cut at the top).
+  std::pair<int, int> topRow() {
+    const int top = scrollingTop();
+    const auto at = view().cellAt(QPoint(10, top + 1));
+    if (!at) return {0, 0};
+    return {at->second, view().cellRect(1, at->second).top() - top};
+  }
+  TCell cell_;
+};
+
+}  // namespace
+
+// Whatever moves the view, the first row under the fixed rows is whole:
+// keys, the wheel (in notches and in pixels), the scroll bar and a resize.
+TEST_F(ViewScroll, TheTopScrollingRowIsAlwaysWhole) {
+  cell::SheetView& v = view();
+  QScrollBar* bar = v.verticalScrollBar();
+  const struct {
+    const char* what;
+    std::function<void()> move;
+    bool scrolls = true;  // the view is not where the move takes it
+  } moves[] = {
+      {"Ctrl+End", [&] { press(&v, Qt::Key_End, Qt::ControlModifier); }},
+      {"wheel up a notch", [&] { wheel(v.viewport(), {0, 120}); }},
+      {"wheel up three notches", [&] { wheel(v.viewport(), {0, 360}); }},
+      {"wheel down in pixels", [&] { wheel(v.viewport(), {0, -40}, {0, -17}); }},
+      {"Ctrl+Home", [&] { press(&v, Qt::Key_Home, Qt::ControlModifier); }},
+      {"wheel down a notch", [&] { wheel(v.viewport(), {0, -120}); }},
+      {"a step of the bar", [&] { bar->triggerAction(QAbstractSlider::SliderSingleStepAdd); }},
+      {"a page of the bar", [&] { bar->triggerAction(QAbstractSlider::SliderPageStepAdd); }},
+      {"the bar dragged", [&] { bar->setSliderPosition(bar->maximum() / 3); }},
+      {"the bar to its end", [&] { bar->setValue(bar->maximum()); }},
+      {"PageUp", [&] { press(&v, Qt::Key_PageUp, Qt::NoModifier); }},
+      {"PageDown", [&] { press(&v, Qt::Key_PageDown, Qt::NoModifier); }},
+      {"Down past the bottom",
+       [&] {
+         for (int i = 0; i < 40; ++i) press(&v, Qt::Key_Down, Qt::NoModifier);
+       }},
+      {"a lower window", [&] { cell_.resize(1000, 437); }, false},
+      {"a taller window", [&] { cell_.resize(1000, 611); }, false},
+      {"Ctrl+End again", [&] { press(&v, Qt::Key_End, Qt::ControlModifier); }},
+  };
+  int lastTop = 0;
+  for (const auto& m : moves) {
+    SCOPED_TRACE(m.what);
+    const int before = bar->value();
+    m.move();
+    QApplication::processEvents();
+    if (m.scrolls) {
+      EXPECT_NE(bar->value(), before);
+    }
+    const auto [row, offset] = topRow();
+    EXPECT_GT(row, 2);
+    EXPECT_NEAR(offset, 0, 1) << "row " << row;
+    lastTop = row;
+  }
+  // Ctrl+End shows the last row whole, from the lowest top row that does:
+  // one row more above it would push the last row out of sight.
+  const int last = cell_.GetRowCount(0) - 1;
+  const int bottom = v.cellRect(1, last).bottom();
+  EXPECT_LT(bottom, v.viewport()->height());
+  EXPECT_EQ(bar->value(), bar->maximum());
+  ASSERT_GT(lastTop, 3);
+  EXPECT_GE(bottom + v.cellRect(1, lastTop - 1).height(), v.viewport()->height());
 }

@@ -2,8 +2,10 @@
 // the demo database, failures of the preparation and of the run, refused
 // problem rows, and the organisation choice read once per run.
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -14,6 +16,7 @@
 #include "app/TPicture.h"
 #include "app/UCheckEdit.h"
 #include "cell/Sheet.h"
+#include "cell/SheetView.h"
 #include "cell/TCell.h"
 #include "check/BuiltinRules.h"
 #include "app/uProgressBar.h"
@@ -167,6 +170,33 @@ TEST_P(DemoCheckDrivers, ClickListsTheDemoProblems) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, DemoCheckDrivers, ::testing::ValuesIn(kOdbcDrivers), testsupport::driverName);
+
+// A second check leaves the register's current cell where the first check
+// of a freshly started program leaves it: on the first problem row, unframed,
+// with the view at the top, wherever the user had moved it (the last row,
+// the title).
+TEST_F(DemoCheckCommand, ASecondCheckPutsTheCurrentCellWhereTheFirstDid) {
+  auto* view = window->cell().findChild<cell::SheetView*>();
+  ASSERT_NE(view, nullptr);
+  window->picture("imgJH")->click();
+  const std::pair<int, int> fresh = view->currentCell();
+  EXPECT_EQ(fresh, std::make_pair(1, 3));
+  const auto press = [view](int key, Qt::KeyboardModifiers modifiers) {
+    QKeyEvent event(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(view, &event);
+  };
+  const std::vector<std::vector<std::pair<int, Qt::KeyboardModifiers>>> moves = {
+      {{Qt::Key_End, Qt::ControlModifier}},
+      {{Qt::Key_Home, Qt::ControlModifier}, {Qt::Key_Up, Qt::NoModifier}, {Qt::Key_Up, Qt::NoModifier}},
+  };
+  for (const auto& keys : moves) {
+    for (const auto& [key, modifiers] : keys) press(key, modifiers);
+    ASSERT_NE(view->currentCell(), fresh);
+    window->picture("imgJH")->click();
+    EXPECT_EQ(view->currentCell(), fresh);
+    EXPECT_EQ(view->verticalScrollBar()->value(), 0);
+  }
+}
 
 TEST_F(DemoCheckCommand, OrganisationChoiceIsReadOnceForTheRun) {
   window->selectedOrgCodes() = QStringList{"001", "002"};

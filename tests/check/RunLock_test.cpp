@@ -35,24 +35,26 @@ QStringList registerRows(TFmCheckEdit& w) {
   return out;
 }
 
-// The child process of ProgramKilledWhileItHoldsTheLockFreesIt: a program on
-// the database of that folder, stopped for good inside its formula statement.
+const char* const kKilledTest = "RunLock.ProgramKilledWhileItHoldsTheLockFreesIt";
 const char* const kChildFolder = "RC_RUN_LOCK_CHILD_FOLDER";
 const char* const kHolding = "holding the run lock";
 
-const bool kHolderRegistered = testsupport::registerChild("run-lock-holder", [] {
-  ScriptedDialogs dialogs;
+// The second program of that test, in a child process: a program on the
+// database of the parent's folder, stopped for good inside its formula
+// statement, until the parent kills it (the fixture's scripted dialogs are
+// installed).
+void holdTheLockForEver() {
   TFmCheckEdit w(qEnvironmentVariable(kChildFolder));
-  if (!w.dbConnected()) return 1;
+  ASSERT_TRUE(w.dbConnected());
   w.connection().setStatementObserver([](const QString& sql) {
     if (sql != golden::formulaStatement(QString())) return;
     std::printf("%s\n", kHolding);
     std::fflush(stdout);
-    for (;;) QThread::sleep(60);  // until the parent kills it
+    for (;;) QThread::sleep(60);
   });
   w.picture("imgJH")->click();
-  return 3;  // the check ran past its formula statement
-});
+  FAIL() << "the check ran past its formula statement";
+}
 
 class RunLock : public MainWindowTest {
  protected:
@@ -129,12 +131,10 @@ TEST_F(RunLock, AnImportWhileAnotherRunHoldsTheLockTouchesNothing) {
 }
 
 TEST_F(RunLock, ProgramKilledWhileItHoldsTheLockFreesIt) {
-  ASSERT_TRUE(kHolderRegistered);
+  if (testsupport::isChildProcessOf(kKilledTest)) return holdTheLockForEver();
   QProcess child;
   child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  QProcessEnvironment extra;
-  extra.insert(QString::fromLatin1(kChildFolder), dir.path());
-  testsupport::startChild(child, "run-lock-holder", extra);
+  testsupport::startChildProcess(child, kKilledTest, {{QString::fromLatin1(kChildFolder), dir.path()}});
   QByteArray out;
   QElapsedTimer waited;
   waited.start();

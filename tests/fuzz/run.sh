@@ -2,6 +2,7 @@
 # Builds the XML loader's fuzz target with clang and runs it for a while over
 # the seed corpus (the per-encoding inputs and every kept regression).
 # Usage: bash tests/fuzz/run.sh BUILD_DIR SECONDS
+# RC_BUILD_JOBS sets the build's jobs (one per core unless set).
 # The run starts from a fixed seed (RC_FUZZ_SEED, default 1), so the same
 # corpus and build explore the same inputs first; set another seed to look
 # further afield.
@@ -13,7 +14,7 @@ seconds=${2:-60}
 src=$(cd "$(dirname "$0")/../.." && pwd)
 
 CC=clang CXX=clang++ cmake -S "$src" -B "$build" -DRC_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target fuzz_xml_loader -j"$(nproc)"
+cmake --build "$build" --target fuzz_xml_loader -j"${RC_BUILD_JOBS:-$(nproc)}"
 
 corpus="$build/fuzz-corpus"
 artifacts="$build/fuzz-artifacts"

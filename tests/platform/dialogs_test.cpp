@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
@@ -8,23 +9,19 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFont>
-#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QTimer>
 #include <QTreeView>
 #include <QHeaderView>
 
 #include <gtest/gtest.h>
-
-#include "platform/fonts.h"
 
 #include <algorithm>
 #include <functional>
@@ -34,6 +31,7 @@
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/QStringPrint.h"
 #include "tests/support/ScriptedDialogs.h"
 
@@ -79,6 +77,52 @@ TEST(Dialogs, StartupMessageCarriesTheReasonInItsDetails) {
     });
     platform::dialogs().startupMessage(QStringLiteral("由于数据库未启动，程序无法使用！"),
                                        QStringLiteral("提示"), details);
+    EXPECT_TRUE(seen);
+  }
+}
+
+// The start-up box's details show the driver's reason in lines as long as
+// the reason's own, within the screen, its tab as a blank, its text as it
+// came; a reason longer than the screen is wide wraps in a box as wide as
+// the screen.
+TEST(Dialogs, StartupDetailsAreAsWideAsTheReasonWithinTheScreen) {
+  const QString reason = QStringLiteral(
+      "connection to server at \"127.0.0.1\", port 54321 failed: Connection refused\n"
+      "\tIs the server running on that host and accepting TCP/IP connections?\nSQLSTATE 08001");
+  const QString tooLong = QStringLiteral("could not translate host name to address: ").repeated(12);
+  for (const QString& details : {reason, tooLong}) {
+    SCOPED_TRACE(details.size());
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      seen = true;
+      auto* pane = box->findChild<QTextEdit*>();
+      ASSERT_NE(pane, nullptr);
+      for (QAbstractButton* b : box->buttons())
+        if (box->buttonRole(b) == QMessageBox::ActionRole) b->click();
+      QApplication::processEvents();
+      ASSERT_TRUE(pane->isVisible());
+      const QRect screen = box->screen()->availableGeometry();
+      EXPECT_TRUE(screen.contains(box->frameGeometry())) << box->frameGeometry().width() << " of " << screen.width();
+      EXPECT_EQ(box->text(), QStringLiteral("由于数据库未启动，程序无法使用！"));
+      EXPECT_EQ(box->detailedText(), details);
+      const QFontMetrics metrics(pane->font());
+      EXPECT_EQ(pane->tabStopDistance(), metrics.horizontalAdvance(QLatin1Char(' '))) << "a tab one blank wide";
+      const int room = pane->viewport()->width() - 2 * static_cast<int>(pane->document()->documentMargin());
+      if (details == reason) {
+        for (const QString& line : details.split(u'\n'))
+          EXPECT_LE(metrics.horizontalAdvance(QString(line).replace(u'\t', u' ')), room) << line.toStdString();
+        EXPECT_EQ(pane->horizontalScrollBar()->maximum(), 0);
+        EXPECT_EQ(pane->verticalScrollBar()->maximum(), 0) << "three lines, nothing to scroll";
+      } else {
+        EXPECT_GE(box->frameGeometry().width(), screen.width() - 2) << "as wide as the screen allows";
+        EXPECT_EQ(pane->horizontalScrollBar()->maximum(), 0) << "wrapped, not scrolled sideways";
+      }
+      box->button(QMessageBox::Ok)->click();
+    });
+    platform::dialogs().startupMessage(QStringLiteral("由于数据库未启动，程序无法使用！"), QStringLiteral("提示"),
+                                       details);
     EXPECT_TRUE(seen);
   }
 }
@@ -147,6 +191,14 @@ T* visibleWindow() {
   return nullptr;
 }
 
+// The file dialog's list of details, found as the program finds it: the
+// tree view that shows the dialog's proxy model.
+QTreeView* detailList(QFileDialog& dialog) {
+  for (QTreeView* view : dialog.findChildren<QTreeView*>())
+    if (view->model() == dialog.proxyModel()) return view;
+  return nullptr;
+}
+
 QStringList buttonTexts(const QWidget& w) {
   QStringList out;
   for (const QPushButton* b : w.findChildren<QPushButton*>())
@@ -159,12 +211,8 @@ QStringList buttonTexts(const QWidget& w) {
 // The program's own dialogs are Chinese, and so are Qt's standard ones once
 // the start-up has loaded Qt's translation: the save dialog, its question
 // before replacing a file, and the OK of every message box.
-TEST(Dialogs, QtsOwnTextsAreChineseAndTheSongFaceIsAMingFont) {
-  const QStringList substitutesBefore = QFont::substitutes(QStringLiteral("宋体"));
+TEST(Dialogs, QtsOwnTextsAreChinese) {
   ASSERT_TRUE(platform::prepareChineseDesktop(*QCoreApplication::instance()));
-  EXPECT_EQ(QFontInfo(QFont(QStringLiteral("宋体"))).family(), platform::kSongSubstitute);
-  for (const QString& s : substitutesBefore)
-    EXPECT_TRUE(QFont::substitutes(QStringLiteral("宋体")).contains(s)) << s.toStdString();
 
   QTemporaryDir dir;
   const QString existing = dir.filePath(QStringLiteral("register.xls"));
@@ -215,7 +263,7 @@ TEST(Dialogs, QtsOwnTextsAreChineseAndTheSongFaceIsAMingFont) {
   });
   poll.start();
   EXPECT_EQ(platform::dialogs().saveFileName(
-                nullptr, {QStringLiteral("报表校核情况(.xls)|*.xls"), QStringLiteral("sav"), true}),
+                nullptr, {QStringLiteral("报表校核情况(.xls)|*.xls"), QStringLiteral("sav"), true, QString()}),
             std::nullopt);
   EXPECT_EQ(title, "另存为");
   EXPECT_EQ(saveButtons, (QStringList{"保存(&S)", "取消"}));
@@ -244,24 +292,44 @@ bool chinese(const QString& text) {
   return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF; });
 }
 
-// Runs one test of this binary again in a process of its own whose locale is
-// C.UTF-8, and fails here with its output when it fails there. True in that
-// process, where the test itself is to run.
-bool inCProcess(const char* test) {
-  if (qEnvironmentVariable("RC_C_PROCESS") == QLatin1String("1")) return true;
-  QProcess child;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-  env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-  env.insert(QStringLiteral("LANGUAGE"), QString());
-  env.insert(QStringLiteral("RC_C_PROCESS"), QStringLiteral("1"));
-  child.setProcessEnvironment(env);
-  child.setProcessChannelMode(QProcess::MergedChannels);
-  child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + QString::fromLatin1(test)});
-  const bool finished = child.waitForFinished(120000);
-  EXPECT_TRUE(finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0)
-      << child.readAll().toStdString();
-  return false;
+const QString kSaveFilter = QStringLiteral("报表校核情况(.xls)|*.xls");
+
+// Runs the save dialog with the options and hands it, in its detail view,
+// with its list of details to look every 20 ms until look is done (true);
+// the dialog is then cancelled. A dialog whose list is not found, or that is
+// still open after 20 seconds, fails the test and is closed.
+void lookAtSaveDialog(const platform::FileDialogOptions& options,
+                      const std::function<bool(QFileDialog&, QTreeView&)>& look) {
+  QElapsedTimer running;
+  running.start();
+  QTimer poll;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* save = visibleWindow<QFileDialog>();
+    if (!save) return;
+    QTreeView* details = detailList(*save);
+    if (!details || running.elapsed() > 20000) {
+      ADD_FAILURE() << "the dialog's list of details (the tree view of its proxy model) is not found, or never filled";
+      save->reject();
+      return;
+    }
+    save->setViewMode(QFileDialog::Detail);
+    if (look(*save, *details)) save->reject();
+  });
+  poll.start();
+  EXPECT_EQ(platform::dialogs().saveFileName(nullptr, options), std::nullopt);
+}
+
+// Whether the list shows at least the given number of entries, each with its type
+// and date (the dialog reads a folder in the background).
+bool listed(const QTreeView& details, int entries) {
+  const QAbstractItemModel* list = details.model();
+  const QModelIndex root = details.rootIndex();
+  if (list->rowCount(root) < entries) return false;
+  for (int row = 0; row < entries; ++row)
+    if (list->index(row, 2, root).data().toString().isEmpty() || list->index(row, 3, root).data().toString().isEmpty())
+      return false;
+  return true;
 }
 
 }  // namespace
@@ -270,7 +338,9 @@ bool inCProcess(const char* test) {
 // Chinese throughout: its texts, the file list's types and dates (in the
 // Chinese form, wide enough to read), and the file type once, by its name.
 TEST(Dialogs, SaveDialogIsChineseInACProcess) {
-  if (!inCProcess("Dialogs.SaveDialogIsChineseInACProcess")) return;
+  if (!testsupport::inChildProcess("Dialogs.SaveDialogIsChineseInACProcess",
+                                   {{"LC_ALL", "C.UTF-8"}, {"LANG", "C.UTF-8"}, {"LANGUAGE", ""}}))
+    return;
   ASSERT_EQ(QLocale::system().language(), QLocale::C);
   ASSERT_TRUE(platform::prepareChineseDesktop(*QCoreApplication::instance()));
   QTemporaryDir dir;
@@ -285,53 +355,28 @@ TEST(Dialogs, SaveDialogIsChineseInACProcess) {
 
   QStringList texts, narrow, fileTypes;
   std::map<QString, std::pair<QString, QString>> rows;  // name -> type, date
-  int step = 0;
-  QElapsedTimer running;
-  running.start();
-  QTimer poll;
-  poll.setInterval(20);
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* save = visibleWindow<QFileDialog>();
-    if (!save) return;
-    auto* details = save->findChild<QTreeView*>(QStringLiteral("treeView"));
-    if (!details || running.elapsed() > 20000) {
-      ADD_FAILURE() << "no list of details, or it never filled";
-      save->reject();
-      return;
-    }
-    if (step == 0) {
-      save->setDirectory(dir.path());
-      save->setViewMode(QFileDialog::Detail);
-      step = 1;
-      return;
-    }
-    const QAbstractItemModel* list = details->model();
-    const QModelIndex root = details->rootIndex();
-    if (list->rowCount(root) < 2 || list->index(0, 2, root).data().toString().isEmpty() ||
-        list->index(1, 2, root).data().toString().isEmpty())
-      return;  // still reading
+  lookAtSaveDialog({kSaveFilter, QStringLiteral("sav"), true, dir.path()}, [&](QFileDialog& save, QTreeView& details) {
+    if (!listed(details, 2)) return false;
+    const QAbstractItemModel* list = details.model();
+    const QModelIndex root = details.rootIndex();
     for (int row = 0; row < list->rowCount(root); ++row)
       rows[list->index(row, 0, root).data().toString()] = {list->index(row, 2, root).data().toString(),
                                                           list->index(row, 3, root).data().toString()};
     QApplication::processEvents();
     for (int column = 0; column < list->columnCount(root); ++column) {
       texts << list->headerData(column, Qt::Horizontal).toString();
-      const QAbstractItemView* view = details;  // the width its texts need: public through the base
-      if (details->header()->sectionSize(column) < view->sizeHintForColumn(column)) narrow << texts.back();
+      const QAbstractItemView* view = &details;  // the width its texts need: public through the base
+      if (details.header()->sectionSize(column) < view->sizeHintForColumn(column)) narrow << texts.back();
     }
-    for (const QLabel* l : save->findChildren<QLabel*>())
+    for (const QLabel* l : save.findChildren<QLabel*>())
       if (l->isVisible()) texts << l->text();
-    for (const QAbstractButton* b : save->findChildren<QAbstractButton*>())
+    for (const QAbstractButton* b : save.findChildren<QAbstractButton*>())
       if (b->isVisible()) texts << (b->text().isEmpty() ? b->toolTip() : b->text());
-    auto* combo = save->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    auto* combo = save.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
     for (int i = 0; combo && i < combo->count(); ++i) fileTypes << combo->itemText(i);
-    texts << save->windowTitle();
-    save->reject();
+    texts << save.windowTitle();
+    return true;
   });
-  poll.start();
-  EXPECT_EQ(platform::dialogs().saveFileName(
-                nullptr, {QStringLiteral("报表校核情况(.xls)|*.xls"), QStringLiteral("sav"), true}),
-            std::nullopt);
 
   EXPECT_EQ(fileTypes, QStringList{QStringLiteral("报表校核情况(.xls)")});
   ASSERT_EQ(rows.size(), 2u) << "the folder and the workbook";
@@ -341,4 +386,50 @@ TEST(Dialogs, SaveDialogIsChineseInACProcess) {
   EXPECT_TRUE(narrow.isEmpty()) << "columns too narrow for their texts: " << narrow.join(u'|').toStdString();
   ASSERT_GT(texts.size(), 10);
   for (const QString& t : texts) EXPECT_TRUE(chinese(t)) << t.toStdString();
+}
+
+// The save dialog opens in the folder it is given (the program's last
+// export), else in the working folder; at its opening size its list shows
+// every column whole: each as wide as its texts, none cut by the list's edge.
+TEST(Dialogs, SaveDialogOpensInItsFolderWithItsColumnsWhole) {
+  ASSERT_TRUE(platform::prepareChineseDesktop(*QCoreApplication::instance()));
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+  QFile file(dir.filePath(QStringLiteral("登记表.xls")));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(QByteArray(123456, 'x'));
+  file.close();
+  const QString gone = dir.filePath(QStringLiteral("gone"));
+
+  const struct {
+    QString folder;
+    QString opensIn;
+  } cases[] = {{dir.path(), dir.path()}, {QString(), QDir::currentPath()}, {gone, QDir::currentPath()}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder.toStdString());
+    QString openedIn;
+    QStringList cut;
+    int sideways = -1;
+    bool filled = false;  // the columns take the list's width, no more
+    lookAtSaveDialog({kSaveFilter, QStringLiteral("xls"), true, c.folder}, [&](QFileDialog& save, QTreeView& details) {
+      if (openedIn.isNull()) openedIn = save.directory().absolutePath();
+      if (c.opensIn != dir.path()) return true;
+      if (!listed(details, 2)) return false;
+      QApplication::processEvents();
+      const QAbstractItemView* view = &details;  // the width its texts need: public through the base
+      const QHeaderView* header = details.header();
+      for (int column = 0; column < header->count(); ++column)
+        if (header->sectionSize(column) < std::max(view->sizeHintForColumn(column), header->sectionSizeHint(column)))
+          cut << details.model()->headerData(column, Qt::Horizontal).toString();
+      sideways = details.horizontalScrollBar()->maximum();
+      filled = header->length() == details.viewport()->width();
+      return true;
+    });
+    EXPECT_EQ(openedIn, QDir(c.opensIn).absolutePath());
+    if (c.opensIn == dir.path()) {
+      EXPECT_TRUE(cut.isEmpty()) << "columns narrower than their texts: " << cut.join(u'|').toStdString();
+      EXPECT_EQ(sideways, 0) << "the list scrolls sideways";
+      EXPECT_TRUE(filled);
+    }
+  }
 }

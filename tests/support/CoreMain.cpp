@@ -4,13 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-
-#include "tests/support/ChildProcess.h"
-
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   QCoreApplication app(argc, argv);
-  if (const std::optional<int> child = testsupport::childExitCode()) return *child;
   return RUN_ALL_TESTS();
 }

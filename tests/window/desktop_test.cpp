@@ -4,13 +4,16 @@
 // the chooser opens. The screen is read from the X server itself, over a
 // connection of the test's own, so that it can be read while the program's
 // thread is blocked.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
@@ -36,6 +39,7 @@
 #include "app/UCheckEdit.h"
 #include "app/uProgressBar.h"
 #include "chooser/uChoosePartyOrg.h"
+#include "platform/dialogs.h"
 #include "tests/support/TestDatabase.h"
 
 namespace {
@@ -66,6 +70,29 @@ class XScreen {
         out.setPixel(x, y, qRgb((p >> 16) & 0xff, (p >> 8) & 0xff, p & 0xff));
       }
     XDestroyImage(image);
+    return out;
+  }
+
+  // The actions the window manager allows on a window (_NET_WM_ALLOWED_ACTIONS,
+  // as "_NET_WM_ACTION_MINIMIZE" ...); empty until it manages the window.
+  QStringList allowedActions(unsigned long window) const {
+    const Atom property = XInternAtom(display_, "_NET_WM_ALLOWED_ACTIONS", False);
+    Atom type;
+    int format;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    QStringList out;
+    if (XGetWindowProperty(display_, window, property, 0, 64, False, XA_ATOM, &type, &format, &count, &after,
+                           &data) == Success &&
+        data) {
+      const auto* atoms = reinterpret_cast<const Atom*>(data);
+      for (unsigned long i = 0; i < count; ++i)
+        if (char* name = XGetAtomName(display_, atoms[i])) {
+          out << QString::fromLatin1(name);
+          XFree(name);
+        }
+      XFree(data);
+    }
     return out;
   }
 
@@ -303,4 +330,107 @@ TEST(Desktop, ChooserOpensCentredOnTheScreenByItsFrame) {
   EXPECT_GT(frame.height(), dialog.height());
   EXPECT_LE(std::abs(frame.center().x() - screen.center().x()), 1) << frame.x() << "," << frame.y();
   EXPECT_LE(std::abs(frame.center().y() - screen.center().y()), 1) << frame.x() << "," << frame.y();
+}
+
+namespace {
+
+// The actions the window manager allows on a shown window, once it has
+// managed it.
+QStringList allowedActionsOf(QWidget& w) {
+  const XScreen x;
+  waitUntilShown(w);
+  QStringList actions;
+  for (QElapsedTimer t; !t.isValid() || (actions.isEmpty() && t.elapsed() < 3000);) {
+    if (!t.isValid()) t.start();
+    actions = x.allowedActions(w.winId());
+    if (actions.isEmpty()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return actions;
+}
+
+const QString kMinimise = QStringLiteral("_NET_WM_ACTION_MINIMIZE");
+const QString kMaximise = QStringLiteral("_NET_WM_ACTION_MAXIMIZE_VERT");
+
+}  // namespace
+
+// Windows whose border has the close box alone, the chooser and every kind
+// of message box, cannot be minimised or maximised; the main window can.
+TEST(Desktop, OnlyTheMainWindowCanBeMinimisedOrMaximised) {
+  TestDatabase db;
+  QTemporaryDir dir;
+  db.writeStatisticsIni(dir.path());
+  TFmCheckEdit w(dir.path());
+  ASSERT_TRUE(w.dbConnected());
+  w.showMaximized();
+  const QStringList main = allowedActionsOf(w);
+  EXPECT_TRUE(main.contains(kMinimise) && main.contains(kMaximise)) << main.join(u' ').toStdString();
+
+  QStringList chooser;
+  {
+    TfrmChoosePartyOrg dialog(&w);
+    dialog.SetConnection(db.connection());
+    QTimer::singleShot(0, &dialog, [&] {
+      chooser = allowedActionsOf(dialog);
+      dialog.reject();
+    });
+    dialog.Execute(true, true);
+  }
+  EXPECT_FALSE(chooser.isEmpty());
+  EXPECT_FALSE(chooser.contains(kMinimise) || chooser.contains(kMaximise)) << chooser.join(u' ').toStdString();
+  EXPECT_TRUE(chooser.contains(QStringLiteral("_NET_WM_ACTION_CLOSE"))) << chooser.join(u' ').toStdString();
+
+  const std::pair<const char*, std::function<void()>> boxes[] = {
+      {"information box", [&] { platform::dialogs().informationBox(&w, QStringLiteral("导出完成！"), QStringLiteral("提示")); }},
+      {"plain message", [] { platform::dialogs().plainMessage(QStringLiteral("insert into TMP_FORMULA")); }},
+      {"failure", [] { platform::dialogs().showFailure(QStringLiteral("SQL已异常")); }},
+      {"start-up message",
+       [] {
+         platform::dialogs().startupMessage(QStringLiteral("由于数据库未启动，程序无法使用！"), QStringLiteral("提示"),
+                                            QStringLiteral("connection refused"));
+       }},
+  };
+  for (const auto& [what, show] : boxes) {
+    SCOPED_TRACE(what);
+    QStringList actions;
+    QTimer::singleShot(0, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        actions = allowedActionsOf(*box);
+        box->accept();
+      }
+    });
+    show();
+    EXPECT_FALSE(actions.isEmpty());
+    EXPECT_FALSE(actions.contains(kMinimise) || actions.contains(kMaximise)) << actions.join(u' ').toStdString();
+  }
+}
+
+// Under the window manager too, the start-up box's details show the reason
+// in lines as long as its own, inside the screen with the box's frame.
+TEST(Desktop, StartupDetailsShowTheReasonInItsOwnLines) {
+  const QString reason = QStringLiteral(
+      "connection to server at \"127.0.0.1\", port 54321 failed: Connection refused\n"
+      "\tIs the server running on that host and accepting TCP/IP connections?\nSQLSTATE 08001");
+  QRect frame, screen;
+  int room = 0, longest = 0;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    waitUntilShown(*box);
+    auto* pane = box->findChild<QTextEdit*>();
+    for (QAbstractButton* b : box->buttons())
+      if (box->buttonRole(b) == QMessageBox::ActionRole) b->click();
+    waitUntilShown(*box);
+    frame = box->windowHandle()->frameGeometry();
+    screen = box->screen()->availableGeometry();
+    if (pane) {
+      room = pane->viewport()->width() - 2 * static_cast<int>(pane->document()->documentMargin());
+      for (const QString& line : reason.split(u'\n'))
+        longest = std::max(longest, pane->fontMetrics().horizontalAdvance(QString(line).replace(u'\t', u' ')));
+    }
+    box->accept();
+  });
+  platform::dialogs().startupMessage(QStringLiteral("由于数据库未启动，程序无法使用！"), QStringLiteral("提示"), reason);
+  ASSERT_GT(longest, 0);
+  EXPECT_LE(longest, room);
+  EXPECT_TRUE(screen.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
 }

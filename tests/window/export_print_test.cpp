@@ -9,6 +9,7 @@
 #include "app/ProblemRegister.h"
 #include "app/TPicture.h"
 #include "app/Texts.h"
+#include "cell/CellTexts.h"
 #include "tests/support/PdfRows.h"
 #include "tests/support/Tools.h"
 #include "tests/support/XlsDump.h"
@@ -231,6 +232,22 @@ TEST_F(ExportTest, CancellingTheDialogWritesAndShowsNothing) {
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("statistics.ini")});
 }
 
+// The first export's dialog opens in the working folder (it is given none),
+// each later one of the session in the folder of the last export; a
+// cancelled dialog changes nothing.
+TEST_F(ExportTest, TheSaveDialogOpensInTheFolderOfTheLastExport) {
+  fillRegister();
+  QTemporaryDir elsewhere;
+  const QString first = elsewhere.filePath(QStringLiteral("第一次.xls"));
+  dialogs.fileAnswers = {first, std::nullopt, dir.filePath(QStringLiteral("second.xls")), std::nullopt};
+  for (int i = 0; i < 4; ++i) window->picture("imgExport")->click();
+  QStringList opened;
+  for (const DialogCall& call : dialogs.calls)
+    if (call.kind == DialogCall::Save) opened << call.options.folder;
+  EXPECT_EQ(opened, (QStringList{QString(), elsewhere.path(), elsewhere.path(), dir.path()}));
+  EXPECT_TRUE(QFileInfo::exists(first));
+}
+
 TEST_F(ExportTest, AnUnwritablePathShowsTheFailureAndNotCompletion) {
   fillRegister();
   // A path under a plain file cannot be created, not even by root.
@@ -290,6 +307,7 @@ TEST_F(WindowTest, PrintedRegisterRepeatsTitleRowsAndNumbersItsPages) {
   EXPECT_TRUE(last.contains(QStringLiteral("第%1个问题的描述").arg(rows)));
 }
 
+// The box says only that printing failed; why is on standard error.
 TEST_F(WindowTest, PrintWithoutAPrinterReportsOnceAndKeepsTheSheet) {
   if (!QPrinterInfo::defaultPrinter().isNull())
     GTEST_SKIP() << "this machine has a default printer; the test would print on it";
@@ -297,8 +315,13 @@ TEST_F(WindowTest, PrintWithoutAPrinterReportsOnceAndKeepsTheSheet) {
   db.exec(QStringLiteral("INSERT INTO TMP_CONTENT VALUES ('1','17000001','第1表','问题','表内审核','')"));
   window->Datetocell();
   const QStringList before = snapshot();
+  testing::internal::CaptureStderr();
   window->picture("imgPrint")->click();
+  const QString stderrText = QString::fromStdString(testing::internal::GetCapturedStderr());
   EXPECT_EQ(dialogs.texts(DialogCall::Information), std::vector<QString>{texts::kPrintFailed});
+  // The reason is on standard error, under the box's sentence.
+  EXPECT_TRUE(stderrText.contains(texts::kPrintFailed + QLatin1Char('\n') + cell::texts::kNoDefaultPrinter + QLatin1Char('\n')))
+      << stderrText.toStdString();
   ASSERT_EQ(dialogs.calls.size(), 1u);
   EXPECT_EQ(dialogs.calls.front().caption, texts::kHint);
   EXPECT_EQ(dialogs.calls.front().owner, window.get());
