@@ -2,7 +2,6 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
-#include <QTextBoundaryFinder>
 #include <QTextLine>
 #include <QTextOption>
 
@@ -10,33 +9,21 @@
 #include <cmath>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <optional>
 #include <tuple>
 #include <unordered_map>
 #include <vector>
 
+#include "cell/TextMeasure.h"
 #include "platform/fonts.h"
 
 namespace cell {
 namespace {
 
-// Layout units per point: 25.4 mm / 72 points, in tenths of a millimetre.
-constexpr double kUnitsPerPoint = 254.0 / 72.0;
-
 QString displayText(QString text) {
   text.remove(QLatin1Char('\r'));
   text.replace(QLatin1Char('\n'), QChar::LineSeparator);
   return text;
-}
-
-QFont makeCellFont(float points) {
-  QFont font = platform::songFont(static_cast<int>(std::lround(points * kUnitsPerPoint)));
-  // Unhinted advances scale linearly, so a line broken for the screen breaks
-  // the same way on paper.
-  font.setHintingPreference(QFont::PreferNoHinting);
-  font.setStyleStrategy(QFont::PreferOutline);
-  return font;
 }
 
 // What one BMP character does in the cell font's first face.
@@ -51,7 +38,8 @@ struct Glyph {
 // gathered as texts ask for them.
 class FontMetrics {
  public:
-  explicit FontMetrics(float points) : font_(makeCellFont(points)), metrics_(font_), glyphs_(0x10000) {
+  explicit FontMetrics(float points)
+      : font_(layoutFace(platform::songFont(1), points)), metrics_(font_), glyphs_(0x10000) {
     // Lines of characters from the first face are all as high as one line of
     // a digit; where that does not hold here (a face per script), texts are
     // laid out instead.
@@ -122,12 +110,29 @@ class FontMetrics {
   }
 };
 
-FontMetrics& metricsFor(float points) {
-  static std::map<int, std::unique_ptr<FontMetrics>> cache;  // by twentieths of a point
-  auto& slot = cache[static_cast<int>(std::lround(points * 20))];
-  if (!slot) slot = std::make_unique<FontMetrics>(points);
-  return *slot;
-}
+// The program's measure: a piece's advances as FontMetrics knows them, its
+// trailing blanks U+0020 (the only blanks a simple text has), and the ink of
+// its last character. What comes closer than slack to the width may go
+// either way, which only the layout knows.
+struct ProgramMeasure {
+  FontMetrics& m;
+  double slack;
+
+  Piece piece(const QString& text, qsizetype start, qsizetype end) const {
+    qsizetype inkEnd = end;
+    while (inkEnd > start && text.at(inkEnd - 1) == u' ') --inkEnd;
+    Piece p;
+    for (qsizetype i = start; i < end; ++i) (i < inkEnd ? p.ink : p.blanks) += m.glyph(text.at(i).unicode()).advance;
+    if (inkEnd > start) p.reach = m.glyph(text.at(inkEnd - 1).unicode()).overhang;
+    return p;
+  }
+  Fit fits(double need, double width) const {
+    if (need <= width - slack) return Fit::Fits;
+    return need > width + slack ? Fit::Overflows : Fit::Unsure;
+  }
+  // The layout breaks such a piece inside, where it finds room: not foretold.
+  std::optional<double> breakInside(const QString&, qsizetype, qsizetype, double, int&) const { return std::nullopt; }
+};
 
 // The lines a text of simple characters takes, found from their advances as
 // the layout finds them: a wrapping text breaks before the first piece
@@ -151,40 +156,12 @@ std::optional<int> lineCount(FontMetrics& m, const QString& text, TextStyle styl
 
   const double lineWidth = std::max(width, 1.0);
   // Advances are whole 64ths of a unit; this leaves room for any rounding.
-  const double slack = 0.0625 + static_cast<double>(n) / 256;
+  ProgramMeasure measure{m, 0.0625 + static_cast<double>(n) / 256};
   // A text whose whole width fits, whatever piece ends it, takes one line:
-  // the search for break opportunities below would find no break either.
-  if (advances + reach <= lineWidth - slack) return 1;
-  QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
-  int lines = 1;
-  double used = 0;
-  bool lineEmpty = true;
-  qsizetype start = 0;
-  while (start < n) {
-    qsizetype end = breaks.toNextBoundary();
-    if (end <= start || end > n) end = n;
-    if (end <= start) break;
-    qsizetype inkEnd = end;
-    while (inkEnd > start && text.at(inkEnd - 1) == u' ') --inkEnd;
-    double ink = 0;
-    double blanks = 0;
-    for (qsizetype i = start; i < end; ++i) (i < inkEnd ? ink : blanks) += m.glyph(text.at(i).unicode()).advance;
-    const double overhang = inkEnd > start ? m.glyph(text.at(inkEnd - 1).unicode()).overhang : 0;
-    double need = used + ink + overhang;
-    if (!lineEmpty && need > lineWidth + slack) {
-      ++lines;
-      used = 0;
-      lineEmpty = true;
-      need = ink + overhang;
-    } else if (!lineEmpty && need > lineWidth - slack) {
-      return std::nullopt;
-    }
-    if (lineEmpty && need > lineWidth - slack) return std::nullopt;
-    used += ink + blanks;
-    lineEmpty = false;
-    start = end;
-  }
-  return lines;
+  // the search for break opportunities would find no break either.
+  if (measure.fits(advances + reach, lineWidth) == Fit::Fits) return 1;
+  // The layout may break at every break opportunity.
+  return fillLines(text, lineWidth, measure, [](const QString&, qsizetype) { return true; });
 }
 
 }  // namespace
@@ -192,7 +169,7 @@ std::optional<int> lineCount(FontMetrics& m, const QString& text, TextStyle styl
 namespace {
 
 double measure(const QString& text, float points, TextStyle style, double width) {
-  FontMetrics& m = metricsFor(points);
+  FontMetrics& m = perSize<FontMetrics>(points);
   if (m.lineHeight() > 0) {
     if (const std::optional<int> lines = lineCount(m, text, style, width)) {
       // Added line by line, as the layout adds them.
@@ -216,7 +193,7 @@ double textHeight(const QString& text, float points, TextStyle style, double wid
     double height = 0;
   };
   static std::map<std::tuple<int, TextStyle, double>, Last> last;
-  Last& l = last[{static_cast<int>(std::lround(points * 20)), style, width}];
+  Last& l = last[{twentieths(points), style, width}];
   if (l.text.isNull() || l.text != text) {
     l.height = measure(text, points, style, width);
     l.text = text;
@@ -224,7 +201,7 @@ double textHeight(const QString& text, float points, TextStyle style, double wid
   return l.height;
 }
 
-QFont cellFont(float points) { return metricsFor(points).font(); }
+QFont cellFont(float points) { return perSize<FontMetrics>(points).font(); }
 
 CellText::CellText(const QString& text, float points, TextStyle style, double width)
     : CellText(text, cellFont(points), style, width) {}

@@ -15,8 +15,11 @@
 #include "cell/CellError.h"
 #include "cell/CellTexts.h"
 #include "cell/CompoundFile.h"
+#include "cell/OfficeText.h"
 #include "cell/PageSetup.h"
 #include "cell/Sheet.h"
+#include "cell/TextMeasure.h"
+#include "platform/fonts.h"
 
 namespace cell {
 namespace {
@@ -81,7 +84,7 @@ constexpr std::uint8_t kPrintTitlesName = 0x07;  // the built-in name Print_Titl
 // office suite without 宋体 draws in.
 constexpr std::uint32_t kRowFixed = 0x000F0140;
 constexpr std::uint32_t kRowFitted = 0x000F0100;
-const QString kFontName = QStringLiteral("宋体");
+const QString kFontName = QString::fromUtf8(platform::kSongFace);
 // The workbook's default font sets the unit of column widths (the width of
 // its digits): one whose metrics spreadsheet programs everywhere agree on.
 const QString kDefaultFontName = QStringLiteral("Arial");
@@ -116,7 +119,7 @@ struct Format {
 
 void fontRecord(Out& out, double points, const QString& name = kFontName) {
   out.begin(kFont);
-  out.u16(static_cast<unsigned>(std::lround(points * 20)));
+  out.u16(static_cast<unsigned>(twentieths(points)));
   out.u16(0);       // no italic, strike-out
   out.u16(0x7FFF);  // automatic colour
   out.u16(400);     // normal weight
@@ -334,9 +337,9 @@ class WorkbookBuilder {
   }
 
   int fontIndex(float points) {
-    const int twentieths = static_cast<int>(std::lround(points * 20));
-    auto it = fonts_.find(twentieths);
-    if (it == fonts_.end()) it = fonts_.emplace(twentieths, kFirstOwnFont + static_cast<int>(fonts_.size())).first;
+    const int size = twentieths(points);
+    auto it = fonts_.find(size);
+    if (it == fonts_.end()) it = fonts_.emplace(size, kFirstOwnFont + static_cast<int>(fonts_.size())).first;
     return it->second;
   }
 
@@ -418,8 +421,8 @@ class WorkbookBuilder {
     // Fonts 0..3 are the workbook's defaults; ours follow from index 5.
     for (int i = 0; i < 4; ++i) fontRecord(out, Sheet::kDefaultFontSize, kDefaultFontName);
     std::vector<int> byIndex(fonts_.size());
-    for (const auto& [twentieths, index] : fonts_) byIndex[static_cast<std::size_t>(index - kFirstOwnFont)] = twentieths;
-    for (int twentieths : byIndex) fontRecord(out, twentieths / 20.0);
+    for (const auto& [size, index] : fonts_) byIndex[static_cast<std::size_t>(index - kFirstOwnFont)] = size;
+    for (int size : byIndex) fontRecord(out, size / 20.0);
 
     for (int i = 0; i < kStyleXfCount; ++i) xfRecord(out, Format{}, i == 0 ? XfKind::Style : XfKind::OrdinaryStyle);
     xfRecord(out, Format{}, XfKind::DefaultCell);
@@ -582,7 +585,7 @@ class WorkbookBuilder {
         out.u16(static_cast<unsigned>(r));
         out.u16(0);
         out.u16(static_cast<unsigned>(columns));
-        out.u16(rowTwips(refit ? std::max(sheet_.rowHeight(row), sheet_.fitRowHeight(row, Faces::Office))
+        out.u16(rowTwips(refit ? std::max(sheet_.rowHeight(row), sheet_.fitRowHeight(row, officeTextHeight))
                                : sheet_.rowHeight(row)));
         out.u16(0);
         out.u16(0);
