@@ -125,11 +125,13 @@ function(rc_layer_probe library)
     set(text "// Layer probe ${n}, written by cmake/Layers.cmake: what ${whose} can include.\n")
     foreach(header ${P_REACHES})
       rc_include_form(${header} form)
-      string(APPEND text "#if !__has_include(${form})\n#error \"layer probe: ${whose} cannot find ${header}\"\n#endif\n")
+      string(APPEND text "#if !__has_include(${form})\n"
+                         "#error \"layer probe: ${whose} cannot find ${header}\"\n#endif\n")
     endforeach()
     foreach(header ${P_FORBIDS})
       rc_include_form(${header} form)
-      string(APPEND text "#if __has_include(${form})\n#error \"layer breach: ${whose} can include ${header}\"\n#endif\n")
+      string(APPEND text "#if __has_include(${form})\n"
+                         "#error \"layer breach: ${whose} can include ${header}\"\n#endif\n")
     endforeach()
     set(src ${RC_PROBE_DIR}/${lib}_${kind}_${n}.cpp)
     # Written only when it changes, so that a new configure rebuilds nothing.
