@@ -54,7 +54,9 @@ char32_t before(const QString& s, qsizetype i) {
 }
 qsizetype units(char32_t c) { return c > 0xFFFF ? 2 : 1; }
 
-// The two faces at one size, with the advances asked for so far.
+// The two faces at one size, with the advances asked for so far. Kept per
+// size: made afresh for each text, exporting a register of 2,000 rows takes
+// 213 ms instead of 13 (cell_bench 2000).
 class OfficeFaces {
  public:
   explicit OfficeFaces(float points)
@@ -68,7 +70,9 @@ class OfficeFaces {
   double lineHeight() const { return lineHeight_; }
 
   // The wider of its advances in the two faces; a character neither has
-  // takes the advance of the face the system finds for it.
+  // takes the advance of the face the system finds for it. Found once per
+  // character: found at each use, exporting 200,000 register rows takes 15 s
+  // instead of 0.6 (cell_bench 200000).
   double advance(char32_t c) {
     if (QChar::isSpace(c)) c = u' ';
     const auto it = advances_.find(c);
