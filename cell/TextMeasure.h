@@ -28,7 +28,7 @@ inline int twentieths(double points) { return static_cast<int>(std::lround(point
 QFont layoutFace(QFont font, float points, QFont::StyleStrategy merging = QFont::PreferDefault);
 
 // The T of a font size, made as T(points) when first asked for and kept for
-// the process; sizes of one twentieth of a point share one.
+// the process; sizes that round to the same twentieth of a point share one.
 template <typename T>
 T& perSize(float points) {
   static std::map<int, std::unique_ptr<T>> kept;

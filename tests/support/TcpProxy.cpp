@@ -12,6 +12,8 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "tests/support/Loopback.h"
+
 namespace {
 
 // Bytes a direction holds before the proxy stops reading their source, so
@@ -22,14 +24,6 @@ long long nowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
-}
-
-sockaddr_in loopback(int port) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return a;
 }
 
 bool wouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR; }

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <utility>
 
+#include "tests/support/Loopback.h"
 #include "tests/support/TcpProxy.h"
 
 namespace {
@@ -42,14 +43,6 @@ class Socket {
  private:
   int fd_;
 };
-
-sockaddr_in loopback(int port) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return a;
-}
 
 // Whether fd has events within ms milliseconds.
 bool ready(const Socket& s, short events, int ms) {
