@@ -86,7 +86,9 @@ class ProgressWindow final : public ProgressSink {
   int progress() const override;
   // Lets pending window messages run when the gauge shows another whole per
   // cent or the message line changed, and otherwise at most every 15 ms: a
-  // pass of the event loop costs more than a row of most steps.
+  // pass of the event loop costs more than a row of most steps. With a pass
+  // at every pump, the register fill of a check run of 57,047 problem rows
+  // takes 224 s instead of 0.23 (check_bench rc_bench_5000, "register fill").
   void pump() override;
 
   TFmProgressBar& window() { return *window_; }

@@ -25,6 +25,8 @@ QFont cellFont(float points);
 // where that is not needed: a text of one line, or whose lines break at
 // widths its characters' advances settle beyond doubt, is measured from
 // metrics kept per font size. Every other text is laid out as CellText does.
+// Filling 200,000 register rows takes 0.27 s so, 2.2 s with every text laid
+// out (cell_bench 200000).
 double textHeight(const QString& text, float points, TextStyle style, double width);
 
 // One cell's text laid out in a given width. Wrapping text breaks at word

@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "cell/CellText.h"
-#include "cell/OfficeText.h"
 
 namespace cell {
 
@@ -287,16 +286,16 @@ bool Sheet::countsForRow(int column, int row) const {
   return data && data->column1 == column && data->row1 == row && data->row2 == row;
 }
 
-int Sheet::fitRowHeight(int row, Faces faces) const {
+int Sheet::fitRowHeight(int row) const { return fitRowHeight(row, textHeight); }
+
+int Sheet::fitRowHeight(int row, TextHeight measure) const {
   if (row < 1 || row >= rowCount()) return kDefaultRowHeight;
   double need = kDefaultRowHeight / 2.0;
   for (int col = 1; col < columnCount_; ++col) {
     const Cell* c = at(col, row);
     if (c->text.isEmpty() || !countsForRow(col, row)) continue;
     const double width = spanWidth(col, row) - 2 * kCellPaddingX;
-    const double text = faces == Faces::Office ? officeTextHeight(c->text, c->fontSize, c->style, width)
-                                               : textHeight(c->text, c->fontSize, c->style, width);
-    need = std::max(need, text + 2 * kCellPaddingY);
+    need = std::max(need, measure(c->text, c->fontSize, c->style, width) + 2 * kCellPaddingY);
   }
   return static_cast<int>(std::ceil(need));
 }

@@ -37,9 +37,10 @@ enum class LineRemoval { Inner, LeftSide, RightSide };
 // of the exported workbook, drawing them in faces of its own, needs fitted
 // again).
 enum class RowHeight { Fixed, Fitted };
-// The faces a text is measured in: the program's own, or those an office
-// suite without 宋体 draws it in (OfficeText.h).
-enum class Faces { Program, Office };
+// A measure of text: the height of text at the size in points, in layout
+// units, a wrapping text broken at width; 0 for an empty text. The
+// program's own is textHeight (CellText.h).
+using TextHeight = double (*)(const QString& text, float points, TextStyle style, double width);
 
 // A rectangle of cells, both corners inclusive.
 struct Range {
@@ -138,11 +139,13 @@ class Sheet {
   bool sideLabelVisible() const { return sideLabel_; }
   void setSideLabelVisible(bool visible) { sideLabel_ = visible; }
 
-  // Height that fits the texts of the row, measured in the given faces:
+  // Height that fits the texts of the row as the program draws them:
   // wrapping cells break their text at their width (a merged cell at the
   // width of its columns). At least kDefaultRowHeight / 2; kDefaultRowHeight
   // for a row that is not a data row.
-  int fitRowHeight(int row, Faces faces = Faces::Program) const;
+  int fitRowHeight(int row) const;
+  // The same with the texts measured by measure.
+  int fitRowHeight(int row, TextHeight measure) const;
   // Whether a cell of the row that is not merged with other rows wraps a text.
   bool wrapsText(int row) const;
 

@@ -56,7 +56,9 @@ void SheetView::sheetChanged() {
     moved_ = false;
   }
   // Since the last layout a change has already asked for the relayout and the
-  // repaint of the whole viewport: a fill of many cells asks once.
+  // repaint of the whole viewport: a fill of many cells asks once. Asking at
+  // every change, filling 200,000 register rows takes 360 ms instead of 254
+  // (cell_bench 200000).
   if (dirty_ && relayoutQueued_) return;
   dirty_ = true;
   if (!relayoutQueued_) {

@@ -1,5 +1,7 @@
 #include "check/ProblemStore.h"
 
+#include <array>
+#include <iterator>
 #include <utility>
 
 #include "check/CheckTexts.h"
@@ -16,10 +18,24 @@ const QString kCreateContentSql = QStringLiteral(
     "VARCHAR(1000),CONTENTTYPE VARCHAR(1000),CONTENTREVERT VARCHAR(500),PRIMARY KEY(id))");
 const QString kSelectProblems =
     QStringLiteral("select * from TMP_CONTENT order by rptid,CONTENTTYPE,CONTENTSCR");
-const QStringList kRegisterFields = {QStringLiteral("RPTSCR"), QStringLiteral("CONTENTSCR"),
-                                     QStringLiteral("CONTENTTYPE")};
 
 namespace {
+
+// The register's fields, each with the member of ProblemRow it fills.
+struct RegisterField {
+  const char* name;
+  QString ProblemRow::*member;
+};
+constexpr RegisterField kFields[] = {{"RPTSCR", &ProblemRow::table},
+                                     {"CONTENTSCR", &ProblemRow::description},
+                                     {"CONTENTTYPE", &ProblemRow::category}};
+constexpr size_t kFieldCount = std::size(kFields);
+
+QStringList fieldNames() {
+  QStringList names;
+  for (const RegisterField& f : kFields) names.append(QLatin1String(f.name));
+  return names;
+}
 
 const QString kInsertHead = QStringLiteral(
     "insert into TMP_CONTENT (id,RPTID,RPTSCR,CONTENTSCR,CONTENTTYPE,CONTENTREVERT) values ");
@@ -53,6 +69,8 @@ void sendRow(platform::db::Query& qry, const QString& sql, const RefusedRow& ref
 }
 
 }  // namespace
+
+const QStringList kRegisterFields = fieldNames();
 
 QString problemInsertStatement(const QString& id, const QString& rptId, const QString& label,
                                const QString& text, const QString& category, const QString& reply) {
@@ -112,16 +130,13 @@ void ProblemBatch::flush() {
 
 RowSource rowsOf(platform::db::Query& query) {
   // The fields are found by name once, on the first row.
-  return [&query, table = -1, description = -1, category = -1](ProblemRow& row) mutable {
+  return [&query, found = false, index = std::array<int, kFieldCount>{}](ProblemRow& row) mutable {
     if (query.eof()) return false;
-    if (table < 0) {
-      table = query.fieldIndex(QStringLiteral("RPTSCR"));
-      description = query.fieldIndex(QStringLiteral("CONTENTSCR"));
-      category = query.fieldIndex(QStringLiteral("CONTENTTYPE"));
+    if (!found) {
+      for (size_t i = 0; i < kFieldCount; ++i) index[i] = query.fieldIndex(QLatin1String(kFields[i].name));
+      found = true;
     }
-    row.table = query.value(table);
-    row.description = query.value(description);
-    row.category = query.value(category);
+    for (size_t i = 0; i < kFieldCount; ++i) row.*kFields[i].member = query.value(index[i]);
     query.next();
     return true;
   };

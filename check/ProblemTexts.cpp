@@ -1,8 +1,5 @@
 #include "check/ProblemTexts.h"
 
-#include <iterator>
-#include <vector>
-
 namespace check {
 namespace {
 
@@ -110,14 +107,8 @@ int readInteger(const QString& text) {
 
 QString checkTypeCaption(const QString& checkType) {
   const int type = readInteger(checkType);
-  // Made once: a check run asks for a caption per problem row.
-  static const std::vector<QString> captions = [] {
-    std::vector<QString> texts;
-    for (const Category& c : kCategories) texts.push_back(QString::fromUtf16(c.text));
-    return texts;
-  }();
-  for (size_t i = 0; i < std::size(kCategories); ++i)
-    if (kCategories[i].checkType == type) return captions[i];
+  for (const Category& c : kCategories)
+    if (c.checkType == type) return QString::fromUtf16(c.text);
   return QString();
 }
 
@@ -184,19 +175,11 @@ QString renderCellRef(const QString& checkType, const QString& ref) {
 
 QString tableLabel(const QString& templateId) {
   if (templateId.isEmpty()) return QString();
-  // The label of the last id asked for: a check run's rows come grouped by
-  // template and ask for the same label row after row.
-  thread_local QString lastId;
-  thread_local QString lastLabel;
-  if (templateId == lastId) return lastLabel;
   QString text = templateId == QLatin1String("18001800")
                      ? QStringLiteral("1800")
                      : removeAll(templateId, QStringLiteral("1800"));
   text = removeAll(text, QStringLiteral("00"));
-  QString label = QStringLiteral("第") + QString::number(readInteger(text)) + QStringLiteral("表");
-  lastId = templateId;
-  lastLabel = label;
-  return label;
+  return QStringLiteral("第") + QString::number(readInteger(text)) + QStringLiteral("表");
 }
 
 }  // namespace check

@@ -28,7 +28,7 @@ class FastTreeNode final : public QTreeWidgetItem {
   ~FastTreeNode() override {
     if (tree_) tree_->DeleteIndexEntry(this);
   }
-  TNodeDataItem* data() const { return data_.get(); }
+  TNodeDataItem* item() const { return data_.get(); }
 
  private:
   QPointer<TFastTreeView> tree_;
@@ -295,7 +295,7 @@ void TFastTreeView::SyncAncestors(QTreeWidgetItem* node, bool checked) {
 
 TNodeDataItem* TFastTreeView::NodeDataOf(const QTreeWidgetItem* node) {
   if (!node || node->type() != kFastNodeType) return nullptr;
-  return static_cast<const FastTreeNode*>(node)->data();
+  return static_cast<const FastTreeNode*>(node)->item();
 }
 
 int TFastTreeView::StateIndex(const QTreeWidgetItem* node) {

@@ -206,15 +206,7 @@ int MatchMarkupStart(TPushbackReader& reader) {
 bool ReadUntilView(TPushbackReader& reader, std::string_view end, bool quoteAware, std::string& storage,
                    std::string_view& text) {
   if (end.empty()) return false;
-  // One builder per thread, reused: this read never nests, and a tag per node
-  // would otherwise cost an allocation each.
-  thread_local TStringBuilder sb;
-  sb.Clear();
-  struct Trim {  // a huge tag must not stay allocated for the thread's life
-    ~Trim() {
-      if (sb.Capacity() > 65536) sb = TStringBuilder();
-    }
-  } trim;
+  TStringBuilder sb;
   char quote = 0;
   const char last = end.back();
   // One step per character; true when the end string is complete.
@@ -536,7 +528,10 @@ class NodeParser {
       }
       default: break;
     }
-    thread_local TagTokenList tokens;  // a leaf use: safe to reuse
+    // One list per thread, reused (no tag is read while another's tokens are
+    // in use): with a list per tag, loading a rule file goes at 159 MB/s
+    // instead of 213 (xml_bench --mb 20 --cases rule,utf8 --parsers ours).
+    thread_local TagTokenList tokens;
     bool emptyElement = false;
     const std::string_view run = reader_.PushBackEmpty() ? stream_.Peek() : std::string_view();
     const size_t end = row.type == ElementType::Element ? ScanElementTag(run, tokens, emptyElement) : run.size();
@@ -546,7 +541,7 @@ class NodeParser {
       stream_.Skip(end + 1);
       ApplyTagTokens(tokens, {}, true);
     } else {
-      thread_local std::string storage;  // the tag is done with before any other is read
+      std::string storage;
       std::string_view tag;
       const bool closed = ReadUntilView(reader_, row.end, true, storage, tag);
       emptyElement = false;
@@ -556,7 +551,6 @@ class NodeParser {
       }
       SplitTagTokens(tag, tokens);
       ApplyTagTokens(tokens, tag, closed);
-      if (storage.capacity() > 65536) std::string().swap(storage);
     }
     if (tokens.size() > 4096) tokens = TagTokenList();
     if (!Started()) return;

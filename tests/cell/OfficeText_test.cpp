@@ -8,6 +8,7 @@
 
 #include "cell/CellText.h"
 #include "cell/OfficeText.h"
+#include "cell/TextMeasure.h"
 
 using cell::TextStyle;
 
@@ -15,7 +16,7 @@ namespace {
 
 constexpr float kPoints = 10.0f;
 // A CJK character is one em wide in every face: 10 points in layout units.
-const double kEm = std::lround(kPoints * 254.0 / 72.0);
+const double kEm = std::lround(kPoints * cell::kUnitsPerPoint);
 
 double oneLine() { return cell::officeTextHeight(QStringLiteral("中"), kPoints, TextStyle::Plain, 1e6); }
 

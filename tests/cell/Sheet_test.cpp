@@ -1,8 +1,10 @@
 // The sheet model under the control's operations.
 #include <gtest/gtest.h>
 
+#include "cell/CellText.h"
 #include "cell/Sheet.h"
 #include "cell/TCell.h"
+#include "cell/TextMeasure.h"
 #include "tests/cell/Register.h"
 
 using cell::Edge;
@@ -245,7 +247,7 @@ TEST(SheetFit, LargerFontNeedsMoreHeightAndMergedRowsUseTheirWidth) {
   // The title merge spans all four columns, so it is one line at 20 points.
   const int title = c.GetFitRowHeight(1);
   EXPECT_GT(title, header);
-  EXPECT_LT(title, 2 * 20 * 254 / 72 + 2 * 8);
+  EXPECT_LT(title, 2 * 20 * cell::kUnitsPerPoint + 2 * cell::kCellPaddingY);
   // A row beyond the sheet fits nothing.
   EXPECT_EQ(c.GetFitRowHeight(99), cell::Sheet::kDefaultRowHeight);
 }

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <initializer_list>
 
 #include "cell/CellText.h"
 #include "cell/Sheet.h"
@@ -41,6 +42,15 @@ QString at(const std::map<std::pair<int, int>, QString>& texts, int row, int col
 bool boxed(const QJsonObject& xf) {
   return xf.value(QStringLiteral("left")).toBool() && xf.value(QStringLiteral("right")).toBool() &&
          xf.value(QStringLiteral("top")).toBool() && xf.value(QStringLiteral("bottom")).toBool();
+}
+
+// Merged ranges as the dump lists them, each an array of four. Appended one
+// by one: clang reads QJsonArray({QJsonArray{...}}) as a copy of the one
+// inner array.
+QJsonArray merges(std::initializer_list<QJsonArray> ranges) {
+  QJsonArray out;
+  for (const QJsonArray& r : ranges) out.append(r);
+  return out;
 }
 
 // An area of whole rows [first, past) of a worksheet as xlrd reports it (the
@@ -157,9 +167,9 @@ TEST_F(WorkbookLayout, ARegisterLongerThanAWorksheetContinuesOnTheNext) {
   for (const auto& [cellAt, text] : t1) EXPECT_NE(text, celltest::kSignature) << cellAt.first;
 
   // Title merged on both, the signature on the last; widths and title heights alike.
-  EXPECT_EQ(first.value(QStringLiteral("merges")).toArray(), QJsonArray({QJsonArray{0, 1, 0, 4}}));
+  EXPECT_EQ(first.value(QStringLiteral("merges")).toArray(), merges({{0, 1, 0, 4}}));
   EXPECT_EQ(second.value(QStringLiteral("merges")).toArray(),
-            QJsonArray({QJsonArray{0, 1, 0, 4}, QJsonArray{secondRows - 1, secondRows, 0, 4}}));
+            merges({{0, 1, 0, 4}, {secondRows - 1, secondRows, 0, 4}}));
   EXPECT_EQ(second.value(QStringLiteral("widths")), first.value(QStringLiteral("widths")));
   const QJsonArray h1 = first.value(QStringLiteral("heights")).toArray();
   const QJsonArray h2 = second.value(QStringLiteral("heights")).toArray();
@@ -257,8 +267,8 @@ TEST_F(WorkbookLayout, ASheetWithoutTitleRowsRunsOnOverWorksheets) {
   EXPECT_EQ(at(t3, 0, 0), QStringLiteral("131073"));
   EXPECT_EQ(at(t3, rows[2] - 1, 0), QStringLiteral("140000"));
   EXPECT_EQ(sheetOf(dump, 0).value(QStringLiteral("merges")).toArray(),
-            QJsonArray({QJsonArray{kWorksheetRows - 2, kWorksheetRows, 1, 2}}));
-  EXPECT_EQ(sheetOf(dump, 1).value(QStringLiteral("merges")).toArray(), QJsonArray({QJsonArray{0, 2, 1, 2}}));
+            merges({{kWorksheetRows - 2, kWorksheetRows, 1, 2}}));
+  EXPECT_EQ(sheetOf(dump, 1).value(QStringLiteral("merges")).toArray(), merges({{0, 2, 1, 2}}));
   EXPECT_TRUE(printTitles(dump).empty());
 }
 

@@ -4,11 +4,18 @@
 // marking that more follow). One allocation per node keeps a parsed tree small.
 //
 // A line is found by index by walking the block. So that a loop over all
-// lines by index walks it once, the line asked for last is remembered per
-// thread (not per list: a list stays 40 bytes, and so does every node). The
-// list's own members end that memory whenever they move or drop lines, and
-// when the list goes; no other code can reach the bytes, so no change can
-// leave it pointing at a wrong place.
+// lines by index walks it once, the line asked for last is remembered: a
+// loop by index over the 80,000 attributes of one tag takes 0.6 ms so, and
+// 5.5 s with every lookup walking from the first line. It is remembered per
+// thread, not in the list: a list stays 40 bytes and a node 152, which the
+// allocator serves in blocks of 160; a node of 160 bytes takes 176, and
+// loading a 20 MB rule file then peaks at 2.98 times the file instead of
+// 2.81 (the goal is at most 3). Figures: "by index ms" and "peak/file" of
+//   build/bench/xml/xml_bench --mb 20 --cases rule,attrs --parsers ours
+// against builds without the cursor and with it in the list. The list's own
+// members end that memory whenever they move or drop lines, and when the
+// list goes; no other code can reach the bytes, so no change can leave it
+// pointing at a wrong place.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
