@@ -12,6 +12,9 @@ rc_layer_probe(xml REACHES xml/XmlDocument.h
 rc_layer_probe(xml USERS REACHES xml/XmlDocument.h FORBIDS platform/codepage.h)
 rc_layer_probe(platform REACHES platform/database.h <QtCore/QString>
                FORBIDS <QtGui/QFont> <QFont> <QtWidgets/QWidget> <QWidget> platform/dialogs.h platform/fonts.h)
+# The database layer's headers need Qt Core alone: what links platform does
+# not reach the code page and INI reader.
+rc_layer_probe(platform USERS REACHES platform/database.h FORBIDS platform/codepage.h platform/inifile.h)
 rc_layer_probe(platform_fonts REACHES platform/fonts.h <QtGui/QFont>
                FORBIDS <QtWidgets/QWidget> <QWidget> platform/database.h)
 rc_layer_probe(platform_dialogs REACHES platform/dialogs.h <QtWidgets/QWidget> FORBIDS xml/XmlDocument.h)
@@ -33,9 +36,19 @@ rc_layer_probe(cell USERS REACHES cell/TCell.h
 rc_layer_probe(check REACHES check/SqlText.h <QtCore/QString>
                FORBIDS <QtWidgets/QWidget> <QWidget> <QtGui/QFont> <QFont> <QtPrintSupport/QPrinter>
                        app/Texts.h cell/CellTexts.h)
+# The engine's headers name the database layer, not the XML library it reads
+# rule files with.
+rc_layer_probe(check USERS REACHES check/RuleImport.h platform/database.h FORBIDS xml/XmlDocument.h)
 rc_layer_probe(chooser REACHES chooser/UFastTree.h <QtWidgets/QTreeWidget>
                FORBIDS check/SqlText.h <QtPrintSupport/QPrinter>)
+# The chooser's header names its connection by declaration only.
+rc_layer_probe(chooser USERS REACHES chooser/uChoosePartyOrg.h
+               FORBIDS platform/database.h platform/dialogs.h platform/fonts.h)
 rc_layer_probe(app REACHES app/UCheckEdit.h FORBIDS tests/support/TestDatabase.h)
+# The main window's header names its spreadsheet and chooser by declaration:
+# what links app reaches neither, nor printing.
+rc_layer_probe(app USERS REACHES app/UCheckEdit.h
+               FORBIDS cell/TCell.h chooser/uChoosePartyOrg.h <QtPrintSupport/QPrinter> <QPrinter>)
 # The engine's tests link no widget library.
 rc_layer_probe(testsupport REACHES tests/support/TestDatabase.h <QtCore/QString>
                FORBIDS app/UCheckEdit.h <QtWidgets/QWidget> <QWidget> <QtGui/QFont> <QFont>)
