@@ -3,7 +3,12 @@
 // with memory, string and file streams. Positions and sizes are 64-bit.
 #include <cstdint>
 #include <string>
+#include <memory>
 #include <string_view>
+
+namespace platform::files {
+class ReplacingFile;
+}
 
 namespace xml {
 
@@ -106,8 +111,10 @@ class TFileStream : public TStream {
 // A save that keeps the old file until the new one is complete: writes go to
 // a fresh file beside the target, and Commit syncs it, closes it and renames
 // it over the target. Without Commit (a failed save) the new file is removed
-// and the target stays as it was. An existing target is held under an
-// exclusive lock meanwhile, so the save is refused while a reader holds it.
+// and the target stays as it was. Only a regular file that may be written is
+// replaced (a FIFO, device or read-only file is refused, also for root); a
+// symbolic link is followed. An existing target is held under an exclusive
+// lock meanwhile, so the save is refused while a reader holds it.
 class TReplacingFileStream : public TStream {
  public:
   // Raises the stream error "Cannot create file" with the reason.
@@ -119,16 +126,14 @@ class TReplacingFileStream : public TStream {
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, SeekOrigin origin) override;
   // Puts the written file in the target's place; raises "Cannot create file"
-  // with the reason when the sync, the close or the rename fails (the target
-  // then stays as it was).
+  // with the reason when the sync, the close or the rename fails, or the
+  // target was replaced by another file meanwhile (the target then stays as
+  // it was).
   void Commit();
 
  private:
-  void Discard();
   std::string path_;
-  std::string temp_;
-  int fd_ = -1;
-  int lockFd_ = -1;
+  std::unique_ptr<platform::files::ReplacingFile> file_;
 };
 
 }  // namespace xml

@@ -9,6 +9,7 @@
 #include "app/ProblemRegister.h"
 #include "app/TPicture.h"
 #include "app/Texts.h"
+#include "cell/CellTexts.h"
 #include "tests/support/PdfRows.h"
 #include "tests/support/Tools.h"
 #include "tests/support/XlsDump.h"
@@ -246,6 +247,28 @@ TEST_F(ExportTest, AnUnwritablePathShowsTheFailureAndNotCompletion) {
   ASSERT_EQ(failures.size(), 1u);
   EXPECT_FALSE(failures.front().isEmpty());
   EXPECT_FALSE(QFileInfo::exists(file));
+}
+
+// A read-only workbook typed in the save dialog and confirmed is not
+// replaced, whoever runs the program: the failure says why.
+TEST_F(ExportTest, AReadOnlyWorkbookIsRefusedWithTheReason) {
+  fillRegister();
+  const QString file = dir.filePath(QStringLiteral("register.xls"));
+  {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("old");
+  }
+  ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+  dialogs.fileAnswers.push_back(file);
+  window->picture("imgExport")->click();
+
+  EXPECT_TRUE(dialogs.texts(DialogCall::Information).empty()) << "no \"导出完成！\"";
+  EXPECT_EQ(dialogs.texts(DialogCall::Failure),
+            std::vector<QString>{cell::texts::kCannotCreate.arg(file, qt_error_string(EACCES))});
+  QFile f(file);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), "old");
 }
 
 TEST_F(WindowTest, PrintedRegisterRepeatsTitleRowsAndNumbersItsPages) {

@@ -2,18 +2,15 @@
 // Helpers shared by the XML tests.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
-#include <thread>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
 
+#include "tests/support/InChild.h"
 #include "xml/Xml.h"
 
 namespace xmltest {
@@ -95,32 +92,7 @@ inline void expectSameTree(const xml::TXmlNode& a, const xml::TXmlNode& b, const
   for (int i = 0; i < a.ChildCount(); ++i) expectSameTree(*a.ChildAt(i), *b.ChildAt(i), path + "/" + a.Name());
 }
 
-// Runs f in a child process and returns its result (0 to 255), or -1 when the
-// child crashed or was still running after `limit` (it is then killed): a
-// loop that never ends fails the test instead of holding it.
-inline int inChild(const std::function<int()>& f, std::chrono::milliseconds limit) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    int code = 255;
-    try {
-      code = f();
-    } catch (...) {
-    }
-    ::_exit(code);
-  }
-  if (pid < 0) return -1;
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  int status = 0;
-  while (::waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using testsupport::inChild;
 
 // 0 when f raises the error code, 1 when it raises another, 2 when it returns.
 template <typename F>

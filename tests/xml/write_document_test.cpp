@@ -341,6 +341,66 @@ TEST(WriteDocument, SaveIsRefusedWhileAReaderHoldsTheFile) {
   EXPECT_EQ(readBytes(file.path()), old);
 }
 
+// Only a regular file that may be written is replaced, also when root saves
+// (root may write any file: the permission bits decide); anything else stays
+// as it was and the save fails with the reason, at once (a FIFO opened for
+// writing the usual way waits for a reader: each save runs in a bounded child).
+TEST(WriteDocument, SaveReplacesOnlyARegularFileThatMayBeWritten) {
+  const std::string old = kDecl + "\n<old/>\n";
+  xmltest::TempFile file(old);
+  const std::string dir = std::filesystem::path(file.path()).parent_path().string();
+  const std::string fifo = dir + "/fifo.xml";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  ASSERT_EQ(::chmod(file.path().c_str(), 0444), 0);
+  const std::pair<std::string, const char*> cases[] = {{fifo, "Not a regular file"},
+                                                       {file.path(), "Permission denied"}};
+  for (const auto& [path, reason] : cases) {
+    SCOPED_TRACE(path);
+    const auto before = folderNames(file.path());
+    const int result = xmltest::inChild(
+        [&, &path = path, &reason = reason] {
+          try {
+            TXmlDocument("r").SaveToFile(path);
+          } catch (const XmlError& e) {
+            return e.code() == XmlErrc::FileCreate && std::string(e.what()).find(reason) != std::string::npos ? 0 : 1;
+          }
+          return 2;
+        },
+        std::chrono::seconds(10));
+    EXPECT_EQ(result, 0) << "-1: the save waited; 1: another error; 2: no error";
+    EXPECT_EQ(folderNames(file.path()), before);
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_EQ(readBytes(file.path()), old);
+}
+
+// The file checked at the start is the one replaced: a file that takes its
+// name during the save (a FIFO here) is never replaced, nor one that takes a
+// free name; the save fails and no temporary file is left.
+TEST(WriteDocument, AFileThatTakesTheNameDuringTheSaveIsNotReplaced) {
+  xmltest::TempFile file(kDecl + "\n<old/>\n");
+  const std::string dir = std::filesystem::path(file.path()).parent_path().string();
+  for (const std::string& target : {file.path(), dir + "/new.xml"}) {
+    SCOPED_TRACE(target);
+    const auto before = folderNames(file.path());
+    TReplacingFileStream out(target);
+    out.WriteBuffer("<r/>", 4);
+    const std::string fifo = dir + "/fifo.xml";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    ASSERT_EQ(::rename(fifo.c_str(), target.c_str()), 0);
+    EXPECT_EQ(caught([&] { out.Commit(); }).code(), XmlErrc::FileCreate);
+    struct stat st {};
+    ASSERT_EQ(::lstat(target.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    auto names = before;
+    if (target != file.path()) names.insert(std::lower_bound(names.begin(), names.end(), "new.xml"), "new.xml");
+    EXPECT_EQ(folderNames(file.path()), names);
+    ::unlink(target.c_str());
+  }
+}
+
 namespace {
 // Names the writer's markup does not give back: none at all, or a tag token
 // that starts other markup or holds markup characters ("<</!/>" names "</!"),
