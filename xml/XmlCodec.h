@@ -122,7 +122,9 @@ class TCodecStream : public TStream {
 
 // Hands the text out as GBK bytes. GBK and UTF-8 input pass as stored; a
 // 16-bit character becomes its GBK bytes, or "?" (firing the loss event once)
-// when GBK has no such character.
+// when GBK has no such character. Such a character where markup is read
+// (SetReadingMarkup) raises the stream error "Character in a name or markup
+// that the code page cannot hold" at its place instead.
 class TAnsiStream final : public TCodecStream {
  public:
   using TCodecStream::TCodecStream;

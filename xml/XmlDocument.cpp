@@ -251,11 +251,17 @@ void TXmlDocument::CheckRoot(const std::vector<int64_t>& starts, int64_t end) {
 void TXmlDocument::ReadDocType(TXmlNode& node, TStream& stream) {
   std::string header;
   char c = 0;
+  char quote = 0;
   for (;;) {
     if (!detail::ReadXmlChar(stream, c)) return;
     if (c == '>' || c == '[') break;
+    if (detail::isQuote(c)) {
+      quote = quote == 0 ? c : c == quote ? 0 : quote;
+      stream.SetReadingMarkup(quote == 0);  // a quoted identifier is text
+    }
     header.push_back(c);
   }
+  stream.SetReadingMarkup(false);  // the subset's declarations each set their own
   std::vector<std::string> tokens = detail::SplitTagTokens(header);
   if (!tokens.empty()) {
     try {

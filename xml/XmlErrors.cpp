@@ -29,6 +29,8 @@ ErrorText describe(XmlErrc code) {
     case XmlErrc::TruncatedUtf16: return {K::Filer, "UTF-16 text ends inside a character"};
     case XmlErrc::EncodingStreamUnassigned: return {K::Stream, "Encoding stream unassigned"};
     case XmlErrc::UnsupportedEncoding: return {K::Stream, "Unsupported string encoding"};
+    case XmlErrc::CharacterInMarkupLost:
+      return {K::Stream, "Character in a name or markup that the code page cannot hold"};
     case XmlErrc::ReadFromWritingStream:
       return {K::Stream, "Cannot read from a conversion stream opened for writing"};
     case XmlErrc::MultiCharRead:

@@ -30,6 +30,7 @@ enum class XmlErrc {
   TruncatedUtf16,           // filer
   EncodingStreamUnassigned, // stream
   UnsupportedEncoding,      // stream
+  CharacterInMarkupLost,    // stream
   ReadFromWritingStream,    // stream
   MultiCharRead,            // stream
   WriteToReadingStream,     // stream

@@ -41,6 +41,13 @@ class TStream {
   // where the source character begins, whatever it became.
   virtual int64_t LastCharOffset() { return Position() - 1; }
 
+  // The parser says whether what it reads next stands where a name or other
+  // markup is read (true) or in text, a quoted value or a comment (false). A
+  // stream that converts characters fails a read in markup when it meets one
+  // that the document's code page cannot hold, since its stand-in "?" would
+  // be read as markup; in text it gives "?". Other streams ignore it.
+  void SetReadingMarkup(bool markup) { readingMarkup_ = markup; }
+
   // The position (a seek of 0 from the current position).
   int64_t Position() { return Seek(0, SeekOrigin::Current); }
   // Moves to pos from the beginning.
@@ -49,6 +56,9 @@ class TStream {
   void ReadBuffer(void* buffer, int64_t count);
   // Writes exactly count bytes or raises "Stream write error".
   void WriteBuffer(const void* buffer, int64_t count);
+
+ protected:
+  bool readingMarkup_ = false;  // SetReadingMarkup's last word; text at first
 };
 
 // A growable stream in memory; the position may lie beyond the end (a read
