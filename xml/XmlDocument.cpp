@@ -131,6 +131,8 @@ void TXmlDocument::SaveToFile(const std::string& path) {
 }
 
 void TXmlDocument::SaveToStream(TStream& stream) {
+  // Nothing is written that the load would not read back as it stands.
+  topLevel_->CheckNamesWritable();
   TBufferedWriteStream buffered(stream);
   const std::unique_ptr<TCodecStream> codec = OpenCodec(&buffered);
   ActiveCodecScope active(activeCodec_, codec.get());

@@ -101,13 +101,17 @@ class TXmlDocument {
   void SaveToFile(const std::string& path);
   // Writes the document through a buffered writer and a codec (UTF-8 codec in
   // Utf8Mode, else the single-byte one) in FileEncoding, after that
-  // encoding's byte-order mark. stream stays the caller's. A write the stream
-  // refuses raises a stream error; nothing reports success over a short write.
+  // encoding's byte-order mark. stream stays the caller's. A tree with an
+  // element or attribute whose name cannot be written is refused before
+  // anything is written (TXmlNode::CheckNamesWritable), so a save never
+  // writes what the load would not read back. A write the stream refuses
+  // raises a stream error; nothing reports success over a short write.
   void SaveToStream(TStream& stream);
   // Writes every top-level node followed by LineBreak. With StrictRootChecks,
   // raises the filer error "XML root element not defined." when there is no root element.
   void WriteStream(TStream& stream);
-  // WriteStream into a text in the document's text form (no mark, no conversion).
+  // WriteStream into a text in the document's text form (no mark, no
+  // conversion), the tree as it stands: names are not checked here.
   std::string WriteToString();
 
   // Event relays: each calls its callback when one is set.

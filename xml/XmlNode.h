@@ -207,6 +207,16 @@ class TXmlNode {
   void AppendAttributeLines(std::string& out) const;
   // WriteToStream into a text (the document's text form, no byte-order mark).
   std::string WriteToString() const;
+  // The check of a save: raises the general error "Cannot save %s: its name
+  // is empty or cannot be written" for the first element of the subtree, or
+  // attribute of an element or declaration, that the parser would not read
+  // back as it stands, naming it by its path from the top ("#n" for a
+  // nameless n-th child). Such a name is empty, holds a blank, control byte,
+  // quote, "<" or ">", ends in "/", or for an element begins with "!", "?" or
+  // "/"; such an attribute line has such a name, or a value with a blank,
+  // control byte or ">" outside quotes or a quote left open, or as a tag's
+  // last line ends in "/". Nothing for a writable tree.
+  void CheckNamesWritable() const;
   // Stores value in the child named name (found or added) unless defaults are
   // not written and value equals def in the document's text form.
   void WriteWidestring(std::string_view name, std::u16string_view value, std::u16string_view def = {});

@@ -9,6 +9,7 @@
 #include "xml/XmlNode.h"
 #include "xml/XmlStream.h"
 #include "xml/XmlText.h"
+#include "xml/internal/ByteClass.h"
 
 namespace xml {
 namespace {
@@ -48,7 +49,84 @@ std::string declaration(std::string_view indent, std::string_view keyword, const
   return out;
 }
 
+// Whether the parser reads a name written in a tag back as that name: not
+// empty, without the bytes that end or quote a tag's token (0 to 32, quotes)
+// or markup characters ("<", ">"), not ending in "/" (which would make the
+// element empty); an element's not beginning with what starts other markup
+// or a close tag.
+bool nameReadsBack(std::string_view name, bool element) {
+  if (name.empty() || name.back() == '/') return false;
+  if (element && std::string_view("!?/").find(name.front()) != std::string_view::npos) return false;
+  for (char c : name)
+    if (detail::hasFlag(c, detail::kTrim | detail::kQuote) || c == '<' || c == '>') return false;
+  return true;
+}
+
+// Whether an attribute line written in a tag reads back as that line: its
+// name (before the first "=", or the whole line of an attribute without a
+// value) as nameReadsBack says, its value one token (blanks, control bytes
+// and ">" only inside quotes, every quote closed), and the tag's last line
+// not ending in "/" (which would make the element empty).
+bool lineReadsBack(std::string_view line, bool lastOfElement) {
+  const size_t eq = line.find('=');
+  if (!nameReadsBack(line.substr(0, eq), false) || (lastOfElement && line.back() == '/')) return false;
+  char quote = 0;
+  for (size_t i = eq == std::string_view::npos ? line.size() : eq + 1; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (detail::isQuote(c)) {
+      quote = c;
+    } else if (detail::isTrimmed(c) || c == '>') {
+      return false;
+    }
+  }
+  return quote == 0;
+}
+
+// Where node stands: the names from the top down, "#n" for a nameless step
+// (the n-th child of its parent).
+std::string pathOf(const TXmlNode& node) {
+  std::vector<std::string> steps;
+  for (const TXmlNode* n = &node; n != nullptr && n->Parent() != nullptr; n = n->Parent()) {
+    if (!n->Name().empty()) {
+      steps.push_back(n->Name());
+      continue;
+    }
+    const TXmlNode& parent = *n->Parent();
+    int index = 0;
+    while (index < parent.ChildCount() && parent.ChildAt(index) != n) ++index;
+    steps.push_back("#" + std::to_string(index + 1));
+  }
+  std::string path;
+  for (auto it = steps.rbegin(); it != steps.rend(); ++it) path.append(path.empty() ? "" : "/").append(*it);
+  return path;
+}
+
 }  // namespace
+
+// Without recursion, as the writer: trees built in code have no depth limit.
+void TXmlNode::CheckNamesWritable() const {
+  // A document's top-level container is no element of its own: it has no tag.
+  const TXmlNode* top = document_ != nullptr ? &document_->TopLevelNodes() : nullptr;
+  std::vector<const TXmlNode*> pending{this};
+  while (!pending.empty()) {
+    const TXmlNode& n = *pending.back();
+    pending.pop_back();
+    const bool element = n.type_ == ElementType::Element;
+    if (element && &n != top && !nameReadsBack(n.name_, true))
+      raise(XmlErrc::UnwritableName, "element \"" + pathOf(n) + "\"");
+    if (element || n.type_ == ElementType::Declaration || n.type_ == ElementType::Stylesheet) {
+      for (int i = 0; i < n.attrs_.Count(); ++i) {
+        const std::string_view line = n.attrs_.Line(i);
+        if (lineReadsBack(line, element && i + 1 == n.attrs_.Count())) continue;
+        const std::string owner = element ? "element \"" + pathOf(n) + "\"" : "\"" + n.name_ + "\"";
+        raise(XmlErrc::UnwritableName, "attribute \"" + std::string(line) + "\" of " + owner);
+      }
+    }
+    for (auto it = n.children_.rbegin(); it != n.children_.rend(); ++it) pending.push_back(it->get());
+  }
+}
 
 std::string TXmlNode::AttributeText() const {
   std::string out;

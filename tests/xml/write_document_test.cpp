@@ -276,6 +276,14 @@ TEST(WriteDocument, FailedSaveKeepsTheOldFile) {
          d.RootElement()->AddNewChild("bad")->SetType(static_cast<ElementType>(14));
        },
        XmlErrc::IllegalElementType},
+      {"an element without a name after 100,000 nodes",
+       [](TXmlDocument& d) {
+         fill(d, 100000);
+         d.RootElement()->AddNewChild("");
+       },
+       XmlErrc::UnwritableName},
+      {"a lenient read's tree with an attribute without a name",
+       [](TXmlDocument& d) { d.ReadFromString("<r><a =\"v\" \"q\"/></r>"); }, XmlErrc::UnwritableName},
   };
   const std::string old = kDecl + "\n<old>keep me</old>\n";
   for (const Case& c : cases) {
@@ -398,6 +406,100 @@ TEST(WriteDocument, AFileThatTakesTheNameDuringTheSaveIsNotReplaced) {
     if (target != file.path()) names.insert(std::lower_bound(names.begin(), names.end(), "new.xml"), "new.xml");
     EXPECT_EQ(folderNames(file.path()), names);
     ::unlink(target.c_str());
+  }
+}
+
+// A save writes nothing that the load would not read back as it stands:
+// an element or attribute whose name would come back otherwise (or not at
+// all) is refused before the first byte, naming it; every other name comes
+// back as it was saved.
+TEST(WriteDocument, ASaveRefusesANameTheLoadWouldNotReadBack) {
+  struct Case {
+    const char* element;    // the name of the element under r/s
+    const char* attribute;  // an attribute line of it, or none
+    const char* refused;    // what the failure names; nullptr: saved and read back
+  };
+  const Case cases[] = {
+      {"", nullptr, "element \"r/s/#2\""},
+      {"!x", nullptr, "element \"r/s/!x\""},
+      {"?x", nullptr, "element \"r/s/?x\""},
+      {"/x", nullptr, "element \"r/s//x\""},
+      {"x/", nullptr, "element \"r/s/x/\""},
+      {"a<b", nullptr, "element \"r/s/a<b\""},
+      {"a>b", nullptr, "element \"r/s/a>b\""},
+      {"a\"b", nullptr, "element \"r/s/a\"b\""},
+      {"a'b", nullptr, "element \"r/s/a'b\""},
+      {"a\x01", nullptr, "element \"r/s/a\x01\""},
+      {"e", "=\"v\"", "attribute \"=\"v\"\" of element \"r/s/e\""},
+      {"e", "\"q\"", "attribute \"\"q\"\" of element \"r/s/e\""},
+      {"e", "a b=\"1\"", "attribute \"a b=\"1\"\" of element \"r/s/e\""},
+      {"e", "a>b=\"1\"", "attribute \"a>b=\"1\"\" of element \"r/s/e\""},
+      {"e", "b/", "attribute \"b/\" of element \"r/s/e\""},
+      {"e", "", "attribute \"\" of element \"r/s/e\""},
+      {"e", "b=1 2", "attribute \"b=1 2\" of element \"r/s/e\""},
+      {"e", "b=\"1", "attribute \"b=\"1\" of element \"r/s/e\""},
+      {"e", "b=\"1\"/", "attribute \"b=\"1\"/\" of element \"r/s/e\""},  // "/>": an empty element
+      // Written and read back as they are.
+      {"=b", nullptr, nullptr},
+      {"a=b", nullptr, nullptr},
+      {"x:y-z.1", nullptr, nullptr},
+      {"\xD6\xD0", "\xCE\xC4=\"1\"", nullptr},
+      {"e", "checked", nullptr},  // an attribute without a value
+      {"e", "b='x y'", nullptr},
+      {"e", "b=", nullptr},
+      {"e", "b=\"a>b c\"", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "element " << c.element << ", attribute " << (c.attribute ? c.attribute : "-"));
+    TXmlDocument doc("r");
+    TXmlNode* s = doc.RootElement()->AddNewChild("s");
+    s->AddNewChild("before");
+    TXmlNode* e = s->AddNewChild("");
+    if (*c.element != '\0') e->SetNodeName(c.element);
+    if (c.attribute != nullptr) e->AttributeAddLine(c.attribute);
+    e->AddNewChild("child");
+    TMemoryStream out;
+    if (c.refused != nullptr) {
+      const XmlError failure = caught([&] { doc.SaveToStream(out); });
+      EXPECT_EQ(failure.code(), XmlErrc::UnwritableName);
+      EXPECT_EQ(failure.kind(), ErrorKind::General);
+      EXPECT_EQ(std::string(failure.what()), errorMessage(XmlErrc::UnwritableName, c.refused));
+      EXPECT_EQ(out.Size(), 0);
+      continue;
+    }
+    doc.SaveToStream(out);
+    out.SetPosition(0);
+    TXmlDocument again;
+    again.LoadFromStream(out);
+    expectSameTree(doc.TopLevelNodes(), again.TopLevelNodes());
+  }
+  // A fresh document's root has no name yet: saved, it would not load.
+  TXmlDocument fresh;
+  TMemoryStream out;
+  EXPECT_EQ(caught([&] { fresh.SaveToStream(out); }).code(), XmlErrc::UnwritableName);
+}
+
+// The leniencies that stored rule files rely on still load, and the trees
+// they give save and load again unchanged: several roots, "--" inside a
+// comment, a bare "&", a "<" before a blank in text, an attribute without a
+// value.
+TEST(WriteDocument, TheLenienciesOfStoredFilesLoadAndSaveAgain) {
+  const char* inputs[] = {
+      "<a>1</a>\r\n<b>2</b>",
+      "<r><!-- a -- b --><c/></r>",
+      "<r t=\"a & b\">x & y<c/>z</r>",
+      "<doc>1 < 23 c</doc>",
+      "<r checked><c/></r>",
+  };
+  for (const char* text : inputs) {
+    SCOPED_TRACE(text);
+    xmltest::TempFile file(text);
+    TXmlDocument doc;
+    doc.LoadFromFile(file.path());
+    doc.SaveToFile(file.path());
+    TXmlDocument again;
+    again.LoadFromFile(file.path());
+    expectSameTree(doc.TopLevelNodes(), again.TopLevelNodes());
   }
 }
 
