@@ -64,6 +64,57 @@ class TempFile {
   std::string path_;
 };
 
+// A text as UTF-16 after its byte-order mark.
+inline std::string utf16(std::u16string_view text, bool bigEndian) {
+  std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t u : text) {
+    const char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+    out += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+  }
+  return out;
+}
+
+// A stream that hands out one byte per read and nothing to scan in place.
+class TricklingStream : public xml::TStringStream {
+ public:
+  using xml::TStringStream::TStringStream;
+  int64_t Read(void* buffer, int64_t count) override {
+    return xml::TStringStream::Read(buffer, std::min<int64_t>(count, 1));
+  }
+  std::string_view Peek() override { return {}; }
+};
+
+// The ways in of a document's bytes: the string reader and the byte-wise
+// one, which take them as they are, and the loads through a codec from a
+// stream, a stream that trickles, and a file.
+enum class ReadPath { String, ByteWise, Stream, Trickle, File };
+
+inline void readAlong(xml::TXmlDocument& doc, const std::string& bytes, ReadPath path) {
+  switch (path) {
+    case ReadPath::String: doc.ReadFromString(bytes); break;
+    case ReadPath::ByteWise: {
+      ByteWiseStream stream(bytes);
+      doc.ParseStream(stream);
+      break;
+    }
+    case ReadPath::Stream: {
+      xml::TStringStream stream(bytes);
+      doc.LoadFromStream(stream);
+      break;
+    }
+    case ReadPath::Trickle: {
+      TricklingStream stream(bytes);
+      doc.LoadFromStream(stream);
+      break;
+    }
+    case ReadPath::File: {
+      TempFile file(bytes);
+      doc.LoadFromFile(file.path());
+      break;
+    }
+  }
+}
+
 // Runs f and returns the code of the XmlError it raised; fails when none.
 template <typename F>
 xml::XmlError caught(F f) {

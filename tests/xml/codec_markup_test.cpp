@@ -17,24 +17,7 @@ using xmltest::expectSameTree;
 
 namespace {
 
-std::string utf16(std::u16string_view text, bool bigEndian) {
-  std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-  for (char16_t u : text) {
-    const char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
-    out += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
-  }
-  return out;
-}
-
-// A stream that hands out one byte per read and nothing to scan in place.
-class TricklingStream : public TStringStream {
- public:
-  using TStringStream::TStringStream;
-  int64_t Read(void* buffer, int64_t count) override { return TStringStream::Read(buffer, std::min<int64_t>(count, 1)); }
-  std::string_view Peek() override { return {}; }
-};
-
-enum class Path { File, Stream, Trickle, String, ByteWise };
+using xmltest::ReadPath;
 
 struct Outcome {
   bool failed = false;
@@ -44,33 +27,11 @@ struct Outcome {
   int losses = 0;
 };
 
-Outcome load(TXmlDocument& doc, const std::string& bytes, Path path) {
+Outcome load(TXmlDocument& doc, const std::string& bytes, ReadPath path) {
   Outcome o;
   doc.OnCharacterLoss = [&](TXmlDocument&) { ++o.losses; };
   try {
-    switch (path) {
-      case Path::File: {
-        xmltest::TempFile file(bytes);
-        doc.LoadFromFile(file.path());
-        break;
-      }
-      case Path::Stream: {
-        TStringStream stream(bytes);
-        doc.LoadFromStream(stream);
-        break;
-      }
-      case Path::Trickle: {
-        TricklingStream stream(bytes);
-        doc.LoadFromStream(stream);
-        break;
-      }
-      case Path::String: doc.ReadFromString(bytes); break;
-      case Path::ByteWise: {
-        xmltest::ByteWiseStream stream(bytes);
-        doc.ParseStream(stream);
-        break;
-      }
-    }
+    xmltest::readAlong(doc, bytes, path);
   } catch (const XmlError& e) {
     o = {true, e.code(), e.offset(), e.line(), o.losses};
   }
@@ -114,13 +75,13 @@ TEST(CodecMarkup, ACharacterOutsideTheCodePageNeverBecomesMarkup) {
     for (Bytes form : {Bytes::Utf16Le, Bytes::Utf16Be, Bytes::Utf8Marked, Bytes::Utf8Declared}) {
       const bool wide = form == Bytes::Utf16Le || form == Bytes::Utf16Be;
       const std::u16string text = form == Bytes::Utf8Declared ? declaration + d.text : d.text;
-      const std::string bytes = wide ? utf16(text, form == Bytes::Utf16Be)
+      const std::string bytes = wide ? xmltest::utf16(text, form == Bytes::Utf16Be)
                                      : (form == Bytes::Utf8Marked ? "\xEF\xBB\xBF" : "") + WideToUtf8Text(text);
       for (bool utf8Mode : {false, true}) {
-        for (Path path : {Path::File, Path::Stream, Path::Trickle, Path::String, Path::ByteWise}) {
+        for (ReadPath path : {ReadPath::File, ReadPath::Stream, ReadPath::Trickle, ReadPath::String, ReadPath::ByteWise}) {
           SCOPED_TRACE(testing::Message() << d.what << ", form " << static_cast<int>(form) << ", Utf8Mode "
                                           << utf8Mode << ", path " << static_cast<int>(path));
-          const bool codec = path != Path::String && path != Path::ByteWise;
+          const bool codec = path != ReadPath::String && path != ReadPath::ByteWise;
           TXmlDocument doc;
           doc.Utf8Mode = utf8Mode;
           const Outcome o = load(doc, bytes, path);
