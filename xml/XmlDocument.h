@@ -96,8 +96,9 @@ class TXmlDocument {
 
   // Saves into a new file beside path and puts it in path's place once it is
   // complete and on the disk; a failed save leaves an existing file as it was.
-  // Refused while a reader holds the file. Raises the stream error "Cannot
-  // create file" and the errors of SaveToStream.
+  // Refused while a reader holds the file, and for anything but a regular
+  // file that may be written (TReplacingFileStream). Raises the stream error
+  // "Cannot create file" and the errors of SaveToStream.
   void SaveToFile(const std::string& path);
   // Writes the document through a buffered writer and a codec (UTF-8 codec in
   // Utf8Mode, else the single-byte one) in FileEncoding, after that

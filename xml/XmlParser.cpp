@@ -200,8 +200,8 @@ int MatchMarkupStart(TPushbackReader& reader) {
       reader.SetPushBack(ahead.substr(kMarkupTable[result].start.size() - 1));
       return result;
     }
-    // A complete start that no longer one can follow: the next character is
-    // the body's (a comment's text, say) and is read as the body is.
+    // A complete start that no longer start can extend: the next character
+    // belongs to the body (a comment's text, say) and is read as the body is.
     bool longer = false;
     for (int r = 0; r < 12 && !longer; ++r) longer = candidate[r] && kMarkupTable[r].start.size() > i;
     if (!longer) return result;
