@@ -131,23 +131,24 @@ void TXmlDocument::SaveToFile(const std::string& path) {
 }
 
 void TXmlDocument::SaveToStream(TStream& stream) {
-  // Nothing is written that the load would not read back as it stands.
-  topLevel_->CheckNamesWritable();
   TBufferedWriteStream buffered(stream);
   const std::unique_ptr<TCodecStream> codec = OpenCodec(&buffered);
   ActiveCodecScope active(activeCodec_, codec.get());
   codec->SetActiveEncoding(FileEncoding);
-  WriteStream(*codec);
+  // Nothing is saved that the load would not read back as it stands.
+  WriteNodes(*codec, true);
   // The last page goes out here, where a refusal can still be reported.
   buffered.FlushPage();
 }
 
-void TXmlDocument::WriteStream(TStream& stream) {
+void TXmlDocument::WriteStream(TStream& stream) { WriteNodes(stream, false); }
+
+void TXmlDocument::WriteNodes(TStream& stream, bool checkNames) {
   if (StrictRootChecks && RootElement() == nullptr) raise(XmlErrc::RootNotDefined);
   NotifyProgress(0);
   const std::string lineBreak = LineBreak();
   for (int i = 0; i < topLevel_->ChildCount(); ++i) {
-    topLevel_->ChildAt(i)->WriteToStream(stream);
+    topLevel_->ChildAt(i)->WriteToStream(stream, checkNames);
     WriteTextToStream(stream, lineBreak);
   }
   if (WantsProgress()) NotifyProgress(writtenSize(stream));

@@ -102,11 +102,11 @@ class TXmlDocument {
   void SaveToFile(const std::string& path);
   // Writes the document through a buffered writer and a codec (UTF-8 codec in
   // Utf8Mode, else the single-byte one) in FileEncoding, after that
-  // encoding's byte-order mark. stream stays the caller's. A tree with an
-  // element or attribute whose name cannot be written is refused before
-  // anything is written (TXmlNode::CheckNamesWritable), so a save never
-  // writes what the load would not read back. A write the stream refuses
-  // raises a stream error; nothing reports success over a short write.
+  // encoding's byte-order mark. stream stays the caller's. An element or
+  // attribute whose name cannot be written fails the save (the check of
+  // TXmlNode::WriteToStream), so a save never writes what the load would not
+  // read back. A write the stream refuses raises a stream error; nothing
+  // reports success over a short write.
   void SaveToStream(TStream& stream);
   // Writes every top-level node followed by LineBreak. With StrictRootChecks,
   // raises the filer error "XML root element not defined." when there is no root element.
@@ -136,6 +136,8 @@ class TXmlDocument {
     TCodecStream*& slot_;
   };
 
+  // WriteStream, checking names on a save (TXmlNode::WriteToStream).
+  void WriteNodes(TStream& stream, bool checkNames);
   void ParseTopLevel(TStream& stream);
   // The root checks; starts holds where each top-level node begins, end where the input ended.
   void CheckRoot(const std::vector<int64_t>& starts, int64_t end);

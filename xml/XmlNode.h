@@ -198,8 +198,17 @@ class TXmlNode {
   // ---- writing (XmlWriter.cpp) ----
   // Writes the node and its subtree as markup, as stored (nothing is escaped);
   // raises the filer error "Illegal element type" for a type above RawTag and
-  // passes the stream's errors on.
-  void WriteToStream(TStream& stream) const;
+  // passes the stream's errors on. With checkNames (a document's save) it
+  // raises the general error "Cannot save %s: its name is empty or cannot be
+  // written" at the first element, or attribute of an element or
+  // declaration, that the parser would not read back as it stands, naming it
+  // by its path from the top ("#n" for a nameless n-th child). Such a name
+  // (an attribute's: before its first "=", or all of a line without one) is
+  // empty or holds a blank, control byte, quote, "<" or ">"; an element's
+  // also ends in "/" or begins with "!", "?" or "/", and an element's last
+  // attribute line ends in "/" (either would make the element empty). The
+  // values of attribute lines are written as stored and not looked at.
+  void WriteToStream(TStream& stream, bool checkNames = false) const;
   // The attribute part of a start tag: " " + line per attribute, then "/" when
   // CanUseShortTag; empty without attributes.
   std::string AttributeText() const;
@@ -207,16 +216,6 @@ class TXmlNode {
   void AppendAttributeLines(std::string& out) const;
   // WriteToStream into a text (the document's text form, no byte-order mark).
   std::string WriteToString() const;
-  // The check of a save: raises the general error "Cannot save %s: its name
-  // is empty or cannot be written" for the first element of the subtree, or
-  // attribute of an element or declaration, that the parser would not read
-  // back as it stands, naming it by its path from the top ("#n" for a
-  // nameless n-th child). Such a name is empty, holds a blank, control byte,
-  // quote, "<" or ">", ends in "/", or for an element begins with "!", "?" or
-  // "/"; such an attribute line has such a name, or a value with a blank,
-  // control byte or ">" outside quotes or a quote left open, or as a tag's
-  // last line ends in "/". Nothing for a writable tree.
-  void CheckNamesWritable() const;
   // Stores value in the child named name (found or added) unless defaults are
   // not written and value equals def in the document's text form.
   void WriteWidestring(std::string_view name, std::u16string_view value, std::u16string_view def = {});
@@ -299,6 +298,9 @@ class TXmlNode {
   void AdoptChild(std::unique_ptr<TXmlNode>& node);
   // CanUseShortTag for a node whose depth the caller knows.
   bool ShortTagAt(int depth) const;
+  // WriteToStream's failure for the node's own name (line -1) or for its
+  // attribute line index when a save would not read it back.
+  [[noreturn]] void RaiseUnwritable(int line) const;
 
   // The attribute lines; only the list's own members change them.
   detail::AttributeLines attrs_;

@@ -9,7 +9,7 @@
 #include "xml/XmlNode.h"
 #include "xml/XmlStream.h"
 #include "xml/XmlText.h"
-#include "xml/internal/ByteClass.h"
+#include "xml/internal/Scan.h"
 
 namespace xml {
 namespace {
@@ -49,39 +49,19 @@ std::string declaration(std::string_view indent, std::string_view keyword, const
   return out;
 }
 
-// Whether the parser reads a name written in a tag back as that name: not
-// empty, without the bytes that end or quote a tag's token (0 to 32, quotes)
-// or markup characters ("<", ">"), not ending in "/" (which would make the
-// element empty); an element's not beginning with what starts other markup
-// or a close tag.
-bool nameReadsBack(std::string_view name, bool element) {
-  if (name.empty() || name.back() == '/') return false;
-  if (element && std::string_view("!?/").find(name.front()) != std::string_view::npos) return false;
-  for (char c : name)
-    if (detail::hasFlag(c, detail::kTrim | detail::kQuote) || c == '<' || c == '>') return false;
-  return true;
-}
-
-// Whether an attribute line written in a tag reads back as that line: its
-// name (before the first "=", or the whole line of an attribute without a
-// value) as nameReadsBack says, its value one token (blanks, control bytes
-// and ">" only inside quotes, every quote closed), and the tag's last line
-// not ending in "/" (which would make the element empty).
-bool lineReadsBack(std::string_view line, bool lastOfElement) {
-  const size_t eq = line.find('=');
-  if (!nameReadsBack(line.substr(0, eq), false) || (lastOfElement && line.back() == '/')) return false;
-  char quote = 0;
-  for (size_t i = eq == std::string_view::npos ? line.size() : eq + 1; i < line.size(); ++i) {
-    const char c = line[i];
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-    } else if (detail::isQuote(c)) {
-      quote = c;
-    } else if (detail::isTrimmed(c) || c == '>') {
-      return false;
-    }
-  }
-  return quote == 0;
+// Whether the parser reads an element's name written in a tag back as that
+// name: not empty, without the bytes that end or quote a tag's token (0 to
+// 32, quotes) or markup characters ("<", ">"), not ending in "/" (which would
+// make the element empty), not beginning with what starts other markup or a
+// close tag. An "=" may stand in it. The name is the first length bytes of
+// text; the scan may run on into the rest, sixteen bytes at a time.
+bool elementNameReadsBack(std::string_view text, size_t length) {
+  if (length == 0) return false;
+  const char first = text[0], last = text[length - 1];
+  if (last == '/' || first == '!' || first == '?' || first == '/') return false;
+  size_t stop = detail::findNameStop(text.data(), 0, text.size());
+  while (stop < length && text[stop] == '=') stop = detail::findNameStop(text.data(), stop + 1, text.size());
+  return stop >= length;
 }
 
 // Where node stands: the names from the top down, "#n" for a nameless step
@@ -105,27 +85,11 @@ std::string pathOf(const TXmlNode& node) {
 
 }  // namespace
 
-// Without recursion, as the writer: trees built in code have no depth limit.
-void TXmlNode::CheckNamesWritable() const {
-  // A document's top-level container is no element of its own: it has no tag.
-  const TXmlNode* top = document_ != nullptr ? &document_->TopLevelNodes() : nullptr;
-  std::vector<const TXmlNode*> pending{this};
-  while (!pending.empty()) {
-    const TXmlNode& n = *pending.back();
-    pending.pop_back();
-    const bool element = n.type_ == ElementType::Element;
-    if (element && &n != top && !nameReadsBack(n.name_, true))
-      raise(XmlErrc::UnwritableName, "element \"" + pathOf(n) + "\"");
-    if (element || n.type_ == ElementType::Declaration || n.type_ == ElementType::Stylesheet) {
-      for (int i = 0; i < n.attrs_.Count(); ++i) {
-        const std::string_view line = n.attrs_.Line(i);
-        if (lineReadsBack(line, element && i + 1 == n.attrs_.Count())) continue;
-        const std::string owner = element ? "element \"" + pathOf(n) + "\"" : "\"" + n.name_ + "\"";
-        raise(XmlErrc::UnwritableName, "attribute \"" + std::string(line) + "\" of " + owner);
-      }
-    }
-    for (auto it = n.children_.rbegin(); it != n.children_.rend(); ++it) pending.push_back(it->get());
-  }
+void TXmlNode::RaiseUnwritable(int line) const {
+  const std::string element = "element \"" + pathOf(*this) + "\"";
+  if (line < 0) raise(XmlErrc::UnwritableName, element);
+  const std::string owner = type_ == ElementType::Element ? element : "\"" + name_ + "\"";
+  raise(XmlErrc::UnwritableName, "attribute \"" + std::string(attrs_.Line(line)) + "\" of " + owner);
 }
 
 std::string TXmlNode::AttributeText() const {
@@ -137,7 +101,7 @@ std::string TXmlNode::AttributeText() const {
 
 
 // Without recursion: trees built in code have no depth limit.
-void TXmlNode::WriteToStream(TStream& stream) const {
+void TXmlNode::WriteToStream(TStream& stream, bool checkNames) const {
   std::vector<Frame> stack;
 
   // One buffer for every node's text: its capacity stays from node to node.
@@ -146,12 +110,20 @@ void TXmlNode::WriteToStream(TStream& stream) const {
   // Writes the node's opening (or the whole leaf); true when its children follow.
   auto begin = [&](const TXmlNode& n, int depth) -> bool {
     if (static_cast<int>(n.type_) > static_cast<int>(ElementType::RawTag)) raise(XmlErrc::IllegalElementType);
+    if (checkNames && (n.type_ == ElementType::Declaration || n.type_ == ElementType::Stylesheet)) {
+      if (const int bad = n.attrs_.FirstUnwritableLine(false); bad >= 0) n.RaiseUnwritable(bad);
+    }
     std::string indent = n.IndentText();
     switch (n.type_) {
       case ElementType::Element: {
         const bool shortTag = n.ShortTagAt(depth);
         out.assign(indent).append("<").append(n.name_);
-        n.AppendAttributeLines(out);
+        // A save checks the name and the lines while their bytes are at hand.
+        const size_t nameAt = out.size() - n.name_.size();
+        const int bad = n.attrs_.AppendText(out, checkNames, true);
+        if (checkNames && !elementNameReadsBack(std::string_view(out).substr(nameAt), n.name_.size()))
+          n.RaiseUnwritable(-1);
+        if (bad >= 0) n.RaiseUnwritable(bad);
         if (shortTag) out.push_back('/');
         out.append(">").append(n.value_);
         if (!n.children_.empty()) {
