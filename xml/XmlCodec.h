@@ -75,6 +75,13 @@ class TCodecStream : public TStream {
   // True when the encoding in force hands the input bytes out one for one.
   virtual bool PassesBytes() const = 0;
 
+ public:
+  // Writing: true when a character of the document's text may have no form
+  // in the output encoding and go out as "?" (UTF-8 text written as GBK).
+  virtual bool MayLoseCharacters() const { return false; }
+
+ protected:
+
   // Remembers the inner position before a source character (for the step back).
   void MarkCharStart() {
     posBeforePrevious_ = posBeforeLast_;
@@ -143,6 +150,8 @@ class TAnsiStream final : public TCodecStream {
 class TUtf8Stream final : public TCodecStream {
  public:
   using TCodecStream::TCodecStream;
+  // Writing GBK: a character GBK cannot hold goes out as "?".
+  bool MayLoseCharacters() const override { return ActiveEncoding() == CodecEncoding::Ansi; }
 
  protected:
   unsigned char NextChar() override;

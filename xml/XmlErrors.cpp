@@ -13,7 +13,7 @@ ErrorText describe(XmlErrc code) {
   using K = ErrorKind;
   switch (code) {
     case XmlErrc::IllegalNodeName: return {K::General, "Illegal character in node name \"%s\""};
-    case XmlErrc::UnwritableName: return {K::General, "Cannot save %s: its name is empty or cannot be written"};
+    case XmlErrc::UnwritableNode: return {K::General, "Cannot save %s: the load would not read it back as it is"};
     case XmlErrc::SignificantDigits: return {K::General, "Significant digits out of range"};
     case XmlErrc::NotABool: return {K::General, "Cannot convert value to bool"};
     case XmlErrc::FloatNotFinite: return {K::General, "Float value is not finite"};

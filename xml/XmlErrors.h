@@ -14,7 +14,7 @@ enum class ErrorKind { General, Conversion, Stream, Filer };
 // Every failure the library raises. The comment names its kind.
 enum class XmlErrc {
   IllegalNodeName,          // general
-  UnwritableName,           // general
+  UnwritableNode,           // general
   SignificantDigits,        // general
   NotABool,                 // general
   FloatNotFinite,           // general

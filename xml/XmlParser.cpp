@@ -514,7 +514,8 @@ class NodeParser {
                           : row.type == ElementType::CData ? "CData"
                                                            : "Special");
         if (!Started()) return;
-        stream_.SetReadingMarkup(false);
+        // A processing instruction stays markup: its "?" and a ">" after it would end it.
+        if (row.type != ElementType::SpecialInstruction) stream_.SetReadingMarkup(false);
         std::string text;
         ReadUntilText(reader_, row.end, false, text);
         node_.value_ = std::move(text);

@@ -64,6 +64,22 @@ bool elementNameReadsBack(std::string_view text, size_t length) {
   return stop >= length;
 }
 
+// The index of the first attribute line of n whose name (before its first
+// "=", or all of a line without one) GBK cannot hold, -1 for n's own name
+// (an element's), or -2 when GBK holds them all: for UTF-8 text saved as
+// GBK, where such a character would go out as "?", and "<?" is other markup.
+int firstNameOutsideGbk(const TXmlNode& n) {
+  bool lost = false;
+  if (n.Type() == ElementType::Element) Utf8TextToAnsi(n.Name(), &lost);
+  if (lost) return -1;
+  for (int i = 0; i < n.AttributeCount() && !lost; ++i) {
+    const std::string line = n.AttributePair(i);
+    Utf8TextToAnsi(std::string_view(line).substr(0, line.find('=')), &lost);
+    if (lost) return i;
+  }
+  return -2;
+}
+
 // Where node stands: the names from the top down, "#n" for a nameless step
 // (the n-th child of its parent).
 std::string pathOf(const TXmlNode& node) {
@@ -87,9 +103,9 @@ std::string pathOf(const TXmlNode& node) {
 
 void TXmlNode::RaiseUnwritable(int line) const {
   const std::string element = "element \"" + pathOf(*this) + "\"";
-  if (line < 0) raise(XmlErrc::UnwritableName, element);
+  if (line < 0) raise(XmlErrc::UnwritableNode, element);
   const std::string owner = type_ == ElementType::Element ? element : "\"" + name_ + "\"";
-  raise(XmlErrc::UnwritableName, "attribute \"" + std::string(attrs_.Line(line)) + "\" of " + owner);
+  raise(XmlErrc::UnwritableNode, "attribute \"" + std::string(attrs_.Line(line)) + "\" of " + owner);
 }
 
 std::string TXmlNode::AttributeText() const {
@@ -107,11 +123,25 @@ void TXmlNode::WriteToStream(TStream& stream, bool checkNames) const {
   // One buffer for every node's text: its capacity stays from node to node.
   std::string out;
 
+  // Names the output encoding cannot hold, where the codec would write them as "?".
+  const auto* codec = checkNames ? dynamic_cast<const TCodecStream*>(&stream) : nullptr;
+  const bool lossy = codec != nullptr && codec->MayLoseCharacters();
+
   // Writes the node's opening (or the whole leaf); true when its children follow.
   auto begin = [&](const TXmlNode& n, int depth) -> bool {
     if (static_cast<int>(n.type_) > static_cast<int>(ElementType::RawTag)) raise(XmlErrc::IllegalElementType);
     if (checkNames && (n.type_ == ElementType::Declaration || n.type_ == ElementType::Stylesheet)) {
       if (const int bad = n.attrs_.FirstUnwritableLine(false); bad >= 0) n.RaiseUnwritable(bad);
+    }
+    if (lossy && (n.type_ == ElementType::Element || n.type_ == ElementType::Declaration ||
+                  n.type_ == ElementType::Stylesheet)) {
+      if (const int bad = firstNameOutsideGbk(n); bad != -2) n.RaiseUnwritable(bad);
+    }
+    if (lossy && n.type_ == ElementType::SpecialInstruction) {
+      // Its "?" and a ">" after it would end the instruction early.
+      bool lost = false;
+      Utf8TextToAnsi(n.value_, &lost);
+      if (lost) raise(XmlErrc::UnwritableNode, "processing instruction \"" + pathOf(n) + "\"");
     }
     std::string indent = n.IndentText();
     switch (n.type_) {

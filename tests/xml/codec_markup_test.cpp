@@ -61,10 +61,11 @@ TEST(CodecMarkup, ACharacterOutsideTheCodePageNeverBecomesMarkup) {
       {"inside a name", u"<r><a\uD55C k=\"v\">x</a\uD55C><b>y</b></r>", 5},
       {"an attribute's name", u"<r k=\"1\" \uD55C=\"2\"><b>y</b></r>", 9},
       {"a processing instruction's target", u"<r><?\uD55C x?><b>y</b></r>", 5},
+      {"a processing instruction's text (\"?>\" would end it)", u"<r><?p \uD55C>x?><b>y</b></r>", 7},
       {"a declaration's name", u"<!DOCTYPE r [<!ELEMENT \uD55C ANY>]><r><b>y</b></r>", 23},
       {"text, quoted values, a comment, CDATA and a quoted identifier",
        u"<!DOCTYPE r SYSTEM \"\uD55C.dtd\"><r a=\"\uD55C\" b='\uD55C'>x\uD55Cy<!--\uD55C-->"
-       u"<![CDATA[\uD55C]]><?p \uD55C?><b>\uD55C</b></r>",
+       u"<![CDATA[\uD55C]]><b>\uD55C</b></r>",
        -1},
       {"text after a \"<\" and a blank", u"<r>1 < \uD55C<b>y</b></r>", -1},
   };

@@ -281,9 +281,9 @@ TEST(WriteDocument, FailedSaveKeepsTheOldFile) {
          fill(d, 100000);
          d.RootElement()->AddNewChild("");
        },
-       XmlErrc::UnwritableName},
+       XmlErrc::UnwritableNode},
       {"a lenient read's tree with an attribute without a name",
-       [](TXmlDocument& d) { d.ReadFromString("<r><a =\"v\" \"q\"/></r>"); }, XmlErrc::UnwritableName},
+       [](TXmlDocument& d) { d.ReadFromString("<r><a =\"v\" \"q\"/></r>"); }, XmlErrc::UnwritableNode},
   };
   const std::string old = kDecl + "\n<old>keep me</old>\n";
   for (const Case& c : cases) {
@@ -459,9 +459,9 @@ TEST(WriteDocument, ASaveRefusesANameTheLoadWouldNotReadBack) {
     TMemoryStream out;
     if (c.refused != nullptr) {
       const XmlError failure = caught([&] { doc.SaveToStream(out); });
-      EXPECT_EQ(failure.code(), XmlErrc::UnwritableName);
+      EXPECT_EQ(failure.code(), XmlErrc::UnwritableNode);
       EXPECT_EQ(failure.kind(), ErrorKind::General);
-      EXPECT_EQ(std::string(failure.what()), errorMessage(XmlErrc::UnwritableName, c.refused));
+      EXPECT_EQ(std::string(failure.what()), errorMessage(XmlErrc::UnwritableNode, c.refused));
       continue;
     }
     doc.SaveToStream(out);
@@ -473,7 +473,7 @@ TEST(WriteDocument, ASaveRefusesANameTheLoadWouldNotReadBack) {
   // A fresh document's root has no name yet: saved, it would not load.
   TXmlDocument fresh;
   TMemoryStream out;
-  EXPECT_EQ(caught([&] { fresh.SaveToStream(out); }).code(), XmlErrc::UnwritableName);
+  EXPECT_EQ(caught([&] { fresh.SaveToStream(out); }).code(), XmlErrc::UnwritableNode);
 }
 
 // Attribute lines as the parser read them come back as they are, odd bytes
@@ -497,7 +497,7 @@ TEST(WriteDocument, LinesAsReadSaveAsTheyAre) {
     doc.ReadFromString(c.text);
     TMemoryStream out;
     if (c.refused != nullptr) {
-      EXPECT_STREQ(caught([&] { doc.SaveToStream(out); }).what(), errorMessage(XmlErrc::UnwritableName, c.refused).c_str());
+      EXPECT_STREQ(caught([&] { doc.SaveToStream(out); }).what(), errorMessage(XmlErrc::UnwritableNode, c.refused).c_str());
       continue;
     }
     doc.SaveToStream(out);
@@ -512,7 +512,60 @@ TEST(WriteDocument, LinesAsReadSaveAsTheyAre) {
   doc.RootElement()->ChildAt(0)->AttributeAdd("z", "1");
   TMemoryStream out;
   EXPECT_STREQ(caught([&] { doc.SaveToStream(out); }).what(),
-               errorMessage(XmlErrc::UnwritableName, "attribute \"x\"y\"=1\" of element \"r/e\"").c_str());
+               errorMessage(XmlErrc::UnwritableNode, "attribute \"x\"y\"=1\" of element \"r/e\"").c_str());
+}
+
+// UTF-8 text saved as GBK: a character GBK cannot hold goes out as "?",
+// which in a name would be other markup ("<?" a processing instruction):
+// such a name fails the save; in text and values the "?" stays.
+TEST(WriteDocument, ACharacterGbkCannotHoldInMarkupFailsTheSave) {
+  const std::string hangul = "\xED\x95\x9C";  // no GBK character
+  struct Case {
+    std::string element, attribute;  // the name of r's child and of its attribute
+    const char* refused;             // what the failure names; nullptr: saved
+  };
+  const Case cases[] = {
+      {hangul, "a", "element \"r/\xED\x95\x9C\""},
+      {"b" + hangul, "a", "element \"r/b\xED\x95\x9C\""},
+      {"b", hangul, "attribute \"\xED\x95\x9C=\"1\"\" of element \"r/b\""},
+      {"b\xE4\xB8\xAD", "a\xE4\xB8\xAD", nullptr},  // 中: GBK has it
+  };
+  for (const Case& c : cases) {
+    for (CodecEncoding encoding : {CodecEncoding::Ansi, CodecEncoding::Utf8, CodecEncoding::Utf16LittleEndian}) {
+      SCOPED_TRACE(testing::Message() << c.element << " " << c.attribute << " encoding " << static_cast<int>(encoding));
+      TXmlDocument doc("r");
+      doc.Utf8Mode = true;
+      doc.FileEncoding = encoding;
+      TXmlNode* e = doc.RootElement()->AddNewChild(c.element);
+      e->AttributeAdd(c.attribute, "1");
+      e->SetValue("x" + hangul);
+      TMemoryStream out;
+      if (c.refused != nullptr && encoding == CodecEncoding::Ansi) {
+        EXPECT_STREQ(caught([&] { doc.SaveToStream(out); }).what(),
+                     errorMessage(XmlErrc::UnwritableNode, c.refused).c_str());
+        continue;
+      }
+      doc.SaveToStream(out);
+      out.SetPosition(0);
+      TXmlDocument again;
+      again.Utf8Mode = true;
+      again.LoadFromStream(out);
+      ASSERT_NE(again.RootElement(), nullptr);
+      ASSERT_EQ(again.RootElement()->ChildCount(), 1);
+      const TXmlNode* back = again.RootElement()->ChildAt(0);
+      EXPECT_EQ(back->Type(), ElementType::Element);
+      EXPECT_EQ(back->AttributeCount(), 1);
+      // GBK text comes back as UTF-8 in Utf8Mode; the Hangul of the value as "?" from GBK.
+      EXPECT_EQ(back->Value(), encoding == CodecEncoding::Ansi ? "x?" : "x" + hangul);
+    }
+  }
+  // A processing instruction is markup too: "?" and ">" would end it early.
+  TXmlDocument doc;
+  doc.Utf8Mode = true;
+  doc.ReadFromString("<r><?p " + hangul + "><x/>?></r>");
+  TMemoryStream out;
+  EXPECT_STREQ(caught([&] { doc.SaveToStream(out); }).what(),
+               errorMessage(XmlErrc::UnwritableNode, "processing instruction \"r/Special\"").c_str());
 }
 
 // The leniencies that stored rule files rely on still load, and the trees
