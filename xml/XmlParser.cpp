@@ -735,7 +735,12 @@ class NodeParser {
       for (auto& child : node_.children_) {
         if (child->type_ != ElementType::CharData) continue;
         std::string& v = child->value_;
-        while (!v.empty() && (v.back() == '\n' || v.back() == '\r' || v.back() == ' ')) v.pop_back();
+        size_t end = v.size();
+        while (end > 0 && (v[end - 1] == '\n' || v[end - 1] == '\r' || v[end - 1] == ' ')) --end;
+        // A "<" read as text keeps the blank after it: written before the
+        // next markup, "<<" or "</" would be read as markup.
+        if (end > 0 && end < v.size() && v[end - 1] == '<') ++end;
+        v.resize(end);
       }
     }
     if (!node_.children_.empty() && node_.children_.front()->type_ == ElementType::CharData) {

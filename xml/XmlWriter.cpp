@@ -9,6 +9,7 @@
 #include "xml/XmlNode.h"
 #include "xml/XmlStream.h"
 #include "xml/XmlText.h"
+#include "xml/internal/ByteClass.h"
 #include "xml/internal/Scan.h"
 
 namespace xml {
@@ -64,18 +65,54 @@ bool elementNameReadsBack(std::string_view text, size_t length) {
   return stop >= length;
 }
 
-// The index of the first attribute line of n whose name (before its first
-// "=", or all of a line without one) GBK cannot hold, -1 for n's own name
-// (an element's), or -2 when GBK holds them all: for UTF-8 text saved as
-// GBK, where such a character would go out as "?", and "<?" is other markup.
-int firstNameOutsideGbk(const TXmlNode& n) {
+// Whether GBK cannot hold a character of UTF-8 text.
+bool outsideGbk(std::string_view utf8) {
   bool lost = false;
-  if (n.Type() == ElementType::Element) Utf8TextToAnsi(n.Name(), &lost);
-  if (lost) return -1;
-  for (int i = 0; i < n.AttributeCount() && !lost; ++i) {
+  Utf8TextToAnsi(utf8, &lost);
+  return lost;
+}
+
+// The same for the bytes of text outside quotes.
+bool outsideGbkUnquoted(std::string_view text) {
+  std::string unquoted;
+  char quote = 0;
+  for (char c : text) {
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (detail::isQuote(c)) {
+      quote = c;
+    } else {
+      unquoted.push_back(c);
+    }
+  }
+  return outsideGbk(unquoted);
+}
+
+// For UTF-8 text saved as GBK, where a character GBK cannot hold goes out
+// as "?": where n would then hold a "?" that the load reads as markup, or in
+// a name. In an element's, doctype's or declaration's name (after "<" a
+// "?" begins an instruction), in an attribute line's name, outside the
+// quotes of an "<?xml" declaration's lines and in an instruction's text
+// (where "?>" would end it): the attribute line's index, -1 for the node
+// itself, -2 for none. Text and quoted values keep their "?".
+int firstMarkupOutsideGbk(const TXmlNode& n) {
+  switch (n.Type()) {
+    case ElementType::SpecialInstruction: return outsideGbk(n.Value()) ? -1 : -2;
+    case ElementType::Element:
+    case ElementType::DocType:
+    case ElementType::DtdElement:
+    case ElementType::DtdAttList:
+    case ElementType::DtdEntity:
+    case ElementType::DtdNotation:
+      if (outsideGbk(n.Name())) return -1;
+      break;
+    default: break;
+  }
+  const bool declaration = n.Type() == ElementType::Declaration || n.Type() == ElementType::Stylesheet;
+  for (int i = 0; i < n.AttributeCount(); ++i) {
     const std::string line = n.AttributePair(i);
-    Utf8TextToAnsi(std::string_view(line).substr(0, line.find('=')), &lost);
-    if (lost) return i;
+    if (declaration ? outsideGbkUnquoted(line) : outsideGbk(std::string_view(line).substr(0, line.find('='))))
+      return i;
   }
   return -2;
 }
@@ -99,13 +136,22 @@ std::string pathOf(const TXmlNode& node) {
   return path;
 }
 
+// What a failure calls a node.
+const char* kindOf(ElementType type) {
+  switch (type) {
+    case ElementType::Element: return "element";
+    case ElementType::SpecialInstruction: return "processing instruction";
+    case ElementType::DocType: return "doctype";
+    default: return "declaration";
+  }
+}
+
 }  // namespace
 
 void TXmlNode::RaiseUnwritable(int line) const {
-  const std::string element = "element \"" + pathOf(*this) + "\"";
-  if (line < 0) raise(XmlErrc::UnwritableNode, element);
-  const std::string owner = type_ == ElementType::Element ? element : "\"" + name_ + "\"";
-  raise(XmlErrc::UnwritableNode, "attribute \"" + std::string(attrs_.Line(line)) + "\" of " + owner);
+  const std::string node = std::string(kindOf(type_)) + " \"" + pathOf(*this) + "\"";
+  if (line < 0) raise(XmlErrc::UnwritableNode, node);
+  raise(XmlErrc::UnwritableNode, "attribute \"" + std::string(attrs_.Line(line)) + "\" of " + node);
 }
 
 std::string TXmlNode::AttributeText() const {
@@ -133,15 +179,8 @@ void TXmlNode::WriteToStream(TStream& stream, bool checkNames) const {
     if (checkNames && (n.type_ == ElementType::Declaration || n.type_ == ElementType::Stylesheet)) {
       if (const int bad = n.attrs_.FirstUnwritableLine(false); bad >= 0) n.RaiseUnwritable(bad);
     }
-    if (lossy && (n.type_ == ElementType::Element || n.type_ == ElementType::Declaration ||
-                  n.type_ == ElementType::Stylesheet)) {
-      if (const int bad = firstNameOutsideGbk(n); bad != -2) n.RaiseUnwritable(bad);
-    }
-    if (lossy && n.type_ == ElementType::SpecialInstruction) {
-      // Its "?" and a ">" after it would end the instruction early.
-      bool lost = false;
-      Utf8TextToAnsi(n.value_, &lost);
-      if (lost) raise(XmlErrc::UnwritableNode, "processing instruction \"" + pathOf(n) + "\"");
+    if (lossy) {
+      if (const int bad = firstMarkupOutsideGbk(n); bad != -2) n.RaiseUnwritable(bad);
     }
     std::string indent = n.IndentText();
     switch (n.type_) {

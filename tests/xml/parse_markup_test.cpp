@@ -118,6 +118,7 @@ TEST(ParseMarkup, ElementValues) {
       {"<a>1 < 23 c</a>", "1 < 23 c", {}},
       {"<a>< b/></a>", "< b/>", {}},
       {"<a>x<b/>y <\r\n\tz</a>", "x", {"b", "#y <\r\n\tz"}},
+      {"<a>x<b/>y <\r\n</a>", "x", {"b", "#y <\r"}},  // the blank after "<" stays when the line end goes
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::string(c.text)));

@@ -559,13 +559,28 @@ TEST(WriteDocument, ACharacterGbkCannotHoldInMarkupFailsTheSave) {
       EXPECT_EQ(back->Value(), encoding == CodecEncoding::Ansi ? "x?" : "x" + hangul);
     }
   }
-  // A processing instruction is markup too: "?" and ">" would end it early.
+  // Other markup: a processing instruction's text and a declaration's lines
+  // outside quotes ("?" and ">" would end them early), a doctype's name.
+  const std::pair<std::string, std::string> markup[] = {
+      {"<r><?p " + hangul + "><x/>?></r>", "processing instruction \"r/Special\""},
+      {"<?xml n=" + hangul + "><?><r/>", "attribute \"n=" + hangul + "><\" of declaration \"xml\""},
+      {"<!DOCTYPE " + hangul + "><r/>", "doctype \"" + hangul + "\""},
+  };
+  for (const auto& [text, refused] : markup) {
+    SCOPED_TRACE(text);
+    TXmlDocument doc;
+    doc.Utf8Mode = true;
+    doc.ReadFromString(text);
+    TMemoryStream out;
+    EXPECT_STREQ(caught([&] { doc.SaveToStream(out); }).what(), errorMessage(XmlErrc::UnwritableNode, refused).c_str());
+  }
+  // In a declaration's quoted value the "?" stays, as in any value.
   TXmlDocument doc;
   doc.Utf8Mode = true;
-  doc.ReadFromString("<r><?p " + hangul + "><x/>?></r>");
+  doc.ReadFromString("<?xml v=\"" + hangul + "\"?><r/>");
   TMemoryStream out;
-  EXPECT_STREQ(caught([&] { doc.SaveToStream(out); }).what(),
-               errorMessage(XmlErrc::UnwritableNode, "processing instruction \"r/Special\"").c_str());
+  doc.SaveToStream(out);
+  EXPECT_EQ(out.Bytes(), "<?xml v=\"?\"?>\n<r></r>\n");
 }
 
 // The leniencies that stored rule files rely on still load, and the trees
@@ -578,6 +593,7 @@ TEST(WriteDocument, TheLenienciesOfStoredFilesLoadAndSaveAgain) {
       "<r><!-- a -- b --><c/></r>",
       "<r t=\"a & b\">x & y<c/>z</r>",
       "<doc>1 < 23 c</doc>",
+      "<r>\r\n<c/>1 <\r\n</r>",
       "<r checked><c/></r>",
   };
   for (const char* text : inputs) {
