@@ -409,6 +409,28 @@ TEST(WriteDocument, AFileThatTakesTheNameDuringTheSaveIsNotReplaced) {
   }
 }
 
+namespace {
+
+// Saves doc: with refused, the save must fail naming it; else what it wrote
+// must load again to the same tree.
+void expectSavedOrRefused(TXmlDocument& doc, const char* refused) {
+  TMemoryStream out;
+  if (refused != nullptr) {
+    const XmlError failure = caught([&] { doc.SaveToStream(out); });
+    EXPECT_EQ(failure.code(), XmlErrc::UnwritableNode);
+    EXPECT_EQ(failure.kind(), ErrorKind::General);
+    EXPECT_EQ(std::string(failure.what()), errorMessage(XmlErrc::UnwritableNode, refused));
+    return;
+  }
+  doc.SaveToStream(out);
+  out.SetPosition(0);
+  TXmlDocument again;
+  again.LoadFromStream(out);
+  expectSameTree(doc.TopLevelNodes(), again.TopLevelNodes());
+}
+
+}  // namespace
+
 // A save writes nothing that the load would not read back as it stands:
 // an element or attribute whose name would come back otherwise (or not at
 // all) fails the save, naming it; every other name comes back as it was
@@ -456,19 +478,7 @@ TEST(WriteDocument, ASaveRefusesANameTheLoadWouldNotReadBack) {
     if (*c.element != '\0') e->SetNodeName(c.element);
     if (c.attribute != nullptr) e->AttributeAddLine(c.attribute);
     e->AddNewChild("child");
-    TMemoryStream out;
-    if (c.refused != nullptr) {
-      const XmlError failure = caught([&] { doc.SaveToStream(out); });
-      EXPECT_EQ(failure.code(), XmlErrc::UnwritableNode);
-      EXPECT_EQ(failure.kind(), ErrorKind::General);
-      EXPECT_EQ(std::string(failure.what()), errorMessage(XmlErrc::UnwritableNode, c.refused));
-      continue;
-    }
-    doc.SaveToStream(out);
-    out.SetPosition(0);
-    TXmlDocument again;
-    again.LoadFromStream(out);
-    expectSameTree(doc.TopLevelNodes(), again.TopLevelNodes());
+    expectSavedOrRefused(doc, c.refused);
   }
   // A fresh document's root has no name yet: saved, it would not load.
   TXmlDocument fresh;
@@ -495,24 +505,13 @@ TEST(WriteDocument, LinesAsReadSaveAsTheyAre) {
     SCOPED_TRACE(c.text);
     TXmlDocument doc;
     doc.ReadFromString(c.text);
-    TMemoryStream out;
-    if (c.refused != nullptr) {
-      EXPECT_STREQ(caught([&] { doc.SaveToStream(out); }).what(), errorMessage(XmlErrc::UnwritableNode, c.refused).c_str());
-      continue;
-    }
-    doc.SaveToStream(out);
-    out.SetPosition(0);
-    TXmlDocument again;
-    again.LoadFromStream(out);
-    expectSameTree(doc.TopLevelNodes(), again.TopLevelNodes());
+    expectSavedOrRefused(doc, c.refused);
   }
   // A line added to lines as read: all are looked at.
   TXmlDocument doc;
   doc.ReadFromString("<r><e x\"y\"=1/></r>");
   doc.RootElement()->ChildAt(0)->AttributeAdd("z", "1");
-  TMemoryStream out;
-  EXPECT_STREQ(caught([&] { doc.SaveToStream(out); }).what(),
-               errorMessage(XmlErrc::UnwritableNode, "attribute \"x\"y\"=1\" of element \"r/e\"").c_str());
+  expectSavedOrRefused(doc, "attribute \"x\"y\"=1\" of element \"r/e\"");
 }
 
 // UTF-8 text saved as GBK: a character GBK cannot hold goes out as "?",
@@ -539,12 +538,11 @@ TEST(WriteDocument, ACharacterGbkCannotHoldInMarkupFailsTheSave) {
       TXmlNode* e = doc.RootElement()->AddNewChild(c.element);
       e->AttributeAdd(c.attribute, "1");
       e->SetValue("x" + hangul);
-      TMemoryStream out;
       if (c.refused != nullptr && encoding == CodecEncoding::Ansi) {
-        EXPECT_STREQ(caught([&] { doc.SaveToStream(out); }).what(),
-                     errorMessage(XmlErrc::UnwritableNode, c.refused).c_str());
+        expectSavedOrRefused(doc, c.refused);
         continue;
       }
+      TMemoryStream out;
       doc.SaveToStream(out);
       out.SetPosition(0);
       TXmlDocument again;
@@ -571,8 +569,7 @@ TEST(WriteDocument, ACharacterGbkCannotHoldInMarkupFailsTheSave) {
     TXmlDocument doc;
     doc.Utf8Mode = true;
     doc.ReadFromString(text);
-    TMemoryStream out;
-    EXPECT_STREQ(caught([&] { doc.SaveToStream(out); }).what(), errorMessage(XmlErrc::UnwritableNode, refused).c_str());
+    expectSavedOrRefused(doc, refused.c_str());
   }
   // In a declaration's quoted value the "?" stays, as in any value.
   TXmlDocument doc;
