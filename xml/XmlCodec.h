@@ -61,6 +61,9 @@ class TCodecStream : public TStream {
   // Reading: the input began with a byte-order mark; writing: the mark is written.
   bool MarkPresent() const { return markPresent_; }
   Mode AccessMode() const { return mode_; }
+  // Writing: true when a character of the document's text may have no form
+  // in the output encoding and go out as "?" (UTF-8 text written as GBK).
+  virtual bool MayLoseCharacters() const { return false; }
 
   // Called once per codec, the first time a character cannot be converted.
   std::function<void(TCodecStream&)> OnCharacterLoss;
@@ -74,13 +77,6 @@ class TCodecStream : public TStream {
   virtual void PutChars(const char* buffer, int64_t offset, int64_t count);
   // True when the encoding in force hands the input bytes out one for one.
   virtual bool PassesBytes() const = 0;
-
- public:
-  // Writing: true when a character of the document's text may have no form
-  // in the output encoding and go out as "?" (UTF-8 text written as GBK).
-  virtual bool MayLoseCharacters() const { return false; }
-
- protected:
 
   // Remembers the inner position before a source character (for the step back).
   void MarkCharStart() {

@@ -107,7 +107,7 @@ class AttributeLines {
   void AppendText(std::string& out) const { AppendText(out, false, false); }
   // The same, with check looking at the lines as FirstUnwritableLine does,
   // each while its bytes are at hand: the index of the first line it finds
-  // (out then holds the text all the same), else -1.
+  // (out then holds part of the text only), else -1.
   int AppendText(std::string& out, bool check, bool endsTag) const;
   // Index of the first line that a tag does not give back as it stands: its
   // name (before its first "=", or all of a line without one) empty or
@@ -115,8 +115,6 @@ class AttributeLines {
   // last line ending in "/" (which would make the element empty). Of lines
   // as the parser read them only the last is looked at. -1 when none.
   int FirstUnwritableLine(bool endsTag) const;
-  // True while every line is a tag's token as the parser split it, in the order read.
-  bool AsRead() const { return asRead_; }
 
   // Adds a line (making the list, unsorted, when there is none): an unsorted
   // list appends it; a sorted one inserts it before the first line that
@@ -139,7 +137,7 @@ class AttributeLines {
   // Appends tokens first..size()-1 of a token list as lines, growing the block
   // once: Tokens gives size(), length(k) and the pieces begin(k)..end(k).
   // Inlined into the parser's tag step, the hottest place that adds lines;
-  // the only way in that keeps AsRead (the parser's tokens of one tag).
+  // the only way in that keeps the lines as read (the parser's tokens of one tag).
   template <typename Tokens>
   [[gnu::always_inline]] void AppendTokens(const Tokens& tokens, size_t first) {
     Create(false);
@@ -175,7 +173,9 @@ class AttributeLines {
   int32_t count_ = 0;
   bool exists_ = false;
   bool sorted_ = false;
-  bool asRead_ = true;  // AsRead; every other way of adding or changing a line ends it
+  // Every line a tag's token as the parser split it, in the order read;
+  // every other way of adding or changing a line ends it.
+  bool asRead_ = true;
 };
 
 }  // namespace xml::detail
