@@ -1,7 +1,7 @@
 #include "cell/XlsWriter.h"
 
+#include <QFile>
 #include <QHash>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +19,7 @@
 #include "cell/PageSetup.h"
 #include "cell/Sheet.h"
 #include "cell/TextMeasure.h"
+#include "platform/files.h"
 #include "platform/fonts.h"
 
 namespace cell {
@@ -669,18 +670,19 @@ QByteArray workbookStream(const Sheet& sheet) { return WorkbookBuilder(sheet).bu
 
 void writeXls(const Sheet& sheet, const QString& fileName) {
   const QByteArray stream = workbookStream(sheet);
-  // The workbook appears under its name only once it is complete. Unbuffered,
-  // so that a failing write reports the system's reason (a full disk says so)
-  // instead of failing later in a flush.
-  QSaveFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+  // The workbook appears under its name only once it is complete, and only
+  // in place of a regular file that may be written (never over a FIFO or a
+  // device node). Unbuffered, so that a failing write reports the system's
+  // reason (a full disk says so) instead of failing later in a flush.
+  platform::files::ReplacingFile target(QFile::encodeName(fileName).toStdString());
+  if (!target.open()) throw TCellError(texts::kCannotCreate.arg(fileName, QString::fromLocal8Bit(target.reason())));
+  QFile file;
+  if (!file.open(target.fd(), QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle))
     throw TCellError(texts::kCannotCreate.arg(fileName, file.errorString()));
-  if (!writeCompoundFile(file, QStringLiteral("Workbook"), stream)) {
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    throw TCellError(texts::kCannotWrite.arg(fileName, reason));
-  }
-  if (!file.commit()) throw TCellError(texts::kCannotClose.arg(fileName, file.errorString()));
+  if (!writeCompoundFile(file, QStringLiteral("Workbook"), stream))
+    throw TCellError(texts::kCannotWrite.arg(fileName, file.errorString()));
+  file.close();
+  if (!target.commit()) throw TCellError(texts::kCannotClose.arg(fileName, QString::fromLocal8Bit(target.reason())));
 }
 
 }  // namespace cell

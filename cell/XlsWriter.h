@@ -15,10 +15,12 @@ namespace cell {
 class Sheet;
 
 // Writes the workbook to fileName through a temporary file in the same folder
-// that replaces fileName only when complete. Raises TCellError when the file
-// cannot be created, written or closed, when a text is longer than a cell
-// holds or the sheet has more columns than a worksheet; fileName is then left
-// as it was.
+// that replaces fileName only when complete, keeping its permission bits; a
+// symbolic link is followed. Raises TCellError when the file cannot be
+// created, written or closed, when fileName is not a regular file (a folder,
+// FIFO, socket or device) or is read-only (also for root), when a text is
+// longer than a cell holds or the sheet has more columns than a worksheet;
+// fileName is then left as it was.
 void writeXls(const Sheet& sheet, const QString& fileName);
 
 // The workbook stream itself (BIFF8 records), as stored in the compound file.

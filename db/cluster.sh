@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # A throwaway PostgreSQL cluster that stands in for the report database.
 #
-#   cluster.sh start DIR PORT              initdb DIR if needed, start the server on
-#                                          127.0.0.1:PORT, make the templates rc_empty
-#                                          and rc_demo if they are missing
+#   cluster.sh start DIR PORT              initdb DIR if needed (DIR new or empty), start
+#                                          the server on 127.0.0.1:PORT, make the
+#                                          templates rc_empty and rc_demo if they are
+#                                          missing
 #   cluster.sh stop DIR                    stop the server and remove DIR, only when
 #                                          start made DIR (it holds start's marker)
 #   cluster.sh createdb DIR PORT NAME [SIZE]
-#                                          (re)make database NAME (case kept) with the
-#                                          compatibility layer and schema, and demo data
-#                                          of SIZE organisations when SIZE is given
+#                                          (re)make database NAME (case kept; ASCII
+#                                          letters, digits, underscores, at most 63
+#                                          bytes) with the compatibility layer and
+#                                          schema, and demo data of SIZE organisations
+#                                          when SIZE is given; an existing NAME is
+#                                          replaced only by a complete new one
 #
 # Superuser ADMIN, password "reportcheck", password authentication (scram) only,
 # listening on 127.0.0.1 only. Databases use encoding UTF8 and collation C, so
@@ -23,6 +27,8 @@ DEMO_TEMPLATE_SIZE=${RC_DEMO_TEMPLATE_SIZE:-300}
 # start leaves this file in the folder it makes (or claims while the folder is
 # empty); stop removes no folder without it.
 MARKER=.made-by-cluster.sh
+# The server keeps at most this many bytes of a name and cuts longer ones.
+NAME_MAX_BYTES=63
 
 die() { echo "cluster.sh: $*" >&2; exit 1; }
 
@@ -45,20 +51,19 @@ as_server_user() {
 
 has_marker() { [[ -f "$1/$MARKER" && ! -L "$1/$MARKER" ]]; }
 
-# A cluster folder of an earlier version of this script, from before the
-# marker: its data folder and the settings that start appends.
-made_before_marker() {
-  [[ -f "$1/data/PG_VERSION" ]] && grep -qx '# throwaway stand-in report database' "$1/data/postgresql.conf" 2>/dev/null
-}
-
 # Marks DIR as start's own, so that stop may remove it later: a folder this run
-# made, an empty one, or one that start made before. Any other folder is
-# refused untouched, since stop would delete it with everything in it.
+# made or found empty, or one that start marked before. Any other folder is
+# refused untouched, since stop would delete it with everything in it: also a
+# cluster folder without the marker (one from before the marker, say), which
+# may hold other files beside the cluster.
 # created: 1 when this run made DIR.
 claim() {
   local dir=$1 created=$2
   has_marker "$dir" && return 0
-  if [[ $created -eq 0 && -n "$(ls -A -- "$dir")" ]] && ! made_before_marker "$dir"; then
+  if [[ $created -eq 0 && -n "$(ls -A -- "$dir")" ]]; then
+    if [[ -f "$dir/data/PG_VERSION" ]]; then
+      die "$dir holds a database cluster but no $MARKER, so nothing shows that cluster.sh made it or that the folder holds nothing else; nothing in it was touched. If cluster.sh made it and everything in $dir may be deleted, create the marker (touch $dir/$MARKER) and run start again (stop then deletes $dir with everything in it); otherwise stop its server yourself ($(pg_bin)/pg_ctl -D $dir/data stop, as the user it runs as) and give start a new or empty folder"
+    fi
     die "$dir is not empty and was not made by cluster.sh start; give a new or empty folder"
   fi
   printf 'Made by db/cluster.sh start; "db/cluster.sh stop" deletes this folder.\n' >"$dir/$MARKER"
@@ -102,18 +107,40 @@ db_exists() {
 
 sql_ident() { printf '"%s"' "${1//\"/\"\"}"; }
 
-# Makes database NAME: compat layer, schema and (SIZE given) demo data. It is
-# built under a temporary name and renamed at the end, so a failed load never
-# leaves a half-filled database under the real name.
+# A database name this script makes: ASCII letters, digits and underscores,
+# not beginning with a digit, at most NAME_MAX_BYTES bytes (a longer name the
+# server would cut, to the name of another database perhaps).
+check_name() {
+  local name=$1 LC_ALL=C  # bytes, and letters of ASCII only
+  [[ "$name" =~ ^[A-Za-z_][A-Za-z0-9_]*$ ]] \
+    || die "database name '$name' refused before anything was changed: use ASCII letters, digits and underscores, not beginning with a digit"
+  (( ${#name} <= NAME_MAX_BYTES )) \
+    || die "database name $name refused before anything was changed: it has ${#name} bytes, and the server keeps only the first $NAME_MAX_BYTES of a name"
+}
+
+# The steps that fill a new database; non-zero at the first that fails.
+fill_database() {
+  local port=$1 db=$2 size=$3
+  psql_admin "$port" "$db" -f "$HERE/compat.sql" -f "$HERE/schema.sql" || return 1
+  if [[ -n "$size" ]]; then
+    python3 "$HERE/gen_demo.py" --orgs "$size" | psql_admin "$port" "$db" -f - || return 1
+    psql_admin "$port" "$db" -c "ANALYZE" || return 1
+  fi
+}
+
+# Makes database NAME (checked by check_name): compat layer, schema and (SIZE
+# given) demo data. It is built under a temporary name and renamed at the end,
+# so an existing NAME is dropped only once the new database is complete, and
+# a failed load leaves NAME as it was. The temporary name holds a "-", which
+# no checked name does, and fits the server's limit, so it is never NAME.
 make_database() {
   local port=$1 name=$2 size=${3:-}
-  local tmp="${name}__building"
+  local tmp="${name:0:$((NAME_MAX_BYTES - 9))}-building"
   psql_admin "$port" postgres -c "DROP DATABASE IF EXISTS $(sql_ident "$tmp") WITH (FORCE)"
   psql_admin "$port" postgres -c "CREATE DATABASE $(sql_ident "$tmp") TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C'"
-  psql_admin "$port" "$tmp" -f "$HERE/compat.sql" -f "$HERE/schema.sql"
-  if [[ -n "$size" ]]; then
-    python3 "$HERE/gen_demo.py" --orgs "$size" | psql_admin "$port" "$tmp" -f -
-    psql_admin "$port" "$tmp" -c "ANALYZE"
+  if ! fill_database "$port" "$tmp" "$size"; then
+    psql_admin "$port" postgres -c "DROP DATABASE IF EXISTS $(sql_ident "$tmp") WITH (FORCE)" || true
+    die "making database $name failed; an existing $name is left as it was"
   fi
   psql_admin "$port" postgres -c "DROP DATABASE IF EXISTS $(sql_ident "$name") WITH (FORCE)"
   psql_admin "$port" postgres -c "ALTER DATABASE $(sql_ident "$tmp") RENAME TO $(sql_ident "$name")"
@@ -163,7 +190,13 @@ log_connections = on
 EOF
   fi
 
-  if ! as_server_user "$bin/pg_ctl" -D "$data" status >/dev/null 2>&1; then
+  if as_server_user "$bin/pg_ctl" -D "$data" status >/dev/null 2>&1; then
+    # Its port is the fourth line of its pid file.
+    local running
+    running=$(sed -n 4p "$data/postmaster.pid" 2>/dev/null || true)
+    [[ -z "$running" || "$running" == "$port" ]] \
+      || die "the server of $dir already runs, on port $running, not $port: use port $running, or stop it first (cluster.sh stop $dir, which deletes the folder)"
+  else
     as_server_user "$bin/pg_ctl" -D "$data" -l "$dir/server.log" -o "-p $port" -w -t 60 start >/dev/null \
       || { tail -n 20 "$dir/server.log" >&2; die "the server did not start"; }
   fi
@@ -196,6 +229,7 @@ cmd_stop() {
 cmd_createdb() {
   [[ $# -eq 3 || $# -eq 4 ]] || die "usage: cluster.sh createdb DIR PORT NAME [SIZE]"
   local dir=$1 port=$2 name=$3 size=${4:-}
+  check_name "$name"
   [[ -f "$dir/data/PG_VERSION" ]] || die "no cluster in $dir (run start first)"
   [[ -z "$size" || "$size" =~ ^[0-9]+$ ]] || die "SIZE must be a number of organisations"
   make_database "$port" "$name" "$size"

@@ -1,6 +1,10 @@
 #include "platform/inifile.h"
 
-#include "platform/readablefile.h"
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/files.h"
 
 namespace platform {
 namespace {
@@ -26,9 +30,22 @@ bool sameName(std::string_view a, std::string_view b) {
 
 IniFile::IniFile(const std::string& path) {
   // A FIFO, socket or device reads as a missing file, without waiting on it.
-  const ReadableFile file(path);
+  std::string reason;
+  const int fd = files::openRegularFile(path, reason);
+  if (fd < 0) return;
   std::string text;
-  if (!file.readAll(text)) return;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      text.append(buffer, static_cast<size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    ::close(fd);
+    if (n < 0) return;  // unreadable: as a missing file
+    break;
+  }
   int sectionIndex = -1;  // none yet: keys before the first section are ignored
   for (size_t start = 0; start < text.size();) {
     size_t end = text.find('\n', start);

@@ -261,6 +261,9 @@ unsigned char TAnsiStream::NextChar() {
       pending_ = cp::codePointToAnsi(c);
       pendingIndex_ = 0;
       if (pending_.empty()) {
+        // Its "?" would be markup (after "<" a processing instruction): the
+        // document's structure would change without a word.
+        if (readingMarkup_) raiseAt(XmlErrc::CharacterInMarkupLost, LastCharOffset());
         SignalLoss();
         return '?';
       }

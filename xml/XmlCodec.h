@@ -61,6 +61,9 @@ class TCodecStream : public TStream {
   // Reading: the input began with a byte-order mark; writing: the mark is written.
   bool MarkPresent() const { return markPresent_; }
   Mode AccessMode() const { return mode_; }
+  // Writing: true when a character of the document's text may have no form
+  // in the output encoding and go out as "?" (UTF-8 text written as GBK).
+  virtual bool MayLoseCharacters() const { return false; }
 
   // Called once per codec, the first time a character cannot be converted.
   std::function<void(TCodecStream&)> OnCharacterLoss;
@@ -122,7 +125,9 @@ class TCodecStream : public TStream {
 
 // Hands the text out as GBK bytes. GBK and UTF-8 input pass as stored; a
 // 16-bit character becomes its GBK bytes, or "?" (firing the loss event once)
-// when GBK has no such character.
+// when GBK has no such character. Such a character where markup is read
+// (SetReadingMarkup) raises the stream error "Character in a name or markup
+// that the code page cannot hold" at its place instead.
 class TAnsiStream final : public TCodecStream {
  public:
   using TCodecStream::TCodecStream;
@@ -141,6 +146,8 @@ class TAnsiStream final : public TCodecStream {
 class TUtf8Stream final : public TCodecStream {
  public:
   using TCodecStream::TCodecStream;
+  // Writing GBK: a character GBK cannot hold goes out as "?".
+  bool MayLoseCharacters() const override { return ActiveEncoding() == CodecEncoding::Ansi; }
 
  protected:
   unsigned char NextChar() override;

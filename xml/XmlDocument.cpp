@@ -135,17 +135,20 @@ void TXmlDocument::SaveToStream(TStream& stream) {
   const std::unique_ptr<TCodecStream> codec = OpenCodec(&buffered);
   ActiveCodecScope active(activeCodec_, codec.get());
   codec->SetActiveEncoding(FileEncoding);
-  WriteStream(*codec);
+  // Nothing is saved that the load would not read back as it stands.
+  WriteNodes(*codec, true);
   // The last page goes out here, where a refusal can still be reported.
   buffered.FlushPage();
 }
 
-void TXmlDocument::WriteStream(TStream& stream) {
+void TXmlDocument::WriteStream(TStream& stream) { WriteNodes(stream, false); }
+
+void TXmlDocument::WriteNodes(TStream& stream, bool checkNames) {
   if (StrictRootChecks && RootElement() == nullptr) raise(XmlErrc::RootNotDefined);
   NotifyProgress(0);
   const std::string lineBreak = LineBreak();
   for (int i = 0; i < topLevel_->ChildCount(); ++i) {
-    topLevel_->ChildAt(i)->WriteToStream(stream);
+    topLevel_->ChildAt(i)->WriteToStream(stream, checkNames);
     WriteTextToStream(stream, lineBreak);
   }
   if (WantsProgress()) NotifyProgress(writtenSize(stream));
@@ -251,11 +254,17 @@ void TXmlDocument::CheckRoot(const std::vector<int64_t>& starts, int64_t end) {
 void TXmlDocument::ReadDocType(TXmlNode& node, TStream& stream) {
   std::string header;
   char c = 0;
+  char quote = 0;
   for (;;) {
     if (!detail::ReadXmlChar(stream, c)) return;
     if (c == '>' || c == '[') break;
+    if (detail::isQuote(c)) {
+      quote = quote == 0 ? c : c == quote ? 0 : quote;
+      stream.SetReadingMarkup(quote == 0);  // a quoted identifier is text
+    }
     header.push_back(c);
   }
+  stream.SetReadingMarkup(false);  // the subset's declarations each set their own
   std::vector<std::string> tokens = detail::SplitTagTokens(header);
   if (!tokens.empty()) {
     try {

@@ -96,18 +96,23 @@ class TXmlDocument {
 
   // Saves into a new file beside path and puts it in path's place once it is
   // complete and on the disk; a failed save leaves an existing file as it was.
-  // Refused while a reader holds the file. Raises the stream error "Cannot
-  // create file" and the errors of SaveToStream.
+  // Refused while a reader holds the file, and for anything but a regular
+  // file that may be written (TReplacingFileStream). Raises the stream error
+  // "Cannot create file" and the errors of SaveToStream.
   void SaveToFile(const std::string& path);
   // Writes the document through a buffered writer and a codec (UTF-8 codec in
   // Utf8Mode, else the single-byte one) in FileEncoding, after that
-  // encoding's byte-order mark. stream stays the caller's. A write the stream
-  // refuses raises a stream error; nothing reports success over a short write.
+  // encoding's byte-order mark. stream stays the caller's. An element or
+  // attribute whose name cannot be written fails the save (the check of
+  // TXmlNode::WriteToStream), so a save never writes what the load would not
+  // read back. A write the stream refuses raises a stream error; nothing
+  // reports success over a short write.
   void SaveToStream(TStream& stream);
   // Writes every top-level node followed by LineBreak. With StrictRootChecks,
   // raises the filer error "XML root element not defined." when there is no root element.
   void WriteStream(TStream& stream);
-  // WriteStream into a text in the document's text form (no mark, no conversion).
+  // WriteStream into a text in the document's text form (no mark, no
+  // conversion), the tree as it stands: names are not checked here.
   std::string WriteToString();
 
   // Event relays: each calls its callback when one is set.
@@ -131,6 +136,8 @@ class TXmlDocument {
     TCodecStream*& slot_;
   };
 
+  // WriteStream, checking names on a save (TXmlNode::WriteToStream).
+  void WriteNodes(TStream& stream, bool checkNames);
   void ParseTopLevel(TStream& stream);
   // The root checks; starts holds where each top-level node begins, end where the input ended.
   void CheckRoot(const std::vector<int64_t>& starts, int64_t end);

@@ -13,6 +13,7 @@ ErrorText describe(XmlErrc code) {
   using K = ErrorKind;
   switch (code) {
     case XmlErrc::IllegalNodeName: return {K::General, "Illegal character in node name \"%s\""};
+    case XmlErrc::UnwritableNode: return {K::General, "Cannot save %s: the load would not read it back as it is"};
     case XmlErrc::SignificantDigits: return {K::General, "Significant digits out of range"};
     case XmlErrc::NotABool: return {K::General, "Cannot convert value to bool"};
     case XmlErrc::FloatNotFinite: return {K::General, "Float value is not finite"};
@@ -29,6 +30,8 @@ ErrorText describe(XmlErrc code) {
     case XmlErrc::TruncatedUtf16: return {K::Filer, "UTF-16 text ends inside a character"};
     case XmlErrc::EncodingStreamUnassigned: return {K::Stream, "Encoding stream unassigned"};
     case XmlErrc::UnsupportedEncoding: return {K::Stream, "Unsupported string encoding"};
+    case XmlErrc::CharacterInMarkupLost:
+      return {K::Stream, "Character in a name or markup that the code page cannot hold"};
     case XmlErrc::ReadFromWritingStream:
       return {K::Stream, "Cannot read from a conversion stream opened for writing"};
     case XmlErrc::MultiCharRead:

@@ -14,6 +14,7 @@ enum class ErrorKind { General, Conversion, Stream, Filer };
 // Every failure the library raises. The comment names its kind.
 enum class XmlErrc {
   IllegalNodeName,          // general
+  UnwritableNode,           // general
   SignificantDigits,        // general
   NotABool,                 // general
   FloatNotFinite,           // general
@@ -30,6 +31,7 @@ enum class XmlErrc {
   TruncatedUtf16,           // filer
   EncodingStreamUnassigned, // stream
   UnsupportedEncoding,      // stream
+  CharacterInMarkupLost,    // stream
   ReadFromWritingStream,    // stream
   MultiCharRead,            // stream
   WriteToReadingStream,     // stream

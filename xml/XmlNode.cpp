@@ -10,6 +10,7 @@
 #include "xml/XmlStream.h"
 #include "xml/XmlText.h"
 #include "xml/internal/ByteClass.h"
+#include "xml/internal/Scan.h"
 #include "xml/internal/Options.h"
 
 namespace xml {
@@ -50,10 +51,12 @@ void AttributeLines::TakeFrom(AttributeLines& other) {
   count_ = other.count_;
   exists_ = other.exists_;
   sorted_ = other.sorted_;
+  asRead_ = other.asRead_;
   other.bytes_.clear();
   other.count_ = 0;
   other.exists_ = false;
   other.sorted_ = false;
+  other.asRead_ = true;
 }
 
 void AttributeLines::Reset() {
@@ -62,6 +65,7 @@ void AttributeLines::Reset() {
   count_ = 0;
   exists_ = false;
   sorted_ = false;
+  asRead_ = true;
 }
 
 size_t AttributeLines::Offset(int index) const {
@@ -86,22 +90,36 @@ std::string_view AttributeLines::Line(int index) const {
   return nextLine(bytes_, pos);
 }
 
-void AttributeLines::AppendText(std::string& out) const {
+int AttributeLines::AppendText(std::string& out, bool check, bool endsTag) const {
   // Each line's length prefix (one byte or more) gives way to one blank, so
   // the block's size is room enough.
   const size_t at = out.size();
-  out.resize(at + bytes_.size());
+  const size_t n = bytes_.size();
+  out.resize(at + n);
   char* w = out.data() + at;
   // Lines shorter than 128 bytes have a one-byte prefix: the block is then
   // the text already, once each prefix becomes the blank.
-  std::memcpy(w, bytes_.data(), bytes_.size());
+  std::memcpy(w, bytes_.data(), n);
   size_t k = 0;
-  while (k < bytes_.size() && static_cast<unsigned char>(w[k]) < 0x80) {
-    const size_t len = static_cast<unsigned char>(w[k]);
-    w[k] = ' ';
-    k += 1 + len;
+  if (check && !asRead_) {
+    for (int i = 0; k < n && static_cast<unsigned char>(w[k]) < 0x80; ++i) {
+      const size_t len = static_cast<unsigned char>(w[k]);
+      w[k] = ' ';
+      // The scan may run on into the lines after this one: only a stop inside it counts.
+      const char* line = w + k + 1;
+      const size_t stop = findNameStop(line, 0, n - k - 1);
+      if (len == 0 || stop == 0 || (stop < len && line[stop] != '=')) return i;
+      k += 1 + len;
+    }
+  } else {
+    while (k < n && static_cast<unsigned char>(w[k]) < 0x80) {
+      const size_t len = static_cast<unsigned char>(w[k]);
+      w[k] = ' ';
+      k += 1 + len;
+    }
   }
-  if (k == bytes_.size()) return;
+  // The last line's last byte is the block's.
+  if (k == n) return check && endsTag && n > 0 && w[n - 1] == '/' ? count_ - 1 : -1;
   size_t pos = 0;
   for (int i = 0; i < count_; ++i) {
     const std::string_view line = nextLine(bytes_, pos);
@@ -110,9 +128,26 @@ void AttributeLines::AppendText(std::string& out) const {
     w += line.size();
   }
   out.resize(static_cast<size_t>(w - out.data()));
+  return check ? FirstUnwritableLine(endsTag) : -1;
+}
+
+int AttributeLines::FirstUnwritableLine(bool endsTag) const {
+  const char* const end = bytes_.data() + bytes_.size();
+  if (asRead_) return endsTag && count_ > 0 && end[-1] == '/' ? count_ - 1 : -1;
+  size_t pos = 0;
+  for (int i = 0; i < count_; ++i) {
+    const std::string_view line = nextLine(bytes_, pos);
+    // The scan may run on into the lines after this one, sixteen bytes at a
+    // time: only a stop inside this line counts.
+    const size_t stop = findNameStop(line.data(), 0, static_cast<size_t>(end - line.data()));
+    const bool nameEnds = stop >= line.size() || line[stop] == '=';
+    if (stop == 0 || !nameEnds || (endsTag && i + 1 == count_ && line.back() == '/')) return i;
+  }
+  return -1;
 }
 
 void AttributeLines::Append(std::string_view line) {
+  asRead_ = false;
   char buf[10];
   bytes_.append(buf, static_cast<size_t>(writeLength(buf, line.size()) - buf));
   bytes_.append(line);
@@ -120,12 +155,14 @@ void AttributeLines::Append(std::string_view line) {
 }
 
 void AttributeLines::InsertAt(size_t offset, std::string_view line) {
+  asRead_ = false;
   Forget();  // the lines after offset move
   bytes_.insert(offset, encodeLine(line));
   ++count_;
 }
 
 void AttributeLines::AppendPieces(const std::string_view* first, const std::string_view* last) {
+  asRead_ = false;  // pieces from a caller, not a tag
   Create(false);
   size_t n = 0;
   for (const std::string_view* p = first; p != last; ++p) n += p->size();
@@ -137,6 +174,7 @@ void AttributeLines::AppendPieces(const std::string_view* first, const std::stri
 
 void AttributeLines::Replace(int index, std::string_view line) {
   if (index < 0 || index >= count_) return;
+  asRead_ = false;
   const size_t at = Offset(index);
   size_t end = at;
   nextLine(bytes_, end);

@@ -198,8 +198,20 @@ class TXmlNode {
   // ---- writing (XmlWriter.cpp) ----
   // Writes the node and its subtree as markup, as stored (nothing is escaped);
   // raises the filer error "Illegal element type" for a type above RawTag and
-  // passes the stream's errors on.
-  void WriteToStream(TStream& stream) const;
+  // passes the stream's errors on. With checkNames (a document's save) it
+  // raises the general error "Cannot save %s: the load would not read it
+  // back as it is" at the first element, or attribute of an element or
+  // declaration, whose name the parser would not read back as it stands,
+  // naming it by its path from the top ("#n" for a nameless n-th child).
+  // Such a name (an attribute's: before its first "=", or all of a line
+  // without one) is empty or holds a blank, control byte, quote, "<" or ">";
+  // an element's also ends in "/" or begins with "!", "?" or "/", and an
+  // element's last attribute line ends in "/" (either would make the element
+  // empty). When stream is a codec that writes UTF-8 text as GBK, so is a
+  // name, or a processing instruction's text, with a character that GBK
+  // cannot hold (it would go out as "?", which there is markup; in values
+  // and text it stays "?"). The values of attribute lines are not looked at.
+  void WriteToStream(TStream& stream, bool checkNames = false) const;
   // The attribute part of a start tag: " " + line per attribute, then "/" when
   // CanUseShortTag; empty without attributes.
   std::string AttributeText() const;
@@ -289,6 +301,9 @@ class TXmlNode {
   void AdoptChild(std::unique_ptr<TXmlNode>& node);
   // CanUseShortTag for a node whose depth the caller knows.
   bool ShortTagAt(int depth) const;
+  // WriteToStream's failure for the node's own name (line -1) or for its
+  // attribute line index when a save would not read it back.
+  [[noreturn]] void RaiseUnwritable(int line) const;
 
   // The attribute lines; only the list's own members change them.
   detail::AttributeLines attrs_;

@@ -200,6 +200,11 @@ int MatchMarkupStart(TPushbackReader& reader) {
       reader.SetPushBack(ahead.substr(kMarkupTable[result].start.size() - 1));
       return result;
     }
+    // A complete start that no longer start can extend: the next character
+    // belongs to the body (a comment's text, say) and is read as the body is.
+    bool longer = false;
+    for (int r = 0; r < 12 && !longer; ++r) longer = candidate[r] && kMarkupTable[r].start.size() > i;
+    if (!longer) return result;
   }
 }
 
@@ -217,6 +222,7 @@ bool ReadUntilView(TPushbackReader& reader, std::string_view end, bool quoteAwar
         quote = c;
       else if (c == quote)
         quote = 0;
+      reader.Stream().SetReadingMarkup(quote == 0);  // a quoted value is text
       return false;
     }
     return quote == 0 && c == last && sb.EndsWith(end);
@@ -311,6 +317,7 @@ bool ReadUntilChar(TStream& stream, char terminator, std::string& text) {
         quote = c;
       else if (c == quote)
         quote = 0;
+      stream.SetReadingMarkup(quote == 0);  // a quoted value is text
     } else if (quote == 0 && c == terminator) {
       text = std::move(collected);
       return true;
@@ -459,6 +466,7 @@ class NodeParser {
     if (!takeNonBlank(reader_, c)) return false;
     if (c != '<') return true;
     if (markupStart != nullptr) *markupStart = OffsetOfLast(stream_);
+    stream_.SetReadingMarkup(true);
     DepthGuard depth(stream_);
     const MarkupRow& row = kMarkupTable[MatchMarkupStart(reader_)];
     node_.type_ = row.type;
@@ -469,6 +477,7 @@ class NodeParser {
       throw;
     }
     Completed();
+    stream_.SetReadingMarkup(false);  // what follows the node is text
     return true;
   }
 
@@ -497,6 +506,8 @@ class NodeParser {
                           : row.type == ElementType::CData ? "CData"
                                                            : "Special");
         if (!Started()) return;
+        // A processing instruction stays markup: its "?" and a ">" after it would end it.
+        if (row.type != ElementType::SpecialInstruction) stream_.SetReadingMarkup(false);
         std::string text;
         ReadUntilText(reader_, row.end, false, text);
         node_.value_ = std::move(text);
@@ -554,7 +565,10 @@ class NodeParser {
     }
     if (tokens.size() > 4096) tokens = TagTokenList();
     if (!Started()) return;
-    if (row.type == ElementType::Element && !emptyElement) Content();
+    if (row.type == ElementType::Element && !emptyElement) {
+      stream_.SetReadingMarkup(false);
+      Content();
+    }
   }
 
   // A node name read from the input: a blank in it is a failure at the
@@ -662,6 +676,7 @@ class NodeParser {
           const char next = run[i + 1];
           if (next == '/') {
             stream_.Skip(i + 2);
+            stream_.SetReadingMarkup(true);
             CloseTag();
             break;
           }
@@ -682,21 +697,44 @@ class NodeParser {
         if (c == '\r') crSeen = true;
         continue;
       }
-      if (!takeNonBlank(reader_, c)) raiseAt(XmlErrc::MissingDataAfterLt, OffsetOfNext(stream_), node_.name_);
+      // After "<": any character but a blank or "/" right after it begins a
+      // child; a "/" ends the element, also after blanks. Blanks and then
+      // anything else are text, the "<" and the blanks with it (no markup
+      // begins with a blank), so that nothing of it is lost.
+      stream_.SetReadingMarkup(true);
+      if (takeChar(reader_, c) != 1) raiseAt(XmlErrc::MissingDataAfterLt, OffsetOfNext(stream_), node_.name_);
+      if (!isBlank(c) && c != '/') {
+        crSeen = false;
+        stream_.Seek(-2, SeekOrigin::Current);
+        if (!Child()) return;
+        continue;
+      }
+      stream_.SetReadingMarkup(false);  // after a blank no markup but "/" can follow
+      std::string gap(1, '<');
+      while (isBlank(c)) {
+        gap.push_back(c);
+        if (takeChar(reader_, c) != 1) raiseAt(XmlErrc::MissingDataAfterLt, OffsetOfNext(stream_), node_.name_);
+      }
       if (c == '/') {
+        stream_.SetReadingMarkup(true);
         CloseTag();
         break;
       }
-      crSeen = false;
-      stream_.Seek(-2, SeekOrigin::Current);
-      if (!Child()) return;
+      content_ += gap;
+      if (gap.find('\r') != std::string::npos) crSeen = true;
+      stream_.Seek(-1, SeekOrigin::Current);  // c is read again, as text
     }
     FlushText(true);
     if (hadChild_ && crSeen) {
       for (auto& child : node_.children_) {
         if (child->type_ != ElementType::CharData) continue;
         std::string& v = child->value_;
-        while (!v.empty() && (v.back() == '\n' || v.back() == '\r' || v.back() == ' ')) v.pop_back();
+        size_t end = v.size();
+        while (end > 0 && (v[end - 1] == '\n' || v[end - 1] == '\r' || v[end - 1] == ' ')) --end;
+        // A "<" read as text keeps the blank after it: written before the
+        // next markup, "<<" or "</" would be read as markup.
+        if (end > 0 && end < v.size() && v[end - 1] == '<') ++end;
+        v.resize(end);
       }
     }
     if (!node_.children_.empty() && node_.children_.front()->type_ == ElementType::CharData) {

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
+#include "platform/files.h"
 #include "xml/XmlErrors.h"
 
 namespace xml {
@@ -95,30 +95,34 @@ std::string TStringStream::DataText() {
 }
 
 TFileStream::TFileStream(const std::string& path, Mode mode) : path_(path) {
-  const bool create = mode == Mode::Create;
-  // Opened for reading without blocking: opening a FIFO (a named pipe) the
-  // usual way waits for a writer, which may never come. The type is checked
-  // once the file is open, so that it is the type of what was opened.
-  const int flags = create ? (O_WRONLY | O_CREAT | O_CLOEXEC) : (O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  fd_ = ::open(path.c_str(), flags, 0644);
-  const XmlErrc code = create ? XmlErrc::FileCreate : XmlErrc::FileOpen;
-  if (fd_ < 0) raise(code, path, std::strerror(errno));
+  if (mode == Mode::OpenRead) {
+    // Only a regular file, checked once it is open (so that it is the type
+    // of what was opened), and without waiting for a FIFO's writer.
+    std::string reason;
+    fd_ = platform::files::openRegularFile(path, reason);
+    if (fd_ < 0) raise(XmlErrc::FileOpen, path, reason);
+    if (::flock(fd_, LOCK_SH | LOCK_NB) != 0) {
+      const int err = errno;
+      ::close(fd_);
+      fd_ = -1;
+      raise(XmlErrc::FileOpen, path, std::strerror(err));
+    }
+    return;
+  }
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd_ < 0) raise(XmlErrc::FileCreate, path, std::strerror(errno));
   struct stat st {};
   int err = 0;
-  const char* notAFile = nullptr;
   if (::fstat(fd_, &st) != 0)
     err = errno;
   else if (S_ISDIR(st.st_mode))
-    err = EISDIR;  // reads would fail while its size looks huge
-  else if (!create && !S_ISREG(st.st_mode))
-    notAFile = "Not a regular file";  // a FIFO, socket or device: no end, or no size, to read to
-  else if ((!create && ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0) ||
-           ::flock(fd_, (create ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0 || (create && ::ftruncate(fd_, 0) != 0))
+    err = EISDIR;
+  else if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd_, 0) != 0)
     err = errno;
-  if (err != 0 || notAFile) {
+  if (err != 0) {
     ::close(fd_);
     fd_ = -1;
-    raise(code, path, notAFile ? notAFile : std::strerror(err));
+    raise(XmlErrc::FileCreate, path, std::strerror(err));
   }
 }
 
@@ -145,84 +149,24 @@ int64_t TFileStream::Seek(int64_t offset, SeekOrigin origin) {
   return seekFd(fd_, offset, origin, XmlErrc::StreamRead);
 }
 
-TReplacingFileStream::TReplacingFileStream(const std::string& path) : path_(path) {
-  // Through a symbolic link the file it names is replaced, not the link.
-  std::error_code ec;
-  if (std::filesystem::is_symlink(path_, ec)) {
-    const std::filesystem::path target = std::filesystem::canonical(path_, ec);
-    if (!ec) path_ = target.string();
-  }
-  struct stat st {};
-  const bool exists = ::stat(path_.c_str(), &st) == 0;
-  if (exists) {
-    // The target must be writable and free of readers, as when it was written in place.
-    lockFd_ = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
-    if (lockFd_ < 0) raise(XmlErrc::FileCreate, path, std::strerror(errno));
-    if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
-      const int err = errno;
-      ::close(lockFd_);
-      lockFd_ = -1;
-      raise(XmlErrc::FileCreate, path, std::strerror(err));
-    }
-  }
-  const std::filesystem::path target(path_);
-  const std::string stem = (target.parent_path() / ("." + target.filename().string() + ".")).string();
-  static int serial = 0;
-  for (int attempt = 0; fd_ < 0; ++attempt) {
-    temp_ = stem + std::to_string(::getpid()) + "-" + std::to_string(++serial) + ".tmp";
-    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd_ < 0 && (errno != EEXIST || attempt > 100)) {
-      const int err = errno;
-      temp_.clear();
-      Discard();
-      raise(XmlErrc::FileCreate, path, std::strerror(err));
-    }
-  }
-  if (exists) (void)::fchmod(fd_, st.st_mode & 07777);  // the new file keeps the old one's permissions
+TReplacingFileStream::TReplacingFileStream(const std::string& path) : path_(path), file_(std::make_unique<platform::files::ReplacingFile>(path)) {
+  if (!file_->open()) raise(XmlErrc::FileCreate, path_, file_->reason());
 }
 
-TReplacingFileStream::~TReplacingFileStream() { Discard(); }
-
-void TReplacingFileStream::Discard() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-  if (!temp_.empty()) ::unlink(temp_.c_str());
-  temp_.clear();
-  if (lockFd_ >= 0) ::close(lockFd_);
-  lockFd_ = -1;
-}
+TReplacingFileStream::~TReplacingFileStream() = default;
 
 int64_t TReplacingFileStream::Read(void*, int64_t) { raise(XmlErrc::ReadFromWritingStream); }
 
 int64_t TReplacingFileStream::Write(const void* buffer, int64_t count) {
-  return fd_ < 0 ? 0 : writeAll(fd_, buffer, count);
+  return file_->fd() < 0 ? 0 : writeAll(file_->fd(), buffer, count);
 }
 
 int64_t TReplacingFileStream::Seek(int64_t offset, SeekOrigin origin) {
-  return seekFd(fd_, offset, origin, XmlErrc::StreamWrite);
+  return seekFd(file_->fd(), offset, origin, XmlErrc::StreamWrite);
 }
 
 void TReplacingFileStream::Commit() {
-  if (fd_ < 0) raise(XmlErrc::FileCreate, path_, std::strerror(EBADF));
-  int err = 0;
-  if (::fsync(fd_) != 0) err = errno;
-  if (::close(fd_) != 0 && err == 0) err = errno;
-  fd_ = -1;
-  if (err == 0 && ::rename(temp_.c_str(), path_.c_str()) != 0) err = errno;
-  if (err != 0) {
-    Discard();
-    raise(XmlErrc::FileCreate, path_, std::strerror(err));
-  }
-  temp_.clear();
-  // The rename itself reaches the disk with the folder's sync; the new file
-  // is complete either way, so a failure here is not reported.
-  const std::string folder = std::filesystem::path(path_).parent_path().string();
-  const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    (void)::fsync(dir);
-    ::close(dir);
-  }
-  Discard();  // releases the lock on the old file
+  if (!file_->commit()) raise(XmlErrc::FileCreate, path_, file_->reason());
 }
 
 }  // namespace xml

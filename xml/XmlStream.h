@@ -3,7 +3,12 @@
 // with memory, string and file streams. Positions and sizes are 64-bit.
 #include <cstdint>
 #include <string>
+#include <memory>
 #include <string_view>
+
+namespace platform::files {
+class ReplacingFile;
+}
 
 namespace xml {
 
@@ -36,6 +41,13 @@ class TStream {
   // where the source character begins, whatever it became.
   virtual int64_t LastCharOffset() { return Position() - 1; }
 
+  // The parser says whether what it reads next stands where a name or other
+  // markup is read (true) or in text, a quoted value or a comment (false). A
+  // stream that converts characters fails a read in markup when it meets one
+  // that the document's code page cannot hold, since its stand-in "?" would
+  // be read as markup; in text it gives "?". Other streams ignore it.
+  void SetReadingMarkup(bool markup) { readingMarkup_ = markup; }
+
   // The position (a seek of 0 from the current position).
   int64_t Position() { return Seek(0, SeekOrigin::Current); }
   // Moves to pos from the beginning.
@@ -44,6 +56,9 @@ class TStream {
   void ReadBuffer(void* buffer, int64_t count);
   // Writes exactly count bytes or raises "Stream write error".
   void WriteBuffer(const void* buffer, int64_t count);
+
+ protected:
+  bool readingMarkup_ = false;  // SetReadingMarkup's last word; text at first
 };
 
 // A growable stream in memory; the position may lie beyond the end (a read
@@ -106,8 +121,10 @@ class TFileStream : public TStream {
 // A save that keeps the old file until the new one is complete: writes go to
 // a fresh file beside the target, and Commit syncs it, closes it and renames
 // it over the target. Without Commit (a failed save) the new file is removed
-// and the target stays as it was. An existing target is held under an
-// exclusive lock meanwhile, so the save is refused while a reader holds it.
+// and the target stays as it was. Only a regular file that may be written is
+// replaced (a FIFO, device or read-only file is refused, also for root); a
+// symbolic link is followed. An existing target is held under an exclusive
+// lock meanwhile, so the save is refused while a reader holds it.
 class TReplacingFileStream : public TStream {
  public:
   // Raises the stream error "Cannot create file" with the reason.
@@ -119,16 +136,14 @@ class TReplacingFileStream : public TStream {
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, SeekOrigin origin) override;
   // Puts the written file in the target's place; raises "Cannot create file"
-  // with the reason when the sync, the close or the rename fails (the target
-  // then stays as it was).
+  // with the reason when the sync, the close or the rename fails, or the
+  // target was replaced by another file meanwhile (the target then stays as
+  // it was).
   void Commit();
 
  private:
-  void Discard();
   std::string path_;
-  std::string temp_;
-  int fd_ = -1;
-  int lockFd_ = -1;
+  std::unique_ptr<platform::files::ReplacingFile> file_;
 };
 
 }  // namespace xml

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QTemporaryDir>
 
@@ -12,15 +13,21 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include "cell/CellTexts.h"
 #include "cell/CompoundFile.h"
 #include "cell/Sheet.h"
 #include "cell/TCell.h"
 #include "cell/XlsWriter.h"
 #include "tests/cell/Register.h"
 #include "tests/cell/XlsReader.h"
+#include "tests/support/InChild.h"
 #include "tests/support/XlsDump.h"
 
 using celltest::Problem;
@@ -210,6 +217,121 @@ TEST_F(ExportTest, FailuresRaiseAndLeaveNothing) {
     EXPECT_THROW(c.ExportExcel(target), TCellError) << target.toStdString();
     EXPECT_EQ(filesIn(folder), before) << target.toStdString();
   }
+}
+
+namespace {
+
+// What path names (links followed); mode 0 when nothing.
+struct stat statOf(const QString& path) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) st.st_mode = 0;
+  return st;
+}
+
+bool isCompoundFile(const QString& path) { return readAll(path).startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"); }
+
+}  // namespace
+
+// The export writes over regular files only, whoever runs it (these tests may
+// run as root, who may write any file): anything else is refused before a
+// byte is written, with the reason, and stays as it was. Each export runs in
+// a child process under a bound, so one that waits on a FIFO fails instead
+// of hanging. A workbook that is replaced keeps its permission bits, and a
+// link to one is followed.
+TEST_F(ExportTest, OnlyARegularFileThatMayBeWrittenIsReplaced) {
+  TCell c;
+  celltest::fillRegister(c, celltest::numberedProblems(2));
+  const QByteArray old = "old contents";
+  auto oldFile = [&](const QString& name, mode_t mode) {
+    QFile f(path(name));
+    if (!f.open(QIODevice::WriteOnly) || f.write(old) != old.size()) return false;
+    f.close();
+    return ::chmod(QFile::encodeName(path(name)).constData(), mode) == 0;
+  };
+  struct Case {
+    const char* what;
+    QString target;
+    std::function<QString()> make;  // makes the target; a reason to skip the case, or empty
+    QString refusal;                // the reason in the failure; empty: written
+    mode_t mode;                    // of what stands there afterwards (with the type)
+  };
+  const QString kNotRegular = QStringLiteral("Not a regular file");
+  const Case cases[] = {
+      {"a FIFO", path(QStringLiteral("fifo.xls")),
+       [&] { return ::mkfifo(QFile::encodeName(path(QStringLiteral("fifo.xls"))).constData(), 0644) == 0
+                        ? QString() : QStringLiteral("mkfifo failed"); },
+       kNotRegular, S_IFIFO | 0644},
+      {"a character device (the null device's numbers)", path(QStringLiteral("null.xls")),
+       [&] {
+         if (::mknod(QFile::encodeName(path(QStringLiteral("null.xls"))).constData(), S_IFCHR | 0644,
+                     makedev(1, 3)) != 0)
+           return QStringLiteral("cannot make a device node here (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+         return QString();
+       },
+       kNotRegular, S_IFCHR | 0644},
+      {"a read-only workbook", path(QStringLiteral("readonly.xls")),
+       [&] { return oldFile(QStringLiteral("readonly.xls"), 0444) ? QString() : QStringLiteral("no file"); },
+       qt_error_string(EACCES), S_IFREG | 0444},
+      {"a workbook of mode 640", path(QStringLiteral("group.xls")),
+       [&] { return oldFile(QStringLiteral("group.xls"), 0640) ? QString() : QStringLiteral("no file"); }, QString(),
+       S_IFREG | 0640},
+      {"a link to a workbook of mode 604", path(QStringLiteral("link.xls")),
+       [&] {
+         if (!oldFile(QStringLiteral("linked.xls"), 0604)) return QStringLiteral("no file");
+         return QFile::link(QStringLiteral("linked.xls"), path(QStringLiteral("link.xls"))) ? QString()
+                                                                                             : QStringLiteral("no link");
+       },
+       QString(), S_IFREG | 0604},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    if (const QString why = k.make(); !why.isEmpty()) {
+      std::printf("[  SKIPPED ] %s: %s\n", k.what, why.toLocal8Bit().constData());
+      continue;
+    }
+    const QStringList before = filesIn(dir_.path());
+    const int result = testsupport::inChild(
+        [&] {
+          try {
+            cell::writeXls(c.sheet(), k.target);
+          } catch (const TCellError& e) {
+            return QString::fromUtf8(e.what()) == cell::texts::kCannotCreate.arg(k.target, k.refusal) ? 10 : 11;
+          }
+          return 0;
+        },
+        std::chrono::seconds(10));
+    ASSERT_NE(result, -1) << "the export waited (killed after 10 s) or crashed";
+    EXPECT_EQ(result, k.refusal.isEmpty() ? 0 : 10) << "0 written, 10 refused with the reason, 11 another failure";
+    EXPECT_EQ(filesIn(dir_.path()), before) << "no file left behind";
+    const struct stat after = statOf(k.target);
+    EXPECT_EQ(after.st_mode, k.mode) << std::oct << after.st_mode;
+    if (k.refusal.isEmpty()) {
+      EXPECT_TRUE(isCompoundFile(k.target));
+    } else if (S_ISREG(k.mode)) {
+      EXPECT_EQ(readAll(k.target), old);
+    }
+  }
+  // The link is still a link, to the replaced workbook.
+  EXPECT_TRUE(QFileInfo(path(QStringLiteral("link.xls"))).isSymLink());
+  EXPECT_TRUE(isCompoundFile(path(QStringLiteral("linked.xls"))));
+}
+
+// Root may give the new workbook the old one's owner and group.
+TEST_F(ExportTest, AWorkbookReplacedByRootKeepsItsOwner) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root may give a file away";
+  const QString file = path(QStringLiteral("theirs.xls"));
+  {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  ASSERT_EQ(::chown(QFile::encodeName(file).constData(), 65534, 65534), 0);
+  TCell c;
+  celltest::fillRegister(c, celltest::numberedProblems(1));
+  c.ExportExcel(file);
+  const struct stat st = statOf(file);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65534u);
+  EXPECT_TRUE(isCompoundFile(file));
 }
 
 // A write that fails raises with the system's reason and leaves nothing:

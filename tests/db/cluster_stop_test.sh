@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # cluster.sh stop removes only a folder that start made: any other folder,
 # whatever it holds, is refused with a message that names it and stays as it
-# was. A real cluster is stopped and removed from any working directory,
-# through a relative path too. Starts a cluster of its own on a free port.
+# was; start marks no folder that holds anything, a cluster without the mark
+# included, and says at once on which port a running cluster listens. A real
+# cluster is stopped and removed from any working directory, through a
+# relative path too. Starts a cluster of its own on a free port.
 set -euo pipefail
 SCRIPT=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 
@@ -75,10 +77,33 @@ mkdir "$base/cluster"
 RC_DEMO_TEMPLATE_SIZE=3 bash "$SCRIPT" start "$base/cluster" "$port" >/dev/null
 pg_isready -q -h 127.0.0.1 -p "$port" || fail "the cluster does not answer"
 
-# A cluster folder from before the mark: stop refuses it, start claims it again.
+# start of the running cluster on another port says at once where it runs.
+other=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+began=$SECONDS
+if out=$(bash "$SCRIPT" start "$base/cluster" "$other" 2>&1); then fail "start on another port succeeded"; fi
+(( SECONDS - began <= 5 )) || fail "start on another port took $((SECONDS - began)) s"
+[[ "$out" == *"on port $port"* ]] || fail "start on another port does not name port $port: $out"
+pg_isready -q -h 127.0.0.1 -p "$port" || fail "start on another port stopped the server"
+
+# A cluster folder without the mark (one from before it), with a file of the
+# user's beside the cluster: start and stop both refuse it, say why and how
+# to go on, and leave everything in it as it was.
 rm "$base/cluster/.made-by-cluster.sh"
+mkdir "$base/cluster/thesis"
+echo "chapter one" >"$base/cluster/thesis/chapter1.txt"
+before=$(snapshot "$base/cluster")
+if out=$(bash "$SCRIPT" start "$base/cluster" "$port" 2>&1); then fail "start took over a cluster folder without the mark"; fi
+[[ "$out" == *"holds a database cluster but no .made-by-cluster.sh"* && "$out" == *"touch $base/cluster/.made-by-cluster.sh"* ]] \
+  || fail "start does not say why and how to go on: $out"
+[[ "$before" == "$(snapshot "$base/cluster")" && ! -e "$base/cluster/.made-by-cluster.sh" ]] \
+  || fail "start changed the folder it refused"
 refuse "$base/scratch" ../cluster "$base/cluster"
-pg_isready -q -h 127.0.0.1 -p "$port" || fail "a refused stop stopped the server"
+[[ $(cat "$base/cluster/thesis/chapter1.txt") == "chapter one" ]] || fail "the user's file is gone"
+pg_isready -q -h 127.0.0.1 -p "$port" || fail "a refused start or stop stopped the server"
+
+# Going on as the message says: the user's files moved out, the mark made.
+mv "$base/cluster/thesis" "$base/thesis"
+touch "$base/cluster/.made-by-cluster.sh"
 RC_DEMO_TEMPLATE_SIZE=3 bash "$SCRIPT" start "$base/cluster" "$port" >/dev/null
 
 # Stopped and removed from another working directory through a relative path.

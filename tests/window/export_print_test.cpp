@@ -265,6 +265,28 @@ TEST_F(ExportTest, AnUnwritablePathShowsTheFailureAndNotCompletion) {
   EXPECT_FALSE(QFileInfo::exists(file));
 }
 
+// A read-only workbook typed in the save dialog and confirmed is not
+// replaced, whoever runs the program: the failure says why.
+TEST_F(ExportTest, AReadOnlyWorkbookIsRefusedWithTheReason) {
+  fillRegister();
+  const QString file = dir.filePath(QStringLiteral("register.xls"));
+  {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("old");
+  }
+  ASSERT_TRUE(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+  dialogs.fileAnswers.push_back(file);
+  window->picture("imgExport")->click();
+
+  EXPECT_TRUE(dialogs.texts(DialogCall::Information).empty()) << "no \"导出完成！\"";
+  EXPECT_EQ(dialogs.texts(DialogCall::Failure),
+            std::vector<QString>{cell::texts::kCannotCreate.arg(file, qt_error_string(EACCES))});
+  QFile f(file);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), "old");
+}
+
 TEST_F(WindowTest, PrintedRegisterRepeatsTitleRowsAndNumbersItsPages) {
   if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
     GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";

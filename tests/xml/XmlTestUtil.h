@@ -2,18 +2,15 @@
 // Helpers shared by the XML tests.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
-#include <thread>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
 
+#include "tests/support/InChild.h"
 #include "xml/Xml.h"
 
 namespace xmltest {
@@ -67,6 +64,57 @@ class TempFile {
   std::string path_;
 };
 
+// A text as UTF-16 after its byte-order mark.
+inline std::string utf16(std::u16string_view text, bool bigEndian) {
+  std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t u : text) {
+    const char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+    out += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+  }
+  return out;
+}
+
+// A stream that hands out one byte per read and nothing to scan in place.
+class TricklingStream : public xml::TStringStream {
+ public:
+  using xml::TStringStream::TStringStream;
+  int64_t Read(void* buffer, int64_t count) override {
+    return xml::TStringStream::Read(buffer, std::min<int64_t>(count, 1));
+  }
+  std::string_view Peek() override { return {}; }
+};
+
+// The ways in of a document's bytes: the string reader and the byte-wise
+// one, which take them as they are, and the loads through a codec from a
+// stream, a stream that trickles, and a file.
+enum class ReadPath { String, ByteWise, Stream, Trickle, File };
+
+inline void readAlong(xml::TXmlDocument& doc, const std::string& bytes, ReadPath path) {
+  switch (path) {
+    case ReadPath::String: doc.ReadFromString(bytes); break;
+    case ReadPath::ByteWise: {
+      ByteWiseStream stream(bytes);
+      doc.ParseStream(stream);
+      break;
+    }
+    case ReadPath::Stream: {
+      xml::TStringStream stream(bytes);
+      doc.LoadFromStream(stream);
+      break;
+    }
+    case ReadPath::Trickle: {
+      TricklingStream stream(bytes);
+      doc.LoadFromStream(stream);
+      break;
+    }
+    case ReadPath::File: {
+      TempFile file(bytes);
+      doc.LoadFromFile(file.path());
+      break;
+    }
+  }
+}
+
 // Runs f and returns the code of the XmlError it raised; fails when none.
 template <typename F>
 xml::XmlError caught(F f) {
@@ -95,32 +143,7 @@ inline void expectSameTree(const xml::TXmlNode& a, const xml::TXmlNode& b, const
   for (int i = 0; i < a.ChildCount(); ++i) expectSameTree(*a.ChildAt(i), *b.ChildAt(i), path + "/" + a.Name());
 }
 
-// Runs f in a child process and returns its result (0 to 255), or -1 when the
-// child crashed or was still running after `limit` (it is then killed): a
-// loop that never ends fails the test instead of holding it.
-inline int inChild(const std::function<int()>& f, std::chrono::milliseconds limit) {
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    int code = 255;
-    try {
-      code = f();
-    } catch (...) {
-    }
-    ::_exit(code);
-  }
-  if (pid < 0) return -1;
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  int status = 0;
-  while (::waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using testsupport::inChild;
 
 // 0 when f raises the error code, 1 when it raises another, 2 when it returns.
 template <typename F>

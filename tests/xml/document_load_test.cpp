@@ -156,23 +156,16 @@ TEST(DocumentLoad, CharacterBeforeTheRootIsPassedOverOnEveryLoadPath) {
   // UTF-8 document from GBK) it becomes several bytes of text, which the
   // document's loop takes one per turn while the input's position stays
   // after the character: those turns are steps, not an input cut short.
-  auto wide = [](std::u16string_view text, bool bigEndian) {
-    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    for (char16_t u : text) {
-      const char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
-      out += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
-    }
-    return out;
-  };
+  using xmltest::utf16;
   const std::string le = xmltest::readBytes(dataPath("utf16le_text_before_root.xml"));
-  ASSERT_EQ(le, wide(u"\u4E2D<a>x</a>", false));
+  ASSERT_EQ(le, utf16(u"\u4E2D<a>x</a>", false));
   ASSERT_EQ(le.size(), 20u);
   const std::string inputs[] = {
       le,
       xmltest::readBytes(dataPath("gbk_text_before_root.xml")),  // the same in GBK, which always loaded
-      wide(u"\u4E2D<a>x</a>", true),
-      wide(u"\u4E2D\u6587 \r\n\u4E2D<a>x</a>", false),  // several, with blanks between
-      wide(u"\u20AC\U0001F600<a>x</a>", false),        // one GBK has, one it lacks (read as "?")
+      utf16(u"\u4E2D<a>x</a>", true),
+      utf16(u"\u4E2D\u6587 \r\n\u4E2D<a>x</a>", false),  // several, with blanks between
+      utf16(u"\u20AC\U0001F600<a>x</a>", false),        // one GBK has, one it lacks (read as "?")
       "\xEF\xBB\xBF\xE4\xB8\xAD<a>x</a>",                // UTF-8 after its mark
   };
   for (const std::string& bytes : inputs) {
@@ -378,10 +371,10 @@ TEST(DocumentLoad, FifoSocketAndDeviceAreRefusedAtOpenWithoutWaiting) {
   address.sun_family = AF_UNIX;
   std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
   ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  // A socket cannot even be opened: the system says so.
+  // A socket cannot even be opened; the reason says what it is all the same.
   const std::pair<std::string, const char*> cases[] = {
       {fifo, "Not a regular file"},        {link, "Not a regular file"},
-      {socketPath, "No such device"},      {"/dev/zero", "Not a regular file"},
+      {socketPath, "Not a regular file"},  {"/dev/zero", "Not a regular file"},
       {"/dev/null", "Not a regular file"}};
   for (const auto& [path, reason] : cases) {
     SCOPED_TRACE(path);

@@ -10,12 +10,7 @@ namespace {
 
 // An ASCII text as UTF-16 after its byte-order mark: each byte one 16-bit unit.
 std::string utf16(std::string_view text, bool bigEndian) {
-  std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-  for (char c : text) {
-    out.push_back(bigEndian ? '\0' : c);
-    out.push_back(bigEndian ? c : '\0');
-  }
-  return out;
+  return xmltest::utf16(std::u16string(text.begin(), text.end()), bigEndian);
 }
 
 }  // namespace
@@ -71,8 +66,9 @@ TEST(ParseErrors, MessagesKindsAndPlacesOnEveryReadPath) {
   };
   // Each way in: the string reader and the byte-wise one over the same bytes,
   // loads through both codecs (the single-byte one scans the page in place,
-  // the UTF-8 one takes GBK text a character at a time), a file, UTF-16.
-  enum class How { String, ByteWise, Stream, File };
+  // the UTF-8 one takes GBK text a character at a time), a file, a stream
+  // that gives a byte per read, UTF-16.
+  using How = xmltest::ReadPath;
   struct Path {
     const char* name;
     How how;
@@ -85,7 +81,9 @@ TEST(ParseErrors, MessagesKindsAndPlacesOnEveryReadPath) {
       {"LoadFromStream", How::Stream, false, 0},
       {"LoadFromStream, Utf8Mode", How::Stream, true, 0},
       {"LoadFromFile", How::File, false, 0},
+      {"LoadFromStream, a byte per read", How::Trickle, false, 0},
       {"LoadFromStream, UTF-16LE", How::Stream, false, 1},
+      {"LoadFromStream, UTF-16BE, a byte per read", How::Trickle, false, 2},
       {"LoadFromFile, UTF-16BE, Utf8Mode", How::File, true, 2},
   };
   for (const Case& c : cases) {
@@ -97,26 +95,7 @@ TEST(ParseErrors, MessagesKindsAndPlacesOnEveryReadPath) {
       TXmlDocument doc;
       doc.StrictRootChecks = c.strict;
       doc.Utf8Mode = p.utf8Mode;
-      const XmlError e = caught([&] {
-        switch (p.how) {
-          case How::String: doc.ReadFromString(bytes); break;
-          case How::ByteWise: {
-            xmltest::ByteWiseStream stream(bytes);
-            doc.ParseStream(stream);
-            break;
-          }
-          case How::Stream: {
-            TStringStream stream(bytes);
-            doc.LoadFromStream(stream);
-            break;
-          }
-          case How::File: {
-            xmltest::TempFile file(bytes);
-            doc.LoadFromFile(file.path());
-            break;
-          }
-        }
-      });
+      const XmlError e = caught([&] { xmltest::readAlong(doc, bytes, p.how); });
       EXPECT_STREQ(e.what(), c.message);
       EXPECT_EQ(e.kind(), c.kind);
       EXPECT_EQ(e.offset(), p.wide == 0 ? c.offset : 2 + 2 * c.offset);

@@ -113,6 +113,12 @@ TEST(ParseMarkup, ElementValues) {
       {"<a>\r\n  text\r\n</a>", "\r\n  text\r\n", {}},
       {"<a>< /a>", "", {}},  // blanks after "<" are skipped before the "/"
       {"<a></A>", "", {}},
+      // No markup begins with a blank: "<" and the blanks are text, and so is
+      // what follows them.
+      {"<a>1 < 23 c</a>", "1 < 23 c", {}},
+      {"<a>< b/></a>", "< b/>", {}},
+      {"<a>x<b/>y <\r\n\tz</a>", "x", {"b", "#y <\r\n\tz"}},
+      {"<a>x<b/>y <\r\n</a>", "x", {"b", "#y <\r"}},  // the blank after "<" stays when the line end goes
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::string(c.text)));

@@ -73,6 +73,8 @@ TEST(Regression, ScannedAndByteWiseReadsAgree) {
       "<a>t<b/>u<c x=\"1\" />v\r\n</a>",
       "<a><b></b ><c></ c></a>",
       "<a>< b/></a>",
+      "<doc>1 < 23 c</doc>",
+      "<a>x <\r\n/a>",
       "<a><!-- c --><![CDATA[x<y]]><?p i?></a>",
       "<a/ ><b / >",
       "<a \"q\" b=\"1\"\"2\" =c/>",

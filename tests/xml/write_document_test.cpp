@@ -276,6 +276,14 @@ TEST(WriteDocument, FailedSaveKeepsTheOldFile) {
          d.RootElement()->AddNewChild("bad")->SetType(static_cast<ElementType>(14));
        },
        XmlErrc::IllegalElementType},
+      {"an element without a name after 100,000 nodes",
+       [](TXmlDocument& d) {
+         fill(d, 100000);
+         d.RootElement()->AddNewChild("");
+       },
+       XmlErrc::UnwritableNode},
+      {"a lenient read's tree with an attribute without a name",
+       [](TXmlDocument& d) { d.ReadFromString("<r><a =\"v\" \"q\"/></r>"); }, XmlErrc::UnwritableNode},
   };
   const std::string old = kDecl + "\n<old>keep me</old>\n";
   for (const Case& c : cases) {
@@ -339,6 +347,262 @@ TEST(WriteDocument, SaveIsRefusedWhileAReaderHoldsTheFile) {
   TXmlDocument doc("r");
   EXPECT_EQ(caught([&] { doc.SaveToFile(file.path()); }).code(), XmlErrc::FileCreate);
   EXPECT_EQ(readBytes(file.path()), old);
+}
+
+// Only a regular file that may be written is replaced, also when root saves
+// (root may write any file: the permission bits decide); anything else stays
+// as it was and the save fails with the reason, at once (a FIFO opened for
+// writing the usual way waits for a reader: each save runs in a bounded child).
+TEST(WriteDocument, SaveReplacesOnlyARegularFileThatMayBeWritten) {
+  const std::string old = kDecl + "\n<old/>\n";
+  xmltest::TempFile file(old);
+  const std::string dir = std::filesystem::path(file.path()).parent_path().string();
+  const std::string fifo = dir + "/fifo.xml";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  ASSERT_EQ(::chmod(file.path().c_str(), 0444), 0);
+  const std::pair<std::string, const char*> cases[] = {{fifo, "Not a regular file"},
+                                                       {file.path(), "Permission denied"}};
+  for (const auto& [path, reason] : cases) {
+    SCOPED_TRACE(path);
+    const auto before = folderNames(file.path());
+    const int result = xmltest::inChild(
+        [&, &path = path, &reason = reason] {
+          try {
+            TXmlDocument("r").SaveToFile(path);
+          } catch (const XmlError& e) {
+            return e.code() == XmlErrc::FileCreate && std::string(e.what()).find(reason) != std::string::npos ? 0 : 1;
+          }
+          return 2;
+        },
+        std::chrono::seconds(10));
+    EXPECT_EQ(result, 0) << "-1: the save waited; 1: another error; 2: no error";
+    EXPECT_EQ(folderNames(file.path()), before);
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_EQ(readBytes(file.path()), old);
+}
+
+// The file checked at the start is the one replaced: a file that takes its
+// name during the save (a FIFO here) is never replaced, nor one that takes a
+// free name; the save fails and no temporary file is left.
+TEST(WriteDocument, AFileThatTakesTheNameDuringTheSaveIsNotReplaced) {
+  xmltest::TempFile file(kDecl + "\n<old/>\n");
+  const std::string dir = std::filesystem::path(file.path()).parent_path().string();
+  for (const std::string& target : {file.path(), dir + "/new.xml"}) {
+    SCOPED_TRACE(target);
+    const auto before = folderNames(file.path());
+    TReplacingFileStream out(target);
+    out.WriteBuffer("<r/>", 4);
+    const std::string fifo = dir + "/fifo.xml";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    ASSERT_EQ(::rename(fifo.c_str(), target.c_str()), 0);
+    EXPECT_EQ(caught([&] { out.Commit(); }).code(), XmlErrc::FileCreate);
+    struct stat st {};
+    ASSERT_EQ(::lstat(target.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    auto names = before;
+    if (target != file.path()) names.insert(std::lower_bound(names.begin(), names.end(), "new.xml"), "new.xml");
+    EXPECT_EQ(folderNames(file.path()), names);
+    ::unlink(target.c_str());
+  }
+}
+
+namespace {
+
+// Saves doc: with refused, the save must fail naming it; else what it wrote
+// must load again to the same tree.
+void expectSavedOrRefused(TXmlDocument& doc, const char* refused) {
+  TMemoryStream out;
+  if (refused != nullptr) {
+    const XmlError failure = caught([&] { doc.SaveToStream(out); });
+    EXPECT_EQ(failure.code(), XmlErrc::UnwritableNode);
+    EXPECT_EQ(failure.kind(), ErrorKind::General);
+    EXPECT_EQ(std::string(failure.what()), errorMessage(XmlErrc::UnwritableNode, refused));
+    return;
+  }
+  doc.SaveToStream(out);
+  out.SetPosition(0);
+  TXmlDocument again;
+  again.LoadFromStream(out);
+  expectSameTree(doc.TopLevelNodes(), again.TopLevelNodes());
+}
+
+}  // namespace
+
+// A save writes nothing that the load would not read back as it stands:
+// an element or attribute whose name would come back otherwise (or not at
+// all) fails the save, naming it; every other name comes back as it was
+// saved.
+TEST(WriteDocument, ASaveRefusesANameTheLoadWouldNotReadBack) {
+  struct Case {
+    const char* element;    // the name of the element under r/s
+    const char* attribute;  // an attribute line of it, or none
+    const char* refused;    // what the failure names; nullptr: saved and read back
+  };
+  const Case cases[] = {
+      {"", nullptr, "element \"r/s/#2\""},
+      {"!x", nullptr, "element \"r/s/!x\""},
+      {"?x", nullptr, "element \"r/s/?x\""},
+      {"/x", nullptr, "element \"r/s//x\""},
+      {"x/", nullptr, "element \"r/s/x/\""},
+      {"a<b", nullptr, "element \"r/s/a<b\""},
+      {"a>b", nullptr, "element \"r/s/a>b\""},
+      {"a\"b", nullptr, "element \"r/s/a\"b\""},
+      {"a'b", nullptr, "element \"r/s/a'b\""},
+      {"a\x01", nullptr, "element \"r/s/a\x01\""},
+      {"e", "=\"v\"", "attribute \"=\"v\"\" of element \"r/s/e\""},
+      {"e", "\"q\"", "attribute \"\"q\"\" of element \"r/s/e\""},
+      {"e", "a b=\"1\"", "attribute \"a b=\"1\"\" of element \"r/s/e\""},
+      {"e", "a>b=\"1\"", "attribute \"a>b=\"1\"\" of element \"r/s/e\""},
+      {"e", "b/", "attribute \"b/\" of element \"r/s/e\""},
+      {"e", "", "attribute \"\" of element \"r/s/e\""},
+      {"e", "b=\"1\"/", "attribute \"b=\"1\"/\" of element \"r/s/e\""},  // "/>": an empty element
+      // Written and read back as they are.
+      {"=b", nullptr, nullptr},
+      {"a=b", nullptr, nullptr},
+      {"x:y-z.1", nullptr, nullptr},
+      {"\xD6\xD0", "\xCE\xC4=\"1\"", nullptr},
+      {"e", "checked", nullptr},  // an attribute without a value
+      {"e", "b='x y'", nullptr},
+      {"e", "b=", nullptr},
+      {"e", "b=\"a>b c\"", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "element " << c.element << ", attribute " << (c.attribute ? c.attribute : "-"));
+    TXmlDocument doc("r");
+    TXmlNode* s = doc.RootElement()->AddNewChild("s");
+    s->AddNewChild("before");
+    TXmlNode* e = s->AddNewChild("");
+    if (*c.element != '\0') e->SetNodeName(c.element);
+    if (c.attribute != nullptr) e->AttributeAddLine(c.attribute);
+    e->AddNewChild("child");
+    expectSavedOrRefused(doc, c.refused);
+  }
+  // A fresh document's root has no name yet: saved, it would not load.
+  TXmlDocument fresh;
+  TMemoryStream out;
+  EXPECT_EQ(caught([&] { fresh.SaveToStream(out); }).code(), XmlErrc::UnwritableNode);
+}
+
+// Attribute lines as the parser read them come back as they are, odd bytes
+// in their names and all; only a last line ending in "/" (read before a
+// blank) would end the tag as an empty element's, and is refused. Once a
+// line is added or changed, the lines are looked at one by one.
+TEST(WriteDocument, LinesAsReadSaveAsTheyAre) {
+  struct Case {
+    const char* text;
+    const char* refused;  // what the failure names; nullptr: saved and read back
+  };
+  const Case cases[] = {
+      {"<r><e x\"y\"=1 b\x01c=\"2\" k<l='3' flag \"q\">t</e></r>", nullptr},
+      {"<r><e b/ c=\"1\">t</e></r>", nullptr},
+      {"<r><e c=\"1\" b/ >t</e></r>", "attribute \"b/\" of element \"r/e\""},
+      {"<?xml version=\"1.0\" x/ ?><r/>", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    TXmlDocument doc;
+    doc.ReadFromString(c.text);
+    expectSavedOrRefused(doc, c.refused);
+  }
+  // A line added to lines as read: all are looked at.
+  TXmlDocument doc;
+  doc.ReadFromString("<r><e x\"y\"=1/></r>");
+  doc.RootElement()->ChildAt(0)->AttributeAdd("z", "1");
+  expectSavedOrRefused(doc, "attribute \"x\"y\"=1\" of element \"r/e\"");
+}
+
+// UTF-8 text saved as GBK: a character GBK cannot hold goes out as "?",
+// which in a name would be other markup ("<?" a processing instruction):
+// such a name fails the save; in text and values the "?" stays.
+TEST(WriteDocument, ACharacterGbkCannotHoldInMarkupFailsTheSave) {
+  const std::string hangul = "\xED\x95\x9C";  // no GBK character
+  struct Case {
+    std::string element, attribute;  // the name of r's child and of its attribute
+    const char* refused;             // what the failure names; nullptr: saved
+  };
+  const Case cases[] = {
+      {hangul, "a", "element \"r/\xED\x95\x9C\""},
+      {"b" + hangul, "a", "element \"r/b\xED\x95\x9C\""},
+      {"b", hangul, "attribute \"\xED\x95\x9C=\"1\"\" of element \"r/b\""},
+      {"b\xE4\xB8\xAD", "a\xE4\xB8\xAD", nullptr},  // 中: GBK has it
+  };
+  for (const Case& c : cases) {
+    for (CodecEncoding encoding : {CodecEncoding::Ansi, CodecEncoding::Utf8, CodecEncoding::Utf16LittleEndian}) {
+      SCOPED_TRACE(testing::Message() << c.element << " " << c.attribute << " encoding " << static_cast<int>(encoding));
+      TXmlDocument doc("r");
+      doc.Utf8Mode = true;
+      doc.FileEncoding = encoding;
+      TXmlNode* e = doc.RootElement()->AddNewChild(c.element);
+      e->AttributeAdd(c.attribute, "1");
+      e->SetValue("x" + hangul);
+      if (c.refused != nullptr && encoding == CodecEncoding::Ansi) {
+        expectSavedOrRefused(doc, c.refused);
+        continue;
+      }
+      TMemoryStream out;
+      doc.SaveToStream(out);
+      out.SetPosition(0);
+      TXmlDocument again;
+      again.Utf8Mode = true;
+      again.LoadFromStream(out);
+      ASSERT_NE(again.RootElement(), nullptr);
+      ASSERT_EQ(again.RootElement()->ChildCount(), 1);
+      const TXmlNode* back = again.RootElement()->ChildAt(0);
+      EXPECT_EQ(back->Type(), ElementType::Element);
+      EXPECT_EQ(back->AttributeCount(), 1);
+      // GBK text comes back as UTF-8 in Utf8Mode; the Hangul of the value as "?" from GBK.
+      EXPECT_EQ(back->Value(), encoding == CodecEncoding::Ansi ? "x?" : "x" + hangul);
+    }
+  }
+  // Other markup: a processing instruction's text and a declaration's lines
+  // outside quotes ("?" and ">" would end them early), a doctype's name.
+  const std::pair<std::string, std::string> markup[] = {
+      {"<r><?p " + hangul + "><x/>?></r>", "processing instruction \"r/Special\""},
+      {"<?xml n=" + hangul + "><?><r/>", "attribute \"n=" + hangul + "><\" of declaration \"xml\""},
+      {"<!DOCTYPE " + hangul + "><r/>", "doctype \"" + hangul + "\""},
+  };
+  for (const auto& [text, refused] : markup) {
+    SCOPED_TRACE(text);
+    TXmlDocument doc;
+    doc.Utf8Mode = true;
+    doc.ReadFromString(text);
+    expectSavedOrRefused(doc, refused.c_str());
+  }
+  // In a declaration's quoted value the "?" stays, as in any value.
+  TXmlDocument doc;
+  doc.Utf8Mode = true;
+  doc.ReadFromString("<?xml v=\"" + hangul + "\"?><r/>");
+  TMemoryStream out;
+  doc.SaveToStream(out);
+  EXPECT_EQ(out.Bytes(), "<?xml v=\"?\"?>\n<r></r>\n");
+}
+
+// The leniencies that stored rule files rely on still load, and the trees
+// they give save and load again unchanged: several roots, "--" inside a
+// comment, a bare "&", a "<" before a blank in text, an attribute without a
+// value.
+TEST(WriteDocument, TheLenienciesOfStoredFilesLoadAndSaveAgain) {
+  const char* inputs[] = {
+      "<a>1</a>\r\n<b>2</b>",
+      "<r><!-- a -- b --><c/></r>",
+      "<r t=\"a & b\">x & y<c/>z</r>",
+      "<doc>1 < 23 c</doc>",
+      "<r>\r\n<c/>1 <\r\n</r>",
+      "<r checked><c/></r>",
+  };
+  for (const char* text : inputs) {
+    SCOPED_TRACE(text);
+    xmltest::TempFile file(text);
+    TXmlDocument doc;
+    doc.LoadFromFile(file.path());
+    doc.SaveToFile(file.path());
+    TXmlDocument again;
+    again.LoadFromFile(file.path());
+    expectSameTree(doc.TopLevelNodes(), again.TopLevelNodes());
+  }
 }
 
 namespace {

@@ -16,6 +16,10 @@
 // members end that memory whenever they move or drop lines, and when the
 // list goes; no other code can reach the bytes, so no change can leave it
 // pointing at a wrong place.
+//
+// A list also knows whether its lines are still the tag's tokens as the
+// parser split them, in the order read: those a tag gives back as they are
+// (but for a last line ending in "/"), so a save need not look at each.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -107,7 +111,17 @@ class AttributeLines {
     for (int i = 0; i < count_; ++i) f(nextLine(bytes_, pos));
   }
   // Appends " " + line for every line to out.
-  void AppendText(std::string& out) const;
+  void AppendText(std::string& out) const { AppendText(out, false, false); }
+  // The same, with check looking at the lines as FirstUnwritableLine does,
+  // each while its bytes are at hand: the index of the first line it finds
+  // (out then holds part of the text only), else -1.
+  int AppendText(std::string& out, bool check, bool endsTag) const;
+  // Index of the first line that a tag does not give back as it stands: its
+  // name (before its first "=", or all of a line without one) empty or
+  // holding a code from 0 to 32, a quote, "<" or ">"; with endsTag, also a
+  // last line ending in "/" (which would make the element empty). Of lines
+  // as the parser read them only the last is looked at. -1 when none.
+  int FirstUnwritableLine(bool endsTag) const;
 
   // Adds a line (making the list, unsorted, when there is none): an unsorted
   // list appends it; a sorted one inserts it before the first line that
@@ -129,7 +143,8 @@ class AttributeLines {
   void AppendPieces(const std::string_view* first, const std::string_view* last);
   // Appends tokens first..size()-1 of a token list as lines, growing the block
   // once: Tokens gives size(), length(k) and the pieces begin(k)..end(k).
-  // Inlined into the parser's tag step, the hottest place that adds lines.
+  // Inlined into the parser's tag step, the hottest place that adds lines;
+  // the only way in that keeps the lines as read (the parser's tokens of one tag).
   template <typename Tokens>
   [[gnu::always_inline]] void AppendTokens(const Tokens& tokens, size_t first) {
     Create(false);
@@ -165,6 +180,9 @@ class AttributeLines {
   int32_t count_ = 0;
   bool exists_ = false;
   bool sorted_ = false;
+  // Every line a tag's token as the parser split it, in the order read;
+  // every other way of adding or changing a line ends it.
+  bool asRead_ = true;
 };
 
 }  // namespace xml::detail
