@@ -310,7 +310,9 @@ void offerOnlyTheCloseBox(QWidget& window) {
       xcb_flush(connection);
     }
   };
-  window.installEventFilter(new WindowType(&window));  // the window's from now on
+  // One filter serves every such window; a window that goes leaves it.
+  static WindowType filter;
+  window.installEventFilter(&filter);
 }
 
 QString qtFileFilter(const QString& filter) {
