@@ -1,9 +1,10 @@
 #include "platform/codepage.h"
 
-#include <iconv.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "platform/iconv.h"
 
 namespace platform::codepage {
 namespace {
@@ -13,21 +14,6 @@ namespace {
 // four-byte GB18030 sequences.
 constexpr const char* kAnsi = "CP936";
 constexpr const char* kWide = "UTF-16LE";
-
-class Iconv {
- public:
-  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Iconv() {
-    if (ok()) iconv_close(cd_);
-  }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-  iconv_t get() const { return cd_; }
-
- private:
-  iconv_t cd_;
-};
 
 std::u16string bytesToWide(const std::string& le) {
   std::u16string out(le.size() / 2, u'\0');

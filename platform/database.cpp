@@ -200,6 +200,14 @@ class StatementDone {
   const QString& sql_;
 };
 
+// The position of the field called name among names, matched without regard
+// to case; raises DbError when there is none.
+qsizetype fieldPosition(const QStringList& names, const QString& name) {
+  for (qsizetype i = 0; i < names.size(); ++i)
+    if (names[i].compare(name, Qt::CaseInsensitive) == 0) return i;
+  throw DbError(QStringLiteral("Field '%1' not found").arg(name));
+}
+
 // What the server says of the session, asked once at connect past the
 // observers: its process, the client port of its socket, its client encoding.
 const QString kSessionFactsSql =
@@ -506,13 +514,8 @@ void Query::open(const QStringList& fields) {
       if (fields.isEmpty()) {
         for (qsizetype i = 0; i < names.size(); ++i) picked.push_back(static_cast<SQLUSMALLINT>(i + 1));
       } else {
-        for (const QString& name : fields) {
-          qsizetype found = -1;
-          for (qsizetype i = 0; i < names.size() && found < 0; ++i)
-            if (names[i].compare(name, Qt::CaseInsensitive) == 0) found = i;
-          if (found < 0) throw DbError(QStringLiteral("Field '%1' not found").arg(name));
-          picked.push_back(static_cast<SQLUSMALLINT>(found + 1));
-        }
+        for (const QString& name : fields)
+          picked.push_back(static_cast<SQLUSMALLINT>(fieldPosition(names, name) + 1));
       }
       for (SQLUSMALLINT column : picked) columns_ << names[column - 1];
       if (!picked.empty()) rowCount_ = statement.readRows(picked, cells_);
@@ -537,11 +540,7 @@ void Query::next() {
 
 int Query::recordCount() const { return open_ ? static_cast<int>(rowCount_) : 0; }
 
-int Query::fieldIndex(const QString& name) const {
-  for (int i = 0; i < columns_.size(); ++i)
-    if (columns_[i].compare(name, Qt::CaseInsensitive) == 0) return i;
-  throw DbError(QStringLiteral("Field '%1' not found").arg(name));
-}
+int Query::fieldIndex(const QString& name) const { return static_cast<int>(fieldPosition(columns_, name)); }
 
 QString Query::fieldByName(const QString& name) const { return value(fieldIndex(name)); }
 

@@ -1,12 +1,12 @@
 #include "platform/sessiontext.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
 #include <string>
+
+#include "platform/iconv.h"
 
 namespace platform::db {
 namespace {
@@ -47,62 +47,43 @@ bool sameName(std::string_view a, std::string_view b) {
   return true;
 }
 
-class Iconv {
- public:
-  Iconv(const char* to, const char* from) : cd_(::iconv_open(to, from)) {}
-  ~Iconv() {
-    if (ok()) ::iconv_close(cd_);
-  }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+// The UTF-16LE unit at p.
+char16_t unitAt(const char* p) {
+  return static_cast<char16_t>(static_cast<unsigned char>(p[0]) | (static_cast<unsigned char>(p[1]) << 8));
+}
 
-  // Converts all of in; where iconv refuses what stands at the current
-  // position, appends replacement and steps over one character: a byte of a
-  // narrow input, a UTF-16 unit (or surrogate pair) of a wide one.
-  std::string convert(const char* in, size_t size, bool wideInput, std::string_view replacement) const {
-    std::string out;
-    out.reserve(size * 2);
-    char* src = const_cast<char*>(in);
-    size_t left = size;
-    char buffer[512];
-    while (left > 0) {
-      char* dst = buffer;
-      size_t room = sizeof buffer;
-      const size_t r = ::iconv(cd_, &src, &left, &dst, &room);
-      out.append(buffer, static_cast<size_t>(dst - buffer));
-      if (r != static_cast<size_t>(-1) || errno == E2BIG) continue;
-      // EILSEQ (not in the encoding) or EINVAL (cut short at the end).
-      ::iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-      out.append(replacement);
-      size_t skip = wideInput ? 2 : 1;
-      if (wideInput && left >= 4 && isHighSurrogate(src) && isLowSurrogate(src + 2)) skip = 4;
-      skip = std::min(skip, left);
-      src += skip;
-      left -= skip;
-    }
-    flush(out);
-    return out;
-  }
-
- private:
-  static char16_t unit(const char* p) {
-    return static_cast<char16_t>(static_cast<unsigned char>(p[0]) | (static_cast<unsigned char>(p[1]) << 8));
-  }
-  static bool isHighSurrogate(const char* p) { return (unit(p) & 0xFC00) == 0xD800; }
-  static bool isLowSurrogate(const char* p) { return (unit(p) & 0xFC00) == 0xDC00; }
-
-  // Writes what a stateful encoding still holds back.
-  void flush(std::string& out) const {
-    char buffer[64];
+// Converts all of in through iconv; where iconv refuses what stands at the
+// current position, appends replacement and steps over one character: a byte
+// of a narrow input, a UTF-16 unit (or surrogate pair) of a wide one.
+std::string convert(const Iconv& iconv, const char* in, size_t size, bool wideInput, std::string_view replacement) {
+  const iconv_t cd = iconv.get();
+  std::string out;
+  out.reserve(size * 2);
+  char* src = const_cast<char*>(in);
+  size_t left = size;
+  char buffer[512];
+  while (left > 0) {
     char* dst = buffer;
     size_t room = sizeof buffer;
-    ::iconv(cd_, nullptr, nullptr, &dst, &room);
+    const size_t r = ::iconv(cd, &src, &left, &dst, &room);
     out.append(buffer, static_cast<size_t>(dst - buffer));
+    if (r != static_cast<size_t>(-1) || errno == E2BIG) continue;
+    // EILSEQ (not in the encoding) or EINVAL (cut short at the end).
+    ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    out.append(replacement);
+    size_t skip = wideInput ? 2 : 1;
+    if (wideInput && left >= 4 && (unitAt(src) & 0xFC00) == 0xD800 && (unitAt(src + 2) & 0xFC00) == 0xDC00) skip = 4;
+    skip = std::min(skip, left);
+    src += skip;
+    left -= skip;
   }
-
-  iconv_t cd_;
-};
+  // What a stateful encoding still holds back.
+  char* dst = buffer;
+  size_t room = sizeof buffer;
+  ::iconv(cd, nullptr, nullptr, &dst, &room);
+  out.append(buffer, static_cast<size_t>(dst - buffer));
+  return out;
+}
 
 }  // namespace
 
@@ -134,7 +115,7 @@ std::unique_ptr<SessionText> SessionText::forClientEncoding(std::string_view nam
 
 QByteArray SessionText::encode(QStringView text) const {
   if (!iconv_) return text.toUtf8();
-  const std::string bytes = iconv_->fromWide.convert(reinterpret_cast<const char*>(text.utf16()),
+  const std::string bytes = convert(iconv_->fromWide, reinterpret_cast<const char*>(text.utf16()),
                                                      static_cast<size_t>(text.size()) * 2, true, "?");
   return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
@@ -142,7 +123,7 @@ QByteArray SessionText::encode(QStringView text) const {
 QString SessionText::decode(const char* bytes, qsizetype size) const {
   if (!iconv_) return QString::fromUtf8(bytes, size);
   static constexpr char kReplacement[] = {'\xFD', '\xFF'};  // U+FFFD in UTF-16LE
-  const std::string wide = iconv_->toWide.convert(bytes, static_cast<size_t>(size), false,
+  const std::string wide = convert(iconv_->toWide, bytes, static_cast<size_t>(size), false,
                                                   std::string_view(kReplacement, 2));
   return QString::fromUtf16(reinterpret_cast<const char16_t*>(wide.data()),
                             static_cast<qsizetype>(wide.size() / 2));
